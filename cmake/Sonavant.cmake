@@ -1,0 +1,46 @@
+# Every folder is one library made of the sources beside its CMakeLists; a folder
+# without sources yet is an interface library, so callers can link it already.
+function(sonavant_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS;EXTRA_SOURCES;EXCLUDE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(excluded IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
+  foreach(extra IN LISTS ARG_EXTRA_SOURCES)
+    if(EXISTS ${extra})
+      list(APPEND sources ${extra})
+    endif()
+  endforeach()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# One GoogleTest program per test folder, each test registered with CTest.
+function(sonavant_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main Threads::Threads)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120 ENVIRONMENT "SONAVANT_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# One Google Benchmark program per file in bench/.
+function(sonavant_benchmark name source)
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE ${ARGN} benchmark::benchmark Threads::Threads)
+endfunction()
+
+include(GoogleTest)

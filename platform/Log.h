@@ -1,0 +1,32 @@
+#pragma once
+// One sink for console lines. Every line the system prints goes through consoleLog, so a
+// test can capture them.
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+void consoleLog(std::string_view line);
+
+// While alive, console lines are also collected here (any thread).
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    std::vector<std::string> lines() const;
+    bool contains(std::string_view fragment) const;
+
+private:
+    friend void consoleLog(std::string_view);
+    void append(std::string_view line);
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+} // namespace platform

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: an ordinary build, then one under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+"$root/scripts/setup.sh" "$root/build"
+(cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+BUILD_TYPE=Debug "$root/scripts/setup.sh" "$root/build-sanitize" -DSONAVANT_SANITIZE=ON -DSONAVANT_BENCH=OFF
+(cd "$root/build-sanitize" && ctest --output-on-failure -j "$jobs" --timeout 600)
