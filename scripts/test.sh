@@ -9,6 +9,11 @@ export QT_QPA_PLATFORM=offscreen
 "$root/scripts/setup.sh" "$root/build"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs" --timeout 300)
 
+# The decoder under libFuzzer: the seed corpus, then a bounded run.
+if [ -f "$root/fuzz/run.sh" ]; then
+  bash "$root/fuzz/run.sh" 30
+fi
+
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 BUILD_TYPE=Debug "$root/scripts/setup.sh" "$root/build-sanitize" -DSONAVANT_SANITIZE=ON -DSONAVANT_BENCH=OFF
