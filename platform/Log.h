@@ -10,7 +10,13 @@
 
 namespace platform {
 
+// Prints "HH:mm:ss.SSS " + line on standard output, as one write (lines of several
+// threads never interleave). Any thread.
 void consoleLog(std::string_view line);
+
+// The local time of day as "HH:mm:ss.SSS" (24-hour clock, zero-padded). Any thread.
+std::string logTimestamp();
+std::string formatLogTimestamp(int hour, int minute, int second, int millisecond);
 
 // While alive, console lines are also collected here (any thread).
 class LogCapture {

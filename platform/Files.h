@@ -1,0 +1,26 @@
+#pragma once
+// The application's folders and whole-file reads and writes. Failures throw
+// std::filesystem::filesystem_error naming the operation, the path and the system's reason.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// $XDG_DATA_HOME/Sonavant, else ~/.local/share/Sonavant. Only the path; see ensureDirectoryExists.
+std::filesystem::path applicationSupportDirectory();
+// $XDG_CONFIG_HOME/Sonavant, else ~/.config/Sonavant (the user defaults live here).
+std::filesystem::path configurationDirectory();
+
+// Creates the folder with any missing parents when nothing exists at its path.
+void ensureDirectoryExists(const std::filesystem::path& folder);
+
+// Replaces the file in one step: a temporary file in the same folder is written, flushed
+// to disk and renamed over the target. On any failure the old file is left as it was and
+// no temporary file stays behind. A replaced file keeps its permission bits.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+std::string readFile(const std::filesystem::path& path);
+
+} // namespace platform

@@ -1,0 +1,69 @@
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/PointHash.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <unordered_set>
+
+using namespace platform;
+
+namespace {
+struct Point {
+    double x, y;
+    bool operator==(const Point&) const = default;
+};
+} // namespace
+
+TEST(Log, TimestampIsZeroPaddedMilliseconds) {
+    EXPECT_EQ(formatLogTimestamp(9, 5, 3, 42), "09:05:03.042");
+    EXPECT_EQ(formatLogTimestamp(23, 59, 59, 999), "23:59:59.999");
+    EXPECT_TRUE(std::regex_match(logTimestamp(), std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d)"))) << logTimestamp();
+}
+
+TEST(Log, CapturesCollectWholeLinesFromEveryThread) {
+    LogCapture outer;
+    std::vector<std::string> innerLines;
+    {
+        LogCapture inner;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([t] {
+                for (int i = 0; i < 50; ++i)
+                    consoleLog("thread " + std::to_string(t) + " line " + std::to_string(i));
+            });
+        for (auto& th : threads)
+            th.join();
+        // Only this test's lines: other code of the process may log meanwhile.
+        for (auto& line : inner.lines())
+            if (line.rfind("thread ", 0) == 0)
+                innerLines.push_back(line);
+        EXPECT_TRUE(inner.contains("thread 3 line 49"));
+    }
+    consoleLog("after inner capture");
+    EXPECT_EQ(innerLines.size(), 200u);
+    std::size_t outerCount = 0;
+    for (auto& line : outer.lines())
+        outerCount += line.rfind("thread ", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(outerCount, 200u);
+    EXPECT_EQ(outer.lines().back(), "after inner capture"); // captured without the time stamp
+    for (const auto& line : innerLines)
+        EXPECT_TRUE(std::regex_match(line, std::regex(R"(thread \d line \d+)"))) << line;
+}
+
+TEST(PointHash, EqualPointsHashEqual) {
+    EXPECT_EQ(hashPoint(0.0, 1.0), hashPoint(-0.0, 1.0));
+    EXPECT_EQ(hashPoint(1.0, -0.0), hashPoint(1.0, 0.0));
+    EXPECT_NE(hashPoint(1.0, 2.0), hashPoint(2.0, 1.0)); // x then y, not a symmetric mix
+    std::unordered_set<Point, PointHash> set{{0.0, 1.0}, {-0.0, 1.0}, {3.5, -2.0}};
+    EXPECT_EQ(set.size(), 2u);
+}
+
+TEST(Clock, MediaTimeIsMonotonic) {
+    double a = mediaTime();
+    double b = mediaTime();
+    EXPECT_GE(b, a);
+    EXPECT_GT(a, 0.0);
+}
