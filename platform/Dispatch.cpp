@@ -38,8 +38,12 @@ namespace {
 thread_local QueueFrame* tlsTop = nullptr;
 }
 
-ScopedQueueFrame::ScopedQueueFrame(const DispatchQueue* queue) : frame_{queue, tlsTop} { tlsTop = &frame_; }
-ScopedQueueFrame::~ScopedQueueFrame() { tlsTop = frame_.previous; }
+ScopedQueueFrame::ScopedQueueFrame(const DispatchQueue* queue) : frame_{queue, tlsTop} {
+    tlsTop = &frame_;
+}
+ScopedQueueFrame::~ScopedQueueFrame() {
+    tlsTop = frame_.previous;
+}
 
 bool threadRunsQueue(const DispatchQueue* queue) {
     for (QueueFrame* f = tlsTop; f; f = f->previous)
@@ -63,7 +67,8 @@ void fatal(const char* message) {
 }
 
 std::int64_t steadyNowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -245,8 +250,8 @@ private:
 
 class SerialQueue final : public QueueImpl {
 public:
-    using QueueImpl::QueueImpl;
     using DispatchQueue::async;
+    using QueueImpl::QueueImpl;
     Kind kind() const override { return Kind::serial; }
 
     void async(std::function<void()> block) override {
@@ -260,7 +265,8 @@ public:
 
     void sync(const std::function<void()>& block) override {
         if (detail::threadRunsQueue(this))
-            fatal(("sync onto serial queue \"" + label() + "\" from a block already running on it (deadlock)").c_str());
+            fatal(("sync onto serial queue \"" + label() + "\" from a block already running on it (deadlock)")
+                      .c_str());
         std::unique_lock lock(mutex_);
         if (!owned_) {
             owned_ = true;
@@ -291,7 +297,8 @@ private:
     };
 
     void scheduleDrainLocked() {
-        pool().submit(qos(), [self = std::static_pointer_cast<SerialQueue>(shared_from_this())] { self->drain(); });
+        pool().submit(qos(),
+                      [self = std::static_pointer_cast<SerialQueue>(shared_from_this())] { self->drain(); });
     }
 
     void releaseOwnership() {
@@ -343,8 +350,8 @@ private:
 
 class ConcurrentQueue final : public QueueImpl {
 public:
-    using QueueImpl::QueueImpl;
     using DispatchQueue::async;
+    using QueueImpl::QueueImpl;
     Kind kind() const override { return Kind::concurrent; }
 
     void async(std::function<void()> block) override {
@@ -396,11 +403,16 @@ public:
 
 const char* globalLabel(QoS qos) {
     switch (qos) {
-    case QoS::background: return "com.apple.root.background-qos";
-    case QoS::utility: return "com.apple.root.utility-qos";
-    case QoS::defaultQoS: return "com.apple.root.default-qos";
-    case QoS::userInitiated: return "com.apple.root.user-initiated-qos";
-    case QoS::userInteractive: return "com.apple.root.user-interactive-qos";
+    case QoS::background:
+        return "com.apple.root.background-qos";
+    case QoS::utility:
+        return "com.apple.root.utility-qos";
+    case QoS::defaultQoS:
+        return "com.apple.root.default-qos";
+    case QoS::userInitiated:
+        return "com.apple.root.user-initiated-qos";
+    case QoS::userInteractive:
+        return "com.apple.root.user-interactive-qos";
     }
     return "com.apple.root.default-qos";
 }
@@ -409,10 +421,13 @@ const char* globalLabel(QoS qos) {
 
 class TimerSource final : public DispatchTimer, public SourceCore {
 public:
-    explicit TimerSource(DispatchQueuePtr queue) : SourceCore(std::move(queue)), service_(serviceFor(*queue_)) {}
+    explicit TimerSource(DispatchQueuePtr queue)
+        : SourceCore(std::move(queue)), service_(serviceFor(*queue_)) {}
 
     void setEventHandler(std::function<void()> handler) override { setEventHandlerImpl(std::move(handler)); }
-    void setCancelHandler(std::function<void()> handler) override { setCancelHandlerImpl(std::move(handler)); }
+    void setCancelHandler(std::function<void()> handler) override {
+        setCancelHandlerImpl(std::move(handler));
+    }
     void resume() override { resumeImpl(); }
     void suspend() override { suspendImpl(); }
     void cancel() override { cancelImpl(); }
@@ -425,7 +440,8 @@ public:
         disarmLocked();
         pendingFires_ = 0;
         deadline_ = service_.nowNs() + std::max<std::int64_t>(0, delay.count());
-        interval_ = interval ? std::optional<std::int64_t>(std::max<std::int64_t>(1000, interval->count())) : std::nullopt;
+        interval_ = interval ? std::optional<std::int64_t>(std::max<std::int64_t>(1000, interval->count()))
+                             : std::nullopt;
         leeway_ = leeway.count(); // accepted; the timer fires on its deadline, which is within any leeway
         updateArmLocked();
     }

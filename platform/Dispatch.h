@@ -2,6 +2,14 @@
 // Dispatch queues, timers and descriptor sources: serial queues with labels, global
 // concurrent queues by priority on a bounded worker pool, the main queue (serviced by the
 // main run loop), and read/write sources driven by one epoll reactor thread.
+//
+// Behaviour worth knowing (implementation: Dispatch.cpp, Reactor.cpp, RunLoop.cpp):
+// - The pool is bounded (16 to 64 threads, made on demand); blocks that wait for long tie up
+//   a thread each. Serial queues drain on the pool, one block at a time, in order.
+// - `sync` onto a serial queue runs the block on the calling thread once the queue reaches it;
+//   `sync` onto a concurrent queue runs it at once on the calling thread.
+// - The main queue's delays (`asyncAfter`) and DispatchTimers targeting the main queue follow
+//   the main run loop's clock, so fake time (MainRunLoop::useFakeTime) drives them too.
 
 #include <atomic>
 #include <chrono>
@@ -70,6 +78,7 @@ public:
     }
     // Runs the block on this queue and waits for it. Called from a block already running
     // on this serial queue it would deadlock, as in any dispatch system; use isCurrent().
+    // That caller error is detected: the process stops with a message, as libdispatch does.
     virtual void sync(const std::function<void()>& block) = 0;
     template <class F> auto syncResult(F&& f) -> decltype(f()) {
         std::optional<decltype(f())> result;
@@ -77,9 +86,12 @@ public:
         return std::move(*result);
     }
     // True while the calling thread runs a block of this queue (for the main queue: on the main thread).
+    // Within a nested `sync` (a block of A syncs onto B) both A and B are current.
     virtual bool isCurrent() const = 0;
 
-    // Queue-specific values, read back from whatever queue the caller runs on.
+    // Queue-specific values, read back from whatever queue the caller runs on (the innermost
+    // queue of a nested `sync`; the main queue on the main thread outside any block; none on a
+    // plain thread). Setting a null value removes it.
     template <class T> void setSpecific(const DispatchSpecificKey<T>& key, std::shared_ptr<T> value) {
         setSpecificRaw(&key, std::static_pointer_cast<void>(std::move(value)));
     }
@@ -100,6 +112,13 @@ using DispatchQueuePtr = std::shared_ptr<DispatchQueue>;
 
 // Shared shape of timers and descriptor sources: created suspended, handlers run on the
 // target queue, cancel is final and its handler runs once after the last event handler.
+// - suspend/resume are counted (a new source has count 1); a resume too many is ignored.
+// - An event handler never runs concurrently with itself, even on a concurrent queue, and
+//   never after cancel() has returned. A suspend also holds an event that is already queued.
+// - cancel() completes on a suspended source too (no resume needed; a resume after cancel
+//   does nothing). After the cancel handler both handlers are released (breaking cycles).
+// - Like GCD, the system keeps a resumed timer and every descriptor source alive until it is
+//   cancelled: cancel what you create.
 class DispatchSourceBase {
 public:
     virtual ~DispatchSourceBase() = default;
@@ -115,7 +134,8 @@ class DispatchTimer : public DispatchSourceBase {
 public:
     static std::shared_ptr<DispatchTimer> make(DispatchQueuePtr queue);
     // First fire after `delay`, then every `interval` when given; `leeway` lets the
-    // timer fire that much late.
+    // timer fire that much late (this implementation fires on the deadline). Calling it again
+    // replaces the schedule. Fires missed while a handler ran are coalesced into one event.
     virtual void schedule(Duration delay, std::optional<Duration> interval = std::nullopt,
                           Duration leeway = Duration::zero()) = 0;
 };
@@ -131,7 +151,11 @@ public:
     virtual int fd() const = 0;
     virtual Type type() const = 0;
     // In an event handler: for a read source the bytes available (FIONREAD), for a write
-    // source an estimate of the room in the send buffer.
+    // source an estimate of the room in the send buffer. Measured when the event is taken.
+    // A read event with 0 means end of stream (or an error the next read reports); a
+    // datagram socket never reports 0 (an empty datagram is no end of stream); a listening
+    // socket reports 1 (accept until it fails). Descriptors epoll refuses (regular files) are
+    // always ready.
     virtual std::size_t data() const = 0;
 };
 

@@ -103,7 +103,8 @@ void Reactor::updateLocked(Entry& entry) {
             entry.inEpoll = false;
             deliverLocked(entry, EPOLLIN | EPOLLOUT);
         } else {
-            std::fprintf(stderr, "platform dispatch: epoll_ctl(fd %d) failed: %s\n", entry.fd, std::strerror(errno));
+            std::fprintf(stderr, "platform dispatch: epoll_ctl(fd %d) failed: %s\n", entry.fd,
+                         std::strerror(errno));
             entry.inEpoll = false;
         }
         return;
@@ -144,14 +145,17 @@ void Reactor::loop() {
 
 // ---- FdSource -----------------------------------------------------------------------------------
 
-FdSource::FdSource(int fd, Type type, DispatchQueuePtr queue) : SourceCore(std::move(queue)), fd_(fd), type_(type) {
+FdSource::FdSource(int fd, Type type, DispatchQueuePtr queue)
+    : SourceCore(std::move(queue)), fd_(fd), type_(type) {
     int socketType = 0;
     socklen_t length = sizeof socketType;
     if (fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &socketType, &length) == 0)
         socketType_ = socketType;
 }
 
-std::mutex& FdSource::stateMutex() const { return Reactor::instance().mutex(); }
+std::mutex& FdSource::stateMutex() const {
+    return Reactor::instance().mutex();
+}
 
 void FdSource::updateArmLocked() {
     if (!entry_)
@@ -169,8 +173,8 @@ void FdSource::updateArmLocked() {
 void FdSource::readyLocked(std::uint32_t events, bool alwaysReady) {
     if (!armedLocked())
         return;
-    const std::uint32_t mask = type_ == Type::read ? (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)
-                                                   : (EPOLLOUT | EPOLLHUP | EPOLLERR);
+    const std::uint32_t mask =
+        type_ == Type::read ? (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR) : (EPOLLOUT | EPOLLHUP | EPOLLERR);
     if (!(events & mask))
         return;
     std::size_t value = 0;
@@ -191,7 +195,8 @@ bool FdSource::measure(std::size_t& value, bool alwaysReady) const {
             value = static_cast<std::size_t>(available);
             return true;
         }
-        const std::size_t readyButEmpty = socketType_ == SOCK_DGRAM ? 1 : 0; // an empty datagram is no end of stream
+        const std::size_t readyButEmpty =
+            socketType_ == SOCK_DGRAM ? 1 : 0; // an empty datagram is no end of stream
         if (alwaysReady) {
             value = readyButEmpty;
             return true;

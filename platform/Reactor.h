@@ -33,7 +33,7 @@ public:
         int fd = -1;
         std::uint64_t id = 0;
         std::vector<std::shared_ptr<FdSource>> sources; // strong: a source lives until cancelled
-        std::uint32_t registered = 0;                     // events currently asked of epoll
+        std::uint32_t registered = 0;                   // events currently asked of epoll
         bool inEpoll = false;
         bool alwaysReady = false; // epoll refused the descriptor (EPERM): regular file
     };
@@ -60,7 +60,9 @@ public:
     FdSource(int fd, Type type, DispatchQueuePtr queue);
 
     void setEventHandler(std::function<void()> handler) override { setEventHandlerImpl(std::move(handler)); }
-    void setCancelHandler(std::function<void()> handler) override { setCancelHandlerImpl(std::move(handler)); }
+    void setCancelHandler(std::function<void()> handler) override {
+        setCancelHandlerImpl(std::move(handler));
+    }
     void resume() override { resumeImpl(); }
     void suspend() override { suspendImpl(); }
     void cancel() override { cancelImpl(); }

@@ -71,7 +71,9 @@ void notifyWaker(bool work, std::optional<std::int64_t> timerAtNs) {
         s.waker->scheduleAt(static_cast<double>(*timerAtNs) / 1e9);
 }
 
-bool isInitialThread() { return ::syscall(SYS_gettid) == ::getpid(); }
+bool isInitialThread() {
+    return ::syscall(SYS_gettid) == ::getpid();
+}
 
 void ensureMainThread(const char* what) {
     LoopState& s = loop();
@@ -128,22 +130,30 @@ public:
     }
 };
 
-// Runs the blocks queued so far (not those they queue). Returns how many ran.
+// Runs the blocks queued so far (not those they queue). Returns how many ran. Blocks are taken
+// one at a time from the shared queue, so a nested loop (a modal dialog opened by a block)
+// goes on with the older blocks first and order stays first in, first out.
 std::size_t runQueuedBlocks() {
     LoopState& s = loop();
-    std::deque<std::function<void()>> batch;
+    std::size_t budget;
     {
         std::lock_guard lock(s.mutex);
-        batch.swap(s.blocks);
+        budget = s.blocks.size();
     }
-    const std::size_t count = batch.size();
     detail::ScopedQueueFrame frame(DispatchQueue::main().get());
-    while (!batch.empty()) {
-        std::function<void()> block = std::move(batch.front());
-        batch.pop_front();
+    std::size_t ran = 0;
+    for (; ran < budget; ++ran) {
+        std::function<void()> block;
+        {
+            std::lock_guard lock(s.mutex);
+            if (s.blocks.empty())
+                break;
+            block = std::move(s.blocks.front());
+            s.blocks.pop_front();
+        }
         block();
     }
-    return count;
+    return ran;
 }
 
 // Fires the timers due at this moment of the loop's clock, in deadline order; timers they add
@@ -441,7 +451,8 @@ private:
 
 } // namespace
 
-RunLoopTimerPtr RunLoopTimer::scheduled(Duration interval, bool repeats, std::function<void(RunLoopTimer&)> block) {
+RunLoopTimerPtr RunLoopTimer::scheduled(Duration interval, bool repeats,
+                                        std::function<void(RunLoopTimer&)> block) {
     auto timer = std::make_shared<RunLoopTimerImpl>(interval, repeats, std::move(block));
     timer->start();
     return timer;

@@ -17,7 +17,9 @@ using RunLoopTimerPtr = std::shared_ptr<RunLoopTimer>;
 class MainRunLoop {
 public:
     // Makes the calling thread the main thread. Done once at start (the first call wins);
-    // a test program's main thread calls it through the test fixture or lazily.
+    // a test program's main thread calls it through the test fixture or lazily. Until a thread
+    // is adopted, the process's initial thread counts as main, and the first driving call
+    // (runOnce, runUntil, runFor, advance) adopts its thread. Driving from another thread aborts.
     static void adoptCurrentThread();
     static bool isMainThread();
 
@@ -30,9 +32,13 @@ public:
     static bool runUntil(const std::function<bool()>& pred, Duration timeout);
     static void runFor(Duration duration);
 
-    // Fake time: timers follow `advance` instead of the monotonic clock.
+    // Fake time: timers follow `advance` instead of the monotonic clock. It starts at the
+    // real clock's value; runUntil/runFor still wait in real time but never move fake time.
+    // Run-loop timers, main-queue asyncAfter and DispatchTimers on the main queue follow it.
     static void useFakeTime(bool on);
-    static void advance(Duration by); // runs everything that falls due, in time order
+    // Runs everything that falls due, in time order, with now() at each deadline, and the
+    // main-queue blocks they queue; without fake time it is runFor(by).
+    static void advance(Duration by);
 
     // The backend that wakes the loop when work arrives (Qt installs one); null = headless.
     class Waker {

@@ -27,7 +27,9 @@ QtMainRunLoop* QtMainRunLoop::install() {
     return current;
 }
 
-QtMainRunLoop* QtMainRunLoop::installed() { return current; }
+QtMainRunLoop* QtMainRunLoop::installed() {
+    return current;
+}
 
 QtMainRunLoop::QtMainRunLoop(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(true);
@@ -44,13 +46,15 @@ QtMainRunLoop::~QtMainRunLoop() {
 void QtMainRunLoop::wake() {
     // Any thread. One queued invocation at a time; events queued to a deleted object are dropped.
     if (!wakePending_.exchange(true))
-        QMetaObject::invokeMethod(this, [this] { service(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { service(); }, Qt::QueuedConnection);
 }
 
 void QtMainRunLoop::scheduleAt(double secondsOnLoopClock) {
     const double delay = secondsOnLoopClock - MainRunLoop::now();
     const double ms = std::ceil(std::max(0.0, delay) * 1000.0);
-    const int interval = ms > std::numeric_limits<int>::max() / 2 ? std::numeric_limits<int>::max() / 2 : static_cast<int>(ms);
+    const int interval =
+        ms > std::numeric_limits<int>::max() / 2 ? std::numeric_limits<int>::max() / 2 : static_cast<int>(ms);
     timer_.start(interval);
 }
 

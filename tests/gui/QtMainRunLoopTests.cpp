@@ -32,7 +32,8 @@ private slots:
         std::thread producer([&] {
             for (int i = 0; i < 50; ++i)
                 DispatchQueue::main()->async([&, i] {
-                    onMain = onMain && MainRunLoop::isMainThread() && QThread::currentThread() == qApp->thread();
+                    onMain =
+                        onMain && MainRunLoop::isMainThread() && QThread::currentThread() == qApp->thread();
                     order.push_back(i);
                 });
         });

@@ -256,7 +256,8 @@ TEST(QueueSpecific, ReadFromTheQueueTheCallerRunsOn) {
     EXPECT_EQ(a->syncResult([] { return *DispatchQueue::getSpecific(otherKey); }), 7);
     EXPECT_EQ(b->syncResult([] { return DispatchQueue::getSpecific(otherKey); }), nullptr);
     // Nested sync: the innermost queue.
-    EXPECT_EQ(a->syncResult([&] { return b->syncResult([] { return *DispatchQueue::getSpecific(key); }); }), "B");
+    EXPECT_EQ(a->syncResult([&] { return b->syncResult([] { return *DispatchQueue::getSpecific(key); }); }),
+              "B");
 
     std::atomic<int> seen{0};
     a->async([&] { seen = *DispatchQueue::getSpecific(otherKey); });
@@ -280,7 +281,8 @@ TEST(QueueSpecific, MainQueueValueOnTheMainThread) {
     DispatchQueue::main()->setSpecific(key, std::make_shared<int>(5));
     ASSERT_NE(DispatchQueue::getSpecific(key), nullptr);
     EXPECT_EQ(*DispatchQueue::getSpecific(key), 5);
-    EXPECT_EQ(DispatchQueue::makeSerial("other")->syncResult([] { return DispatchQueue::getSpecific(key); }), nullptr);
+    EXPECT_EQ(DispatchQueue::makeSerial("other")->syncResult([] { return DispatchQueue::getSpecific(key); }),
+              nullptr);
     DispatchQueue::main()->setSpecific(key, std::shared_ptr<int>());
 }
 
@@ -387,8 +389,8 @@ TEST(DispatchTimer, CancelOfASuspendedTimerStillRunsTheCancelHandler) {
     timer->setEventHandler([&] { rec.add("event"); });
     timer->setCancelHandler([&] { rec.add("cancel"); });
     timer->schedule(1ms);
-    timer->cancel();  // never resumed
-    timer->resume();  // the GCD idiom (resume after cancel) is harmless
+    timer->cancel(); // never resumed
+    timer->resume(); // the GCD idiom (resume after cancel) is harmless
     ASSERT_TRUE(waitFor([&] { return rec.count("cancel") == 1; }));
     MainRunLoop::runFor(20ms);
     EXPECT_EQ(rec.snapshot(), std::vector<std::string>{"cancel"});

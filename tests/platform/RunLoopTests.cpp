@@ -53,6 +53,20 @@ TEST_F(RunLoopTest, MainQueueBlocksFromAnyThreadRunOnTheMainThreadInOrder) {
         EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
+TEST_F(RunLoopTest, NestedDrivingKeepsFirstInFirstOut) {
+    std::vector<int> order;
+    DispatchQueue::main()->async([&] {
+        order.push_back(1);
+        DispatchQueue::main()->async([&] { order.push_back(4); });
+        // A nested loop (as under a modal dialog) runs the blocks queued before the one after.
+        MainRunLoop::runUntil([&] { return order.size() == 4; }, kDeadline);
+    });
+    DispatchQueue::main()->async([&] { order.push_back(2); });
+    DispatchQueue::main()->async([&] { order.push_back(3); });
+    ASSERT_TRUE(MainRunLoop::runUntil([&] { return order.size() == 4; }, kDeadline));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
 TEST_F(RunLoopTest, RunUntilReturnsFalseWhenTheDeadlinePasses) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(MainRunLoop::runUntil([] { return false; }, 30ms));
@@ -106,7 +120,8 @@ TEST_F(RunLoopTest, FakeTimeDrivesRepeatingTimers) {
     MainRunLoop::useFakeTime(true);
     const double start = MainRunLoop::now();
     std::vector<double> fireTimes;
-    auto timer = RunLoopTimer::scheduled(1s, true, [&](RunLoopTimer&) { fireTimes.push_back(MainRunLoop::now() - start); });
+    auto timer = RunLoopTimer::scheduled(
+        1s, true, [&](RunLoopTimer&) { fireTimes.push_back(MainRunLoop::now() - start); });
     MainRunLoop::runFor(20ms); // real time passing does not move fake time
     EXPECT_TRUE(fireTimes.empty());
     MainRunLoop::advance(3500ms);
