@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -539,7 +540,11 @@ public:
             return add(Value(static_cast<long long>(v)));
         return add(Value(static_cast<double>(v))); // beyond 64-bit integers: a JSON number all the same
     }
-    bool number_float(json::number_float_t, const std::string& text) {
+    bool number_float(json::number_float_t, const std::string& raw) {
+        // The parser hands over its token with the C locale's decimal mark in place of '.'.
+        std::string text = raw;
+        if (const char mark = *std::localeconv()->decimal_point; mark != '.')
+            std::replace(text.begin(), text.end(), mark, '.');
         double v = 0;
         auto r = std::from_chars(text.data(), text.data() + text.size(), v);
         if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v))

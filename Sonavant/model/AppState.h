@@ -1,0 +1,130 @@
+#pragma once
+// The one live show state. Every field is published: each assignment is announced to
+// observers before it becomes visible. The live instance is never replaced: documents and
+// history entries are decoded into a second instance and copied in with `load` or
+// `restore`. Main thread only.
+
+#include "Sonavant/cues/PathCue.h"
+#include "Sonavant/model/AudienceArea.h"
+#include "Sonavant/model/CanvasOrientation.h"
+#include "Sonavant/model/Geometry.h"
+#include "Sonavant/model/MixingDesk.h"
+#include "Sonavant/model/ObjectGroup.h"
+#include "Sonavant/model/PanningMode.h"
+#include "Sonavant/model/Snapshot.h"
+#include "Sonavant/model/SoundObject.h"
+#include "Sonavant/model/SoundscapeSpeaker.h"
+#include "Sonavant/model/Speaker.h"
+#include "Sonavant/model/ZeroPointPosition.h"
+#include "platform/Coding.h"
+#include "platform/Observable.h"
+#include "platform/UUID.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Per source (by id), per loudspeaker (by `Speaker::id`).
+template <class T> using PerSourcePerSpeaker = std::map<platform::UUID, std::map<std::int64_t, T>>;
+
+class AppState : public std::enable_shared_from_this<AppState> {
+public:
+    static constexpr std::size_t maxUndoEntries = 20;
+    static constexpr double defaultSpeakerWidthValue = 70.0;
+
+    AppState(std::vector<Speaker> speakers, std::vector<std::shared_ptr<SoundObject>> soundObjects,
+             std::vector<ObjectGroup> groups, std::vector<Snapshot> snapshots,
+             std::optional<MixingDesk> selectedDesk, bool oscOutputOn, std::string targetDeskIP,
+             std::string targetPort, bool showZeroPoint, double range, int minLevel, int maxLevel,
+             bool minMaxRelitive, std::vector<std::shared_ptr<PathCue>> pathCues, Point zeroPoint,
+             ZeroPointPosition zeroPointPosition, bool isSoundScapeMode, std::string receivePort,
+             std::optional<std::string> backgroundImageURL, bool showBackgroundImage,
+             Point backgroundImageOffset, double backgroundImageScale, CanvasOrientation canvasOrientation,
+             double backgroundImageRotation, bool showSidebar, bool constantPowerPan,
+             PanningMode panningMode);
+
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    // Fields in declaration order (1 to 40).
+    platform::Published<std::vector<Speaker>> speakers;
+    platform::Published<std::vector<std::shared_ptr<SoundObject>>> soundObjects;
+    platform::Published<std::vector<ObjectGroup>> groups;
+    platform::Published<std::vector<Snapshot>> snapshots;
+    platform::Published<std::optional<MixingDesk>> selectedDesk;
+    platform::Published<bool> oscOutputOn;
+    platform::Published<std::string> targetDeskIP;
+    platform::Published<std::string> targetPort;
+    platform::Published<bool> showZeroPoint;
+    platform::Published<double> range; // metres
+    platform::Published<int> minLevel; // percent
+    platform::Published<int> maxLevel; // percent
+    platform::Published<bool> minMaxRelitive;
+    platform::Published<std::vector<std::shared_ptr<PathCue>>> pathCues;
+    platform::Published<std::vector<AudienceArea>> audienceAreas;
+    platform::Published<std::optional<platform::UUID>> selectedAudienceAreaID;
+    platform::Published<bool> isEditingAudienceArea;
+    platform::Published<Point> zeroPoint; // canvas points
+    platform::Published<ZeroPointPosition> zeroPointPosition;
+    platform::Published<bool> isSoundScapeMode;
+    platform::Published<std::string> receivePort;
+    platform::Published<std::optional<std::string>> backgroundImageURL;
+    platform::Published<bool> showBackgroundImage;
+    platform::Published<Point> backgroundImageOffset;
+    platform::Published<double> backgroundImageScale;
+    platform::Published<std::vector<SoundscapeSpeaker>> soundscapeSpeakers;
+    platform::Published<PerSourcePerSpeaker<double>> mixerLevels;          // run only
+    platform::Published<std::shared_ptr<SoundObject>> selectedSoundObject; // run only; null for none
+    platform::Published<PerSourcePerSpeaker<bool>> freezeStates;
+    platform::Published<PerSourcePerSpeaker<bool>> muteStates;
+    platform::Published<bool> showGrid; // run only
+    platform::Published<CanvasOrientation> canvasOrientation;
+    platform::Published<double> backgroundImageRotation;
+    platform::Published<bool> showSidebar;
+    platform::Published<bool> constantPowerPan;
+    platform::Published<PanningMode> panningMode;
+    platform::Published<bool> showSpeakerFocus;
+    platform::Published<bool> showSpeakerCoverage;
+    platform::Published<double> defaultSpeakerWidth;
+    platform::Published<bool> audienceAwarePanLaw;
+
+    // The 37 coded keys, in coding order.
+    static const std::vector<std::string>& codingKeys();
+    // Throws platform::CodingError (a source or cue that is missing from its list).
+    platform::Value encode() const;
+    // Throws platform::CodingError; nothing partly decoded escapes.
+    static std::shared_ptr<AppState> decode(const platform::Value& value, const std::string& path);
+
+    // Copies all 40 fields from another state, each assignment announced. Opening another
+    // show also ends the history: its entries belong to the show that was open before.
+    void load(const AppState& other);
+
+    // Undo and redo. Process-wide, in memory only, main thread only.
+    static inline std::vector<std::shared_ptr<AppState>> undoStack; // oldest first
+    static inline std::vector<std::shared_ptr<AppState>> redoStack; // newest last
+    static inline bool isRestoring = false;
+
+    void saveStateForUndo();
+    void undo();
+    void redo();
+    static void clearHistory();
+    // An independent copy holding exactly what a document would (the run-only fields at their
+    // initial values); null, with a console line, when the state cannot be coded.
+    std::shared_ptr<AppState> deepCopy() const;
+    // Copies the 28 undoable fields of a history entry into this state.
+    void restore(const AppState& entry);
+
+private:
+    void historyStep(std::vector<std::shared_ptr<AppState>>& source,
+                     std::vector<std::shared_ptr<AppState>>& destination);
+};
+
+template <> struct platform::Coder<std::shared_ptr<AppState>> {
+    static Value encode(const std::shared_ptr<AppState>& state);
+    static std::shared_ptr<AppState> decode(const Value& value, const std::string& path) {
+        return AppState::decode(value, path);
+    }
+};

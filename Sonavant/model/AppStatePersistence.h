@@ -1,0 +1,77 @@
+#pragma once
+// Show documents on disk: the show file in two forms (an XML property list holding
+// AppSaveContainer, or, for names ending in ".json", the bare AppState as JSON with sorted
+// keys), the autosave file rewritten every interval on the main run loop, and the
+// recent-files list in the user defaults. Every write replaces its file in one step, so a
+// crash mid-write leaves the previous file whole. Main thread only.
+
+#include "platform/RunLoop.h"
+#include "platform/UserDefaults.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class AppState;
+
+class AppStatePersistence {
+public:
+    static constexpr const char* recentFilesKey = "RecentSonavantFiles";
+    static constexpr const char* autosaveFileName = "autosave.sonavant";
+    static constexpr std::size_t maxRecentFiles = 5;
+
+    // The application's folder and user defaults unless a test gives others.
+    AppStatePersistence();
+    AppStatePersistence(std::filesystem::path appSupportDirectory, platform::UserDefaults& defaults);
+    ~AppStatePersistence(); // stops the autosave timer
+    AppStatePersistence(const AppStatePersistence&) = delete;
+    AppStatePersistence& operator=(const AppStatePersistence&) = delete;
+
+    const std::filesystem::path& appSupportDirectory() const { return appSupportDirectory_; }
+    const std::filesystem::path& autosaveURL() const { return autosaveURL_; }
+
+    // The document's bytes; the location only chooses the form. Throws platform::CodingError,
+    // also for a show holding a number that is not finite (no reader could take it back).
+    static std::string encodeState(const AppState& state, const std::filesystem::path& location);
+
+    // The export: the document written in one step, then the location put at the front of
+    // the recent files. Throws what encoding or writing throws; a failed write leaves any
+    // earlier file at the location whole.
+    void saveState(const AppState& state, const std::filesystem::path& location);
+
+    // A newly decoded state (not the live one), or null with "❌ Import failed: " on the
+    // console. A success puts the location at the front of the recent files.
+    std::shared_ptr<AppState> loadState(const std::filesystem::path& location);
+
+    void addRecentFile(const std::filesystem::path& location);
+    // Newest first.
+    std::vector<std::string> recentFiles() const;
+
+    // (Re)starts the repeating autosave of `state` on the main run loop.
+    void startAutosave(std::shared_ptr<AppState> state, double interval);
+    const platform::RunLoopTimerPtr& autosaveTimer() const { return autosaveTimer_; }
+
+    // Creates the application folder if missing; throws std::filesystem::filesystem_error.
+    void ensureDirectoryExists() const;
+
+    // The launch restore: the show in the autosave file, or null when there is none or it
+    // does not decode. An unreadable autosave is moved aside under another name, never
+    // overwritten by the next autosave.
+    std::shared_ptr<AppState> restoreAutosave();
+
+    // One autosave: the folder, the bytes, one atomic replacement. Both autosave ticks use
+    // it. False, with a console line on the first failure of a run of failures, when the
+    // show could not be saved.
+    bool writeAutosave(const AppState& state);
+
+private:
+    void setAsideUnreadableAutosave(const std::string& reason);
+
+    std::filesystem::path appSupportDirectory_;
+    std::filesystem::path autosaveURL_;
+    platform::UserDefaults& defaults_;
+    platform::RunLoopTimerPtr autosaveTimer_;
+    bool autosaveChecked_ = false;
+    bool autosaveFailing_ = false;
+};
