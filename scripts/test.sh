@@ -11,7 +11,14 @@ export QT_QPA_PLATFORM=offscreen
 
 # The decoder under libFuzzer: the seed corpus, then a bounded run.
 if [ -f "$root/fuzz/run.sh" ]; then
-  bash "$root/fuzz/run.sh" 30
+  mkdir -p "$root/build-fuzz"
+  if bash "$root/fuzz/run.sh" 30 >"$root/build-fuzz/run.log" 2>&1; then
+    echo "Fuzzing the OSC decoder: no failure ($(grep -c '' "$root/build-fuzz/run.log") log lines in build-fuzz/run.log)"
+  else
+    tail -n 60 "$root/build-fuzz/run.log"
+    echo "Fuzzing the OSC decoder failed"
+    exit 1
+  fi
 fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
