@@ -1,0 +1,374 @@
+#include "Sonavant/OSC/OSCReceiver.h"
+
+#include "OSCCore/NumberText.h"
+#include "OSCCore/OSCValueMasking.h"
+#include "Sonavant/OSC/OSCClientPool.h"
+#include "platform/Log.h"
+#include "sockets/UdpSocketEngineError.h"
+
+#include <charconv>
+#include <chrono>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <future>
+#include <span>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view cuePlayPrefix = "/sonavant/cue/play/";
+constexpr std::string_view snapshotRecallPrefix = "/sonavant/snapshot/recall/";
+constexpr std::string_view speakerReplyPrefix = "/dbaudio1/positioning/speaker_position/";
+constexpr std::string_view sourceReplyPrefix = "/dbaudio1/positioning/source_position/";
+constexpr std::string_view cueStopPrefix = "/sonavant/cue/stop/";
+constexpr std::string_view trackPrefix = "/sonavant/track/";
+constexpr std::string_view speakerPositionAddress = "/sonavant/speaker/position/";
+constexpr std::string_view speakerFocusAddress = "/sonavant/speaker/focus/";
+constexpr std::string_view speakerWidthAddress = "/sonavant/speaker/width/";
+constexpr std::string_view replyPrefix = "/reply/";
+
+constexpr const char* nonFiniteText = "Non-finite number";
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// Optional sign, then decimal digits only, within the signed 64-bit range.
+std::optional<std::int64_t> parseInteger(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-')
+            return std::nullopt;
+    }
+    if (text.empty())
+        return std::nullopt;
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Decimal text with optional sign, fraction and exponent; the whole text must be read.
+std::optional<double> parseFloating(std::string_view text) {
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-')
+            return std::nullopt;
+    }
+    if (text.empty())
+        return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (end != text.data() + text.size())
+        return std::nullopt;
+    if (ec == std::errc::result_out_of_range) {
+        // The text is valid but beyond a double: read it as the C library does (infinity
+        // or a value next to zero), in the C locale whatever the process locale is.
+        static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        std::string copy(text);
+        return strtod_l(copy.c_str(), nullptr, cLocale);
+    }
+    if (ec != std::errc())
+        return std::nullopt;
+    return value;
+}
+
+// A loudspeaker id sent as a number: truncated toward zero; none when it does not fit.
+std::optional<std::int64_t> speakerID(double value) {
+    constexpr double limit = 9223372036854775808.0; // 2^63
+    if (!std::isfinite(value) || value >= limit || value < -limit)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::trunc(value));
+}
+
+// Exactly N numeric arguments (any integer or float kind) as doubles; throws the codec's
+// OSCValueMaskError otherwise.
+template <std::size_t N> std::array<double, N> numbers(std::span<const OSCValue> values) {
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        auto tuple = masked<std::conditional_t<true, AnyOSCNumberValue, decltype(I)>...>(values);
+        return std::array<double, N>{std::get<I>(tuple).doubleValue()...};
+    }
+    (std::make_index_sequence<N>{});
+}
+
+template <std::size_t N> bool allFinite(const std::array<double, N>& values) {
+    for (double v : values)
+        if (!std::isfinite(v))
+            return false;
+    return true;
+}
+
+std::string valuesText(const OSCMessage& message) {
+    std::string text = "[";
+    const auto& values = message.values();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            text += ", ";
+        text += values[i].debugDescription();
+    }
+    return text + "]";
+}
+
+std::string errorText(const std::exception& error) {
+    if (auto socketError = dynamic_cast<const UdpSocketEngineError*>(&error))
+        return socketError->error().localizedDescription();
+    return error.what();
+}
+
+} // namespace
+
+std::shared_ptr<OSCReceiver> OSCReceiver::make(std::uint16_t port) {
+    std::shared_ptr<OSCReceiver> receiver(new OSCReceiver(port));
+    std::weak_ptr<OSCReceiver> weak = receiver;
+    receiver->oscServer_->setHandler([weak](const OSCMessage& message, const OSCTimeTag&) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        // The work item keeps the receiver alive until the message is dispatched.
+        self->dispatchQueue_->async([self, message] { self->handleMessage(message); });
+    });
+    return receiver;
+}
+
+OSCReceiver::OSCReceiver(std::uint16_t port)
+    : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore)),
+      dispatchQueue_(
+          platform::DispatchQueue::makeSerial("OSCReceiver.dispatchQueue", platform::QoS::userInitiated)) {}
+
+OSCReceiver::~OSCReceiver() = default;
+
+void OSCReceiver::start() {
+    platform::consoleLog("🔧 OSCReceiver: Attempting to start OSC server…");
+    try {
+        oscServer_->start();
+    } catch (const std::exception& error) {
+        platform::consoleLog("❌ OSCReceiver: Failed to start OSC server — " + errorText(error));
+        throw;
+    }
+    platform::consoleLog("✅ OSCReceiver: Successfully started on port " + std::to_string(localPort()));
+}
+
+void OSCReceiver::stop() {
+    oscServer_->stop();
+    platform::consoleLog("OSCReceiver: Stopped listening");
+}
+
+std::uint16_t OSCReceiver::localPort() const {
+    auto bound = oscServer_->boundPort();
+    return bound != 0 ? bound : oscServer_->localPort();
+}
+
+void OSCReceiver::awaitReply(const std::string& address, double timeout,
+                             std::function<void(const std::optional<std::string>&)> completion,
+                             platform::DispatchQueuePtr queue) {
+    platform::consoleLog("⚙️ awaitReply called for: " + address);
+    AwaitedReplies::shared().wait(address, timeout,
+                                  [queue = std::move(queue), completion = std::move(completion)](
+                                      const std::optional<std::string>& text) {
+                                      queue->async([completion, text] { completion(text); });
+                                  });
+}
+
+std::optional<std::string> OSCReceiver::awaitReplyBlocking(const std::string& address, double timeout) {
+    platform::consoleLog("⚙️ awaitReply called for: " + address);
+    auto promise = std::make_shared<std::promise<std::optional<std::string>>>();
+    auto future = promise->get_future();
+    AwaitedReplies::shared().wait(
+        address, timeout, [promise](const std::optional<std::string>& text) { promise->set_value(text); });
+    return future.get();
+}
+
+void OSCReceiver::handleMessage(const OSCMessage& message) {
+    const std::string address(message.addressPattern().rawAddress());
+    platform::consoleLog("📥 Received OSC: " + address + " — values: " + valuesText(message));
+    const std::string_view view = address;
+
+    if (startsWith(view, cuePlayPrefix)) {
+        auto number = parseFloating(view.substr(cuePlayPrefix.size()));
+        if (!number)
+            return;
+        if (!std::isfinite(*number)) {
+            platform::consoleLog("OSCReceiver: Ignoring cue play command with a non-finite cue number: " +
+                                 address);
+            return;
+        }
+        platform::consoleLog("OSCReceiver: Received cue play command for cue " +
+                             osccore::numberText(*number));
+        if (onCuePlay)
+            onCuePlay(*number);
+        return;
+    }
+    if (startsWith(view, snapshotRecallPrefix)) {
+        auto number = parseInteger(view.substr(snapshotRecallPrefix.size()));
+        if (!number)
+            return;
+        platform::consoleLog("OSCReceiver: Received snapshot recall command for snapshot " +
+                             std::to_string(*number));
+        if (onSnapshotRecall)
+            onSnapshotRecall(*number);
+        return;
+    }
+    if (startsWith(view, speakerReplyPrefix)) {
+        handleSoundscapeSpeakerPosition(message);
+        return;
+    }
+    if (startsWith(view, sourceReplyPrefix)) {
+        handleSoundscapeSourcePosition(message);
+        return;
+    }
+    if (startsWith(view, cueStopPrefix)) {
+        platform::consoleLog("OSCReceiver: Received stop playback command");
+        platform::DispatchQueue::main()->async([self = shared_from_this()] {
+            if (self->onStopPlayback)
+                self->onStopPlayback();
+        });
+        return;
+    }
+    if (startsWith(view, trackPrefix)) {
+        auto number = parseInteger(view.substr(trackPrefix.size()));
+        if (!number)
+            return;
+        std::array<double, 2> xy;
+        try {
+            xy = numbers<2>(message.values());
+        } catch (const std::exception& error) {
+            platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + error.what());
+            return;
+        }
+        if (!allFinite(xy)) {
+            platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
+            return;
+        }
+        if (onTrackPosition)
+            onTrackPosition(*number, xy[0], xy[1]);
+        return;
+    }
+    // The three loudspeaker rows: the id is the first argument, then one or two numbers.
+    auto speakerRow = [&](std::string_view rowAddress, auto count, const auto& callback, auto call) {
+        constexpr std::size_t n = decltype(count)::value;
+        const std::string failure = "❌ Failed to parse " + std::string(rowAddress) + " values: ";
+        std::array<double, n> values;
+        try {
+            values = numbers<n>(message.values());
+        } catch (const std::exception& error) {
+            platform::consoleLog(failure + error.what());
+            return;
+        }
+        if (!allFinite(values)) {
+            platform::consoleLog(failure + nonFiniteText);
+            return;
+        }
+        if (!callback)
+            return;
+        auto id = speakerID(values[0]);
+        if (!id) {
+            platform::consoleLog(failure + "Loudspeaker id out of range");
+            return;
+        }
+        call(*id, values);
+    };
+    if (view == speakerPositionAddress) {
+        speakerRow(speakerPositionAddress, std::integral_constant<std::size_t, 3>{}, onSpeakerPosition,
+                   [&](std::int64_t id, const auto& v) { onSpeakerPosition(id, v[1], v[2]); });
+        return;
+    }
+    if (view == speakerFocusAddress) {
+        speakerRow(speakerFocusAddress, std::integral_constant<std::size_t, 2>{}, onSpeakerFocus,
+                   [&](std::int64_t id, const auto& v) { onSpeakerFocus(id, v[1]); });
+        return;
+    }
+    if (view == speakerWidthAddress) {
+        speakerRow(speakerWidthAddress, std::integral_constant<std::size_t, 2>{}, onSpeakerWidth,
+                   [&](std::int64_t id, const auto& v) { onSpeakerWidth(id, v[1]); });
+        return;
+    }
+    if (startsWith(view, replyPrefix)) {
+        platform::consoleLog("OSCReceiver: Received reply: " + address);
+        const auto& values = message.values();
+        AwaitedReplies::shared().handleReply(
+            address, values.empty() ? std::nullopt : std::optional(values.front().description()));
+        return;
+    }
+    platform::consoleLog("OSCReceiver: Unhandled OSC message with address: " + address);
+}
+
+void OSCReceiver::handleSoundscapeSpeakerPosition(const OSCMessage& message) {
+    const std::string address(message.addressPattern().rawAddress());
+    if (!startsWith(address, speakerReplyPrefix))
+        return;
+    platform::consoleLog("SoundScape: Full OSC speaker message received: " + message.description());
+    auto number = parseInteger(std::string_view(address).substr(speakerReplyPrefix.size()));
+    if (!number) {
+        platform::consoleLog("SoundScape: Failed to parse speaker number from address: " + address);
+        return;
+    }
+    std::array<double, 6> values;
+    try {
+        values = numbers<6>(message.values());
+    } catch (const std::exception& error) {
+        platform::consoleLog(std::string("SoundScape: Error unwrapping speaker position values: ") +
+                             error.what());
+        return;
+    }
+    SoundscapeSpeaker speaker;
+    speaker.speakerNumber = *number;
+    speaker.x = static_cast<float>(values[0]);
+    speaker.y = static_cast<float>(values[1]);
+    speaker.rotation = static_cast<float>(values[3]);
+    // Checked after narrowing: a double beyond the float range becomes infinite there.
+    if (!std::isfinite(speaker.x) || !std::isfinite(speaker.y) || !std::isfinite(speaker.rotation)) {
+        platform::consoleLog(std::string("SoundScape: Error unwrapping speaker position values: ") +
+                             nonFiniteText);
+        return;
+    }
+    platform::consoleLog("SoundScape: Received speaker " + std::to_string(*number) +
+                         " raw position (meters): X=" + osccore::numberText(speaker.x) +
+                         ", Y=" + osccore::numberText(speaker.y));
+    if (onSoundscapeSpeaker)
+        onSoundscapeSpeaker(speaker);
+}
+
+void OSCReceiver::handleSoundscapeSourcePosition(const OSCMessage& message) {
+    const std::string address(message.addressPattern().rawAddress());
+    if (!startsWith(address, sourceReplyPrefix))
+        return;
+    platform::consoleLog("SoundScape: Full OSC sound object message received: " + message.description());
+    auto number = parseInteger(std::string_view(address).substr(sourceReplyPrefix.size()));
+    if (!number) {
+        platform::consoleLog("SoundScape: Failed to parse sound object number from address: " + address);
+        return;
+    }
+    std::array<double, 3> values;
+    try {
+        values = numbers<3>(message.values());
+    } catch (const std::exception& error) {
+        platform::consoleLog(std::string("SoundScape: Error unwrapping sound object position values: ") +
+                             error.what());
+        return;
+    }
+    const float x = static_cast<float>(values[0]);
+    const float y = static_cast<float>(values[1]);
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        platform::consoleLog(std::string("SoundScape: Error unwrapping sound object position values: ") +
+                             nonFiniteText);
+        return;
+    }
+    platform::consoleLog("SoundScape: Received sound object " + std::to_string(*number) +
+                         " raw position (meters): X=" + osccore::numberText(x) +
+                         ", Y=" + osccore::numberText(y));
+    if (onSoundscapeObjectPosition)
+        onSoundscapeObjectPosition(*number, x, y);
+}
+
+void OSCReceiver::querySoundscapeSpeakerPositions(const std::string& host, std::uint16_t port) {
+    for (int i = 1; i <= 64; ++i) {
+        std::string address = std::string(speakerReplyPrefix) + std::to_string(i);
+        platform::DispatchQueue::global(platform::QoS::defaultQoS)
+            ->asyncAfter(std::chrono::milliseconds(50 * i), [address, host, port] {
+                // The query goes out whatever the output switch says.
+                sendOSCMessage(true, address, host, port);
+            });
+    }
+}

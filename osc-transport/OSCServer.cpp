@@ -1,0 +1,54 @@
+#include "osc-transport/OSCServer.h"
+
+namespace {
+
+[[noreturn]] void throwSocketError(const std::optional<SocketError>& error) {
+    if (error)
+        throw UdpSocketEngineError(*error);
+    throw UdpSocketEngineError(UdpSocketEngineError::otherError);
+}
+
+} // namespace
+
+std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler) {
+    auto server = std::make_shared<OSCServer>(Private{}, port, timeTagMode, std::move(handler));
+    server->udpDelegate_->setOscServer(server);
+    return server;
+}
+
+OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler)
+    : OSCUDPPacketHandler("org.lumenfold.osc.OSCServer.receiveQueue", "OSCServer: ", timeTagMode,
+                          std::move(handler)),
+      udpDelegate_(std::make_shared<OSCServerUDPDelegate>()),
+      udpSocket_(UdpSocketEngine::make(udpDelegate_, receiveQueue())), localPort_(port) {}
+
+OSCServer::~OSCServer() {
+    // Free the port now, not when the last queued callback lets go of the socket.
+    udpSocket_->close();
+}
+
+void OSCServer::start() {
+    std::lock_guard lock(lifecycleMutex_);
+    if (isStarted())
+        return;
+    udpSocket_->close();
+    setStarted(false);
+    std::optional<SocketError> error;
+    if (!udpSocket_->bindToPort(localPort_, &error))
+        throwSocketError(error);
+    if (!udpSocket_->beginReceiving(&error)) {
+        udpSocket_->close();
+        throwSocketError(error);
+    }
+    setStarted(true);
+}
+
+void OSCServer::stop() {
+    std::lock_guard lock(lifecycleMutex_);
+    udpSocket_->close();
+    setStarted(false);
+}
+
+std::uint16_t OSCServer::boundPort() const {
+    return udpSocket_->localPort();
+}

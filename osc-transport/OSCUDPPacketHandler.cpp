@@ -1,0 +1,99 @@
+#include "osc-transport/OSCUDPPacketHandler.h"
+
+#include "OSCCore/OSCBundle.h"
+#include "OSCCore/OSCDecodeError.h"
+#include "OSCCore/OSCObjectType.h"
+#include "platform/Log.h"
+#include "sockets/UdpSocketEngine.h"
+
+#include <algorithm>
+#include <chrono>
+
+OSCUDPPacketHandler::OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode,
+                                         Handler handler)
+    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label))), logPrefix_(std::move(logPrefix)),
+      handler_(handler ? std::make_shared<const Handler>(std::move(handler)) : nullptr), timeTagMode_(mode) {}
+
+void OSCUDPPacketHandler::setHandler(Handler handler) {
+    auto shared = handler ? std::make_shared<const Handler>(std::move(handler)) : nullptr;
+    std::lock_guard lock(stateMutex_);
+    handler_ = std::move(shared);
+}
+
+OSCTimeTagMode OSCUDPPacketHandler::timeTagMode() const {
+    std::lock_guard lock(stateMutex_);
+    return timeTagMode_;
+}
+
+void OSCUDPPacketHandler::setTimeTagMode(OSCTimeTagMode mode) {
+    std::lock_guard lock(stateMutex_);
+    timeTagMode_ = mode;
+}
+
+bool OSCUDPPacketHandler::isStarted() const {
+    std::lock_guard lock(stateMutex_);
+    return isStarted_;
+}
+
+void OSCUDPPacketHandler::setStarted(bool started) {
+    std::lock_guard lock(stateMutex_);
+    isStarted_ = started;
+}
+
+void OSCUDPPacketHandler::socketDidClose(UdpSocketEngine& socket) {
+    std::lock_guard lock(lifecycleMutex_);
+    if (socket.isClosed())
+        setStarted(false);
+}
+
+void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
+    // A bundle by its header, anything else must be a message; what does not decode is dropped.
+    try {
+        if (oscObjectType(datagram) == OSCObjectType::bundle)
+            handlePacket(OSCObject(OSCBundle::fromRawData(datagram)), OSCTimeTag::immediate());
+        else
+            handlePacket(OSCObject(OSCMessage::fromRawData(datagram)), OSCTimeTag::immediate());
+    } catch (const OSCDecodeError& error) {
+        platform::consoleLog(logPrefix_ + error.what());
+    }
+}
+
+void OSCUDPPacketHandler::handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag) {
+    if (const OSCMessage* message = packet.message()) {
+        handleMessage(*message, timeTag);
+        return;
+    }
+    const OSCBundle& bundle = *packet.bundle();
+    for (const OSCObject& element : bundle.elements())
+        handlePacket(element, bundle.timeTag());
+}
+
+void OSCUDPPacketHandler::handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag) {
+    if (timeTagMode() == OSCTimeTagMode::ignore || timeTag.isImmediate() || !timeTag.isFuture()) {
+        deliver(message, timeTag);
+        return;
+    }
+    // Far-future tags wait as long as a timer can count.
+    const double seconds = std::min(timeTag.timeIntervalSinceNow(), 9.0e9);
+    if (seconds <= 0) {
+        deliver(message, timeTag);
+        return;
+    }
+    std::weak_ptr<OSCUDPPacketHandler> weak = weak_from_this();
+    receiveQueue_->asyncAfter(
+        std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds)),
+        [weak, message, timeTag] {
+            if (auto self = weak.lock())
+                self->deliver(message, timeTag);
+        });
+}
+
+void OSCUDPPacketHandler::deliver(const OSCMessage& message, const OSCTimeTag& timeTag) {
+    std::shared_ptr<const Handler> handler;
+    {
+        std::lock_guard lock(stateMutex_);
+        handler = handler_;
+    }
+    if (handler)
+        (*handler)(message, timeTag);
+}

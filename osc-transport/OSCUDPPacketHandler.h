@@ -1,0 +1,60 @@
+#pragma once
+// The receiving side shared by OSCServer and OSCSocket: each datagram that reaches the
+// receive queue is decoded, bundles are unpacked and every message is handed to the
+// handler, at once or (in osc1_0 mode) at its bundle's time tag. The handler runs on the
+// receive queue, one message after another.
+
+#include "OSCCore/Data.h"
+#include "OSCCore/OSCMessage.h"
+#include "OSCCore/OSCObject.h"
+#include "OSCCore/OSCTimeTag.h"
+#include "osc-transport/OSCTimeTagMode.h"
+#include "platform/Dispatch.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class UdpSocketEngine;
+
+class OSCUDPPacketHandler : public std::enable_shared_from_this<OSCUDPPacketHandler> {
+public:
+    using Handler = std::function<void(const OSCMessage& message, const OSCTimeTag& timeTag)>;
+
+    virtual ~OSCUDPPacketHandler() = default;
+    OSCUDPPacketHandler(const OSCUDPPacketHandler&) = delete;
+    OSCUDPPacketHandler& operator=(const OSCUDPPacketHandler&) = delete;
+
+    // Replaces the handler; none drops messages.
+    void setHandler(Handler handler);
+    OSCTimeTagMode timeTagMode() const;
+    void setTimeTagMode(OSCTimeTagMode mode);
+    bool isStarted() const;
+    const platform::DispatchQueuePtr& receiveQueue() const { return receiveQueue_; }
+
+    // On the receive queue (called by the socket's delegate).
+    void handleDatagram(ByteView datagram);
+    // The socket closed: unless it has been opened again meanwhile, this is no longer started.
+    void socketDidClose(UdpSocketEngine& socket);
+
+protected:
+    OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode, Handler handler);
+
+    void setStarted(bool started);
+
+    // Held by start() and stop() so that a late close report cannot undo a fresh start.
+    std::mutex lifecycleMutex_;
+
+private:
+    void handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag);
+    void handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag);
+    void deliver(const OSCMessage& message, const OSCTimeTag& timeTag);
+
+    platform::DispatchQueuePtr receiveQueue_;
+    std::string logPrefix_;
+    mutable std::mutex stateMutex_;
+    std::shared_ptr<const Handler> handler_;
+    OSCTimeTagMode timeTagMode_;
+    bool isStarted_ = false;
+};
