@@ -1,0 +1,305 @@
+#pragma once
+// The main window's logic without its drawing: the working state the level engine, the
+// start-up wiring, remote commands, menu actions, snapshot recall and the saved working state
+// share, and the operations on it. The GUI binds to these fields and calls these operations.
+//
+// Main thread only, with one exception: the desk send step runs on a global queue. What it
+// needs outlives the view and is shared under locks: the send-time table (`lastSendTime`),
+// the throttling switch (`disableOSCThrottling`), the desk address binding and the outlet.
+//
+// Operations live in topic files: ContentViewLevels.cpp (level computation),
+// ContentViewAudience.cpp (audience-area factors), ContentViewDeskOutput.cpp (send decision,
+// staggered and throttled desk sends), ContentViewSoundScape.cpp (DS100 positions).
+
+#include "Sonavant/cues/PathCue.h"
+#include "Sonavant/engine/Binding.h"
+#include "Sonavant/engine/DeskOutlet.h"
+#include "Sonavant/engine/DestinationKey.h"
+#include "Sonavant/engine/LockedValue.h"
+#include "Sonavant/engine/PathCueEngine.h"
+#include "Sonavant/engine/SendTimeTable.h"
+#include "Sonavant/engine/ViewGeometry.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/model/Geometry.h"
+#include "Sonavant/model/MixingDesk.h"
+#include "Sonavant/model/SoundObject.h"
+#include "Sonavant/model/Speaker.h"
+#include "platform/Dispatch.h"
+#include "platform/Observable.h"
+#include "platform/UUID.h"
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class OSCClient;
+class OSCReceiver;
+class ContentViewPresenter;
+namespace platform {
+class UserDefaults;
+}
+
+// The last level decided for one destination and how often it has repeated unchanged.
+struct MappedLevel {
+    double value = 0;
+    std::int64_t count = 0;
+};
+
+// One source's remembered levels, laid out in the loudspeaker order of the last pass so a
+// pass reads them in sequence; loudspeakers no longer present stay behind those.
+struct MappedLevelRow {
+    std::uint64_t layout = 0; // the loudspeaker order it is laid out for
+    std::vector<std::int64_t> speakers;
+    std::vector<MappedLevel> levels;
+    std::vector<char> known; // a level has been decided for the pair
+};
+
+// The last position sent to a DS100 for one source and how often it has repeated unchanged.
+struct SoundScapeSentPosition {
+    float x = 0;
+    float y = 0;
+    std::int64_t count = 0;
+};
+
+// What a desk send needs to know of the desk definition.
+struct DeskTransport {
+    bool UDP = true;
+    bool OSCFloat = false;
+};
+
+class ContentView {
+public:
+    // ---- Construction -------------------------------------------------------------------
+    // The application hands over its desk address, port and zero-point visibility (initially
+    // "127.0.0.1", "49900" and true), its one show state and the cue-list width.
+    explicit ContentView(std::shared_ptr<AppState> appState,
+                         Binding<std::string> targetDeskIP = Binding<std::string>("127.0.0.1"),
+                         Binding<std::string> targetPort = Binding<std::string>("49900"),
+                         Binding<bool> showZeroPoint = Binding<bool>(true), double listW = 320.0,
+                         std::shared_ptr<DeskOutlet> outlet = DeskOutlet::network());
+    ~ContentView();
+    ContentView(const ContentView&) = delete;
+    ContentView& operator=(const ContentView&) = delete;
+
+    // ---- Bindings: values the application owns ---------------------------------------------
+    Binding<std::string> targetDeskIP; // every desk, DS100 and QLab message goes here
+    Binding<std::string> targetPort;   // decimal; parsed as an unsigned 16-bit number where used
+    Binding<bool> showZeroPoint;
+
+    // ---- Environment ----------------------------------------------------------------------
+    const std::shared_ptr<AppState> appState;
+
+    // ---- Network objects ------------------------------------------------------------------
+    const std::unique_ptr<OSCClient> oscClient; // the fade-cue dialogue with QLab
+    // Where desk messages leave; the network unless a test or benchmark replaces it.
+    const std::shared_ptr<DeskOutlet> outlet;
+
+    // ---- Desk selection and output switch copy ----------------------------------------------
+    platform::Published<bool> oscOutputOn{true}; // only carries "savedOscOutputOn"; sending follows AppState
+    platform::Published<std::vector<MixingDesk>> mixingDesks;
+    platform::Published<std::optional<MixingDesk>> selectedDesk; // the desk levels are sent for
+
+    // ---- Canvas and interaction ---------------------------------------------------------------
+    platform::Published<ViewSize> canvasSize;
+    platform::Published<double> speakerZeroFactor{1.0}; // full-level radius: 30 canvas points at 1.0
+    platform::Published<double> zoomLevel{100.0};       // canvas points per metre
+    platform::Published<std::optional<Speaker>> activeSpeaker;
+    platform::Published<std::shared_ptr<SoundObject>> activeSoundObject; // null for none
+    platform::Published<std::set<std::string>> selectedObjects;          // canvas selection keys
+    platform::Published<std::map<std::string, Point>> dragStartPositions;
+    platform::Published<Point> dragStartLocation;
+    platform::Published<bool> isRecordingPath{false};
+    platform::Published<std::optional<Point>> lastDragPosition;
+    platform::Published<std::optional<CanvasGeometryProxy>> cachedGeometryProxy;
+    platform::Published<std::optional<Point>> selectionStart;
+    platform::Published<std::optional<ViewRect>> selectionRect;
+    // Audience-area node drags: keyed by area id text, "-node-" and the node index.
+    platform::Published<std::map<std::string, Point>> dragStartNodeMeters;
+    platform::Published<std::map<platform::UUID, std::vector<Point>>> dragStartAllNodes;
+    platform::Published<bool> showingObjectList{false};
+    double listW = 320.0;
+    static constexpr double gridOpacity = 0.3;
+
+    // ---- DS100 queries ------------------------------------------------------------------------
+    platform::Published<bool> disableSoundObjectOSCUpdates{false}; // holds back DS100 positions
+    platform::Published<std::int64_t> pendingSoundObjectQueries{0};
+
+    // ---- Windows, sheets and dialogs -----------------------------------------------------------
+    platform::Published<std::optional<platform::UUID>> selectedSnapshotID;
+    platform::Published<std::shared_ptr<PathCue>> cueForProperties; // null for none
+    platform::Published<bool> isExporting{false};
+    platform::Published<bool> isImporting{false};
+
+    // ---- Timers -------------------------------------------------------------------------------
+    platform::DispatchTimerPtr tcpRefreshTimer; // the TCP link check; null until start-up
+
+    // ---- Desk output bookkeeping (never emptied; nobody draws it) ----------------------------
+    // Per destination, the last level decided and its repeat count (main thread).
+    std::vector<std::pair<DestinationKey, MappedLevel>> lastMappedLevels() const;
+    // Keyed "soundscape-" + source id text; main thread.
+    std::unordered_map<std::string, SoundScapeSentPosition> lastSentSoundScapePositions;
+    const std::shared_ptr<SendTimeTable> lastSendTime;             // shared with the send queue
+    const std::shared_ptr<LockedValue<bool>> disableOSCThrottling; // set by fade-cue generation
+    static constexpr double throttleInterval = 0.03;               // seconds between sends to one destination
+
+    // ---- Level engine -------------------------------------------------------------------------
+    // Every source's level on every loudspeaker into AppState.mixerLevels, and the ones that
+    // changed (or are due for a repeat) to the desk; in SoundScape mode positions instead.
+    void updateRelativeLevels();
+
+    // Audience-area factors of one loudspeaker, from the show's areas, orientation and zero
+    // point and the zoom.
+    double audienceFocusFactor(const Speaker& speaker) const;
+    double audienceCoverageFactor(const Speaker& speaker) const;
+
+    // ---- Desk output ----------------------------------------------------------------------------
+    // What a send that runs later needs; copies share the tables.
+    struct DeskSendContext {
+        std::shared_ptr<DeskOutlet> outlet;
+        Binding<std::string> targetDeskIP; // read when the send runs
+        std::shared_ptr<SendTimeTable> lastSendTime;
+        std::shared_ptr<LockedValue<bool>> disableOSCThrottling;
+    };
+    DeskSendContext deskSendContext() const;
+
+    // Sends `level` for `speaker` after its id x 10 ms on the global default queue.
+    void scheduleStaggeredSend(const Speaker& speaker, const std::string& address, DeskTransport desk,
+                               std::uint16_t port, const std::string& key, double level);
+    // All of one loudspeaker's sends of a pass, in one block after its id x 10 ms.
+    struct StaggeredSend {
+        std::string address;
+        std::string key;
+        double level = 0;
+        std::uint64_t sequence = 0; // order of decision
+    };
+    void scheduleStaggeredSends(const Speaker& speaker, DeskTransport desk, std::uint16_t port,
+                                std::vector<StaggeredSend> sends);
+    // Several loudspeakers' sends of one pass. The send queue places the blocks, so the main
+    // thread hands over once; each still leaves its loudspeaker's id x 10 ms after now.
+    struct StaggeredBatch {
+        std::int64_t speakerID = 0;
+        std::vector<StaggeredSend> sends;
+    };
+    void scheduleStaggeredSends(std::deque<StaggeredBatch> batches, DeskTransport desk, std::uint16_t port);
+    // One throttled send, now, on the calling thread.
+    void sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
+                         std::uint16_t port, double level);
+    // The send step itself; any thread. `sequence` orders sends decided earlier and later.
+    static void sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
+                                const std::string& address, std::uint16_t port, double level,
+                                std::uint64_t sequence);
+
+private:
+    // The send decision of one pair on its remembered level: true when the level is to go
+    // out (changed, or due for its periodic repeat every `repeatBase` + 50 unchanged updates).
+    static bool levelNeedsSend(MappedLevel& last, std::int64_t repeatBase, double level);
+    void computeAndSendLevels(const MixingDesk& desk, std::uint16_t port);
+    void sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port);
+
+    std::uint64_t nextSendSequence_ = 0; // main thread
+    // The rows of lastMappedLevels (never emptied), and the loudspeaker order they follow.
+    std::unordered_map<platform::UUID, MappedLevelRow> lastMappedLevels_;
+    std::vector<std::int64_t> mappedLevelSpeakerIDs_;
+    std::uint64_t mappedLevelLayout_ = 0;
+    MappedLevelRow& mappedLevelRow(const platform::UUID& source);
+    // Working tables of the level pass, kept so a pass allocates next to nothing.
+    struct LevelPassTables;
+    std::shared_ptr<LevelPassTables> levelPassTables_;
+
+    // Show control: start-up, working state, remote commands, snapshots, DS100, connections
+public:
+    // ---- Show-control state -------------------------------------------------------------------
+    std::shared_ptr<OSCReceiver> oscReceiver; // the remote-control receiver; set once it started
+    // The path-cue engine the view drives; plays nothing until the application's is installed.
+    std::shared_ptr<PathCueEngine> pathManager = std::make_shared<PathCueEngine>();
+    std::shared_ptr<ContentViewPresenter> presenter; // the GUI's windows and dialogues; null headless
+    // Where the working state is kept; the standard user defaults when null.
+    platform::UserDefaults* userDefaults = nullptr;
+    // The menu actions the view does not carry yet (Add Output and Input, Clear, New Blank
+    // Canvas, Zero Selected, Draw and Delete Path); the action slots run them when set.
+    struct EditingActions {
+        std::function<void()> addSpeaker, addSoundObject, clearCanvas, startDrawingPath, deleteSelectedPath,
+            newBlankCanvas, zeroSelected;
+    };
+    EditingActions editingActions;
+
+    // ---- Start-up and shutdown ----------------------------------------------------------------------
+    // Desk definitions and working state now; the receiver, observers and first send on the
+    // next turn of the main queue. Does nothing while the view is already on screen.
+    void onAppearLoad();
+    void startReceiverAndObservers();
+    void installMenuActions();
+    // Gives a receiver the nine callbacks; each hands its arguments to the main queue.
+    void installReceiverCallbacks(OSCReceiver& receiver);
+    void onDisappearCleanup();
+    void stopOSCReceiver();
+
+    // ---- Desk definitions and working state -------------------------------------------------------
+    void loadMixingDesks(); // the shipped file
+    void loadMixingDesks(const std::optional<std::filesystem::path>& file);
+    void saveState();
+    void loadState();
+
+    // ---- Zero point ----------------------------------------------------------------------------------
+    void updateZeroPoint();
+    void refreshPositionsAfterZeroPointChange();
+
+    // ---- Remote commands and DS100 replies (main thread) ----------------------------------------------
+    void handleCuePlay(double cueNumber);
+    void handleStopPlayback();
+    void handleTrackPosition(std::int64_t sourceNumber, double x, double y);
+    void handleRemoteSpeakerPosition(std::int64_t speakerID, double x, double y);
+    void handleRemoteSpeakerFocus(std::int64_t speakerID, double focus);
+    void handleRemoteSpeakerWidth(std::int64_t speakerID, double width);
+    void handleSoundscapeSpeakerReply(const SoundscapeSpeaker& speaker);
+    void handleRemoteObjectXY(std::int64_t sourceNumber, float x, float y);
+
+    // ---- Snapshot recall -------------------------------------------------------------------------------
+    void recallSnapshot(std::int64_t number);
+    void recallSnapshot(const Snapshot& snapshot);
+    bool isSnapshotFading() const;
+
+    // ---- DS100 queries ---------------------------------------------------------------------------------
+    void querySoundObjectPositions();
+    void querySpeakerPositions();
+
+    // ---- Connections and windows -------------------------------------------------------------------------
+    void restartOSCReceiver(const std::string& newPort);
+    void reconnectTCPClient();
+    void checkTCPConnection();
+    void openMixerWindow();
+    void validateFadeCuePreconditions();
+
+private:
+    struct SnapshotFade;
+    platform::UserDefaults& workingStateDefaults();
+    // Runs `effect` on a later turn of the main queue, unless the view is gone by then.
+    void onMainQueue(std::function<void(ContentView&)> effect);
+    std::function<void()> whileAlive(std::function<void(ContentView&)> action);
+    void observeSettingChanges();
+    void snapshotFadeTick(SnapshotFade& fade);
+    void endSnapshotFade();
+
+    const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
+    bool onScreen_ = false;
+    platform::SubscriptionBag notificationObservers_;
+    platform::SubscriptionBag settingObservers_;
+    std::shared_ptr<SnapshotFade> snapshotFade_;
+    // Declared last, so it runs first when the view goes: stops what would outlive it.
+    struct ShowControlTeardown {
+        ContentView* view;
+        ~ShowControlTeardown();
+    } showControlTeardown_{this};
+};
+
+// Unchanged values go out again every `base` + 50 updates. A divisor of 0, or one that
+// would overflow, counts as 50.
+std::int64_t repeatDivisor(std::int64_t base);

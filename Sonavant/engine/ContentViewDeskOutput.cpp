@@ -1,0 +1,208 @@
+#include "Sonavant/engine/ContentView.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+using platform::consoleLog;
+
+namespace {
+
+using Clock = SendTimeTable::Clock;
+
+constexpr auto interval =
+    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ContentView::throttleInterval));
+
+// The level as the whole number a desk takes: halves away from zero, and only when it fits
+// the 32-bit integer argument.
+std::optional<std::int32_t> wholeNumberLevel(double level) {
+    const double rounded = std::round(level);
+    if (!std::isfinite(rounded) || rounded < std::numeric_limits<std::int32_t>::min() ||
+        rounded > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
+}
+
+void refuseLevel(const std::string& key, double level) {
+    consoleLog("Error: Level " + std::to_string(level) + " for key " + key +
+               " does not fit the desk's argument; not sent.");
+}
+
+// The wire step of one level, after the throttle.
+void deliverLevel(const std::shared_ptr<DeskOutlet>& outlet, const Binding<std::string>& host,
+                  DeskTransport desk, const std::string& key, const std::string& address, std::uint16_t port,
+                  double level) {
+    if (!desk.UDP) {
+        consoleLog("Desk UDP property is false – sending via TCP.");
+        const auto whole = wholeNumberLevel(level);
+        if (!whole)
+            return refuseLevel(key, level);
+        consoleLog("Formatted mapped level (as whole number): " + std::to_string(*whole));
+        const std::string text = address + " " + std::to_string(*whole) + "\n";
+        consoleLog("Constructed TCP message: " + text);
+        outlet->sendTCP(text, address, host.get(), port);
+        return;
+    }
+    if (desk.OSCFloat) {
+        if (!std::isfinite(level) || std::fabs(level) > std::numeric_limits<float>::max())
+            return refuseLevel(key, level);
+        outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(level));
+        return;
+    }
+    const auto whole = wholeNumberLevel(level);
+    if (!whole)
+        return refuseLevel(key, level);
+    outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(*whole));
+}
+
+void releaseHeldSend(const ContentView::DeskSendContext& context, const std::string& key);
+
+void scheduleRelease(const ContentView::DeskSendContext& context, const std::string& key,
+                     Clock::duration wait) {
+    platform::DispatchQueue::global()->asyncAfter(std::max(wait, Clock::duration::zero()),
+                                                  [context, key] { releaseHeldSend(context, key); });
+}
+
+void releaseHeldSend(const ContentView::DeskSendContext& context, const std::string& key) {
+    auto due = context.lastSendTime->release(key, Clock::now(), interval);
+    if (due.send)
+        due.send();
+    else if (due.waitAgain)
+        scheduleRelease(context, key, *due.waitAgain);
+}
+
+// A send id x 10 ms from now; a day at most, so the moment stays within what a clock holds.
+std::chrono::nanoseconds staggerDelay(std::int64_t speakerID) {
+    constexpr std::int64_t nanosecondsPerID = 10'000'000;
+    constexpr std::int64_t longest = 86400LL * 100;
+    return std::chrono::nanoseconds(std::clamp<std::int64_t>(speakerID, 0, longest) * nanosecondsPerID);
+}
+
+} // namespace
+
+bool ContentView::levelNeedsSend(MappedLevel& last, std::int64_t repeatBase, double level) {
+    if (last.value != level) {
+        last = {level, 1};
+        return true;
+    }
+    const std::int64_t count = last.count + 1;
+    if (count % repeatDivisor(repeatBase) != 0) {
+        last.count = count;
+        return false;
+    }
+    last.count = 0;
+    return true;
+}
+
+MappedLevelRow& ContentView::mappedLevelRow(const platform::UUID& source) {
+    MappedLevelRow& row = lastMappedLevels_[source];
+    if (row.layout == mappedLevelLayout_)
+        return row;
+    std::unordered_map<std::int64_t, std::size_t> before;
+    for (std::size_t j = 0; j < row.speakers.size(); ++j)
+        before.emplace(row.speakers[j], j);
+    MappedLevelRow laid{mappedLevelLayout_, mappedLevelSpeakerIDs_, {}, {}};
+    laid.levels.resize(laid.speakers.size());
+    laid.known.resize(laid.speakers.size());
+    for (std::size_t i = 0; i < laid.speakers.size(); ++i) {
+        if (auto it = before.find(laid.speakers[i]); it != before.end()) {
+            laid.levels[i] = row.levels[it->second];
+            laid.known[i] = row.known[it->second];
+            before.erase(it);
+        }
+    }
+    for (std::size_t j = 0; j < row.speakers.size(); ++j) {
+        if (before.count(row.speakers[j]) && row.known[j]) {
+            laid.speakers.push_back(row.speakers[j]);
+            laid.levels.push_back(row.levels[j]);
+            laid.known.push_back(1);
+        }
+    }
+    row = std::move(laid);
+    return row;
+}
+
+std::vector<std::pair<DestinationKey, MappedLevel>> ContentView::lastMappedLevels() const {
+    std::vector<std::pair<DestinationKey, MappedLevel>> all;
+    for (const auto& [source, row] : lastMappedLevels_)
+        for (std::size_t i = 0; i < row.speakers.size(); ++i)
+            if (row.known[i])
+                all.push_back({{source, row.speakers[i]}, row.levels[i]});
+    return all;
+}
+
+void ContentView::scheduleStaggeredSend(const Speaker& speaker, const std::string& address,
+                                        DeskTransport desk, std::uint16_t port, const std::string& key,
+                                        double level) {
+    scheduleStaggeredSends(speaker, desk, port, {StaggeredSend{address, key, level, ++nextSendSequence_}});
+}
+
+void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport desk, std::uint16_t port,
+                                         std::vector<StaggeredSend> sends) {
+    if (sends.empty())
+        return;
+    platform::DispatchQueue::global()->asyncAfter(
+        staggerDelay(speaker.id), [context = deskSendContext(), desk, port, sends = std::move(sends)] {
+            for (const StaggeredSend& send : sends)
+                sendLevelToDesk(context, send.key, desk, send.address, port, send.level, send.sequence);
+        });
+}
+
+void ContentView::scheduleStaggeredSends(std::deque<StaggeredBatch> batches, DeskTransport desk,
+                                         std::uint16_t port) {
+    if (batches.empty())
+        return;
+    const auto decided = std::chrono::steady_clock::now();
+    std::chrono::nanoseconds soonest = staggerDelay(batches.front().speakerID);
+    for (const StaggeredBatch& batch : batches)
+        soonest = std::min(soonest, staggerDelay(batch.speakerID));
+    // The main thread hands over once, when the first loudspeaker is due; waking no thread
+    // while earlier sends are still waiting.
+    platform::DispatchQueue::global()->asyncAfter(soonest, [context = deskSendContext(), desk, port, decided,
+                                                            batches = std::move(batches)]() mutable {
+        for (StaggeredBatch& batch : batches) {
+            auto run = [context, desk, port, sends = std::move(batch.sends)] {
+                for (const StaggeredSend& send : sends)
+                    sendLevelToDesk(context, send.key, desk, send.address, port, send.level, send.sequence);
+            };
+            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                decided + staggerDelay(batch.speakerID) - std::chrono::steady_clock::now());
+            if (wait <= std::chrono::nanoseconds::zero())
+                run();
+            else
+                platform::DispatchQueue::global()->asyncAfter(wait, std::move(run));
+        }
+    });
+}
+
+void ContentView::sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
+                                  std::uint16_t port, double level) {
+    sendLevelToDesk(deskSendContext(), key, DeskTransport{desk.UDP, desk.OSCFloat}, address, port, level,
+                    ++nextSendSequence_);
+}
+
+void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
+                                  const std::string& address, std::uint16_t port, double level,
+                                  std::uint64_t sequence) {
+    SendTimeTable::Release send = [outlet = context.outlet, host = context.targetDeskIP, desk, key, address,
+                                   port,
+                                   level] { deliverLevel(outlet, host, desk, key, address, port, level); };
+    const auto admission = context.lastSendTime->admit(key, sequence, Clock::now(), interval,
+                                                       !context.disableOSCThrottling->get(), send);
+    switch (admission.verdict) {
+    case SendTimeTable::Verdict::send:
+        send();
+        return;
+    case SendTimeTable::Verdict::holdFirst:
+        scheduleRelease(context, key, admission.wait);
+        [[fallthrough]];
+    case SendTimeTable::Verdict::held:
+    case SendTimeTable::Verdict::dropped:
+        consoleLog("Throttling update for key " + key + "; skipping send.");
+        return;
+    }
+}

@@ -1,0 +1,367 @@
+#include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/engine/AudienceFactors.h"
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/DeskRoute.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <numbers>
+#include <tuple>
+#include <unordered_map>
+
+using platform::consoleLog;
+
+namespace {
+
+constexpr double fullLevelRadius = 30.0; // canvas points at speakerZeroFactor 1
+constexpr DeskRange defaultBounds{-59.0, 0.0};
+
+// One loudspeaker id of the pass. With several loudspeakers of one id, the last decides
+// position, template and channel (its entries overwrite the earlier ones') and the first is
+// the one the id finds: its aim, its stagger and its repeat cadence.
+struct SpeakerSlot {
+    std::int64_t id = 0;
+    const Speaker* first = nullptr;
+    const Speaker* last = nullptr;
+    std::vector<const Speaker*> sharers; // every loudspeaker of the id, when there are several
+    double focusFactor = 1.0;
+    double coverageFactor = 1.0;
+};
+
+// The desk's answer for a pair of kinds: whether a message goes out and between which bounds.
+struct KindRoute {
+    const std::string* sourceType = nullptr;
+    const std::string* speakerType = nullptr;
+    bool sends = false;
+    DeskRange bounds = defaultBounds;
+};
+
+// The route of one source kind on one loudspeaker id, and the loudspeaker that gave it: the
+// last of the id that has one (one without a route writes nothing over an earlier one's).
+struct SlotRoute {
+    const KindRoute* route = nullptr;
+    const Speaker* via = nullptr;
+};
+
+const std::map<std::int64_t, bool>* rowOf(const PerSourcePerSpeaker<bool>& table,
+                                          const platform::UUID& source) {
+    auto it = table.find(source);
+    return it == table.end() ? nullptr : &it->second;
+}
+
+bool flagged(const std::map<std::int64_t, bool>* row, std::int64_t speaker) {
+    if (!row)
+        return false;
+    auto it = row->find(speaker);
+    return it != row->end() && it->second;
+}
+
+double decibelsToRange(double lower, double upper, double gain) {
+    const double dB = std::max(20 * std::log10(std::max(gain, 0.0001)), -80.0);
+    return (upper - lower) * (std::min(dB, 10.0) + 80) / 90;
+}
+
+} // namespace
+
+struct ContentView::LevelPassTables {
+    std::vector<SpeakerSlot> slots;
+    std::unordered_map<std::int64_t, std::size_t> slotOf;
+    std::vector<std::int64_t> slotIDs;
+    std::deque<KindRoute> kindRoutes;
+    std::vector<std::pair<const std::string*, std::vector<SlotRoute>>> routesByKind; // first `kindsInUse`
+    std::size_t kindsInUse = 0;
+    std::vector<double> distance, share, gain;
+    std::vector<char> usable;
+    std::vector<StaggeredBatch> batches;
+};
+
+void ContentView::updateRelativeLevels() {
+    const std::string host = targetDeskIP.get();
+    const auto port = parsePortNumber(targetPort.get());
+    if (host.empty() || !port || !selectedDesk.get()) {
+        consoleLog("Error: Missing targetDeskIP, port, or selectedDesk.");
+        return;
+    }
+    const MixingDesk desk = *selectedDesk.get();
+    consoleLog(std::string("Desk UDP property: ") + (desk.UDP ? "true" : "false"));
+    appState->selectedDesk = desk;
+
+    if (appState->soundObjects->empty()) {
+        consoleLog("Error: No sound objects available.");
+        return;
+    }
+    // Distances and positions divide by the zoom, shares by the range: neither may be 0,
+    // negative or undefined, or every level would be.
+    const double zoom = zoomLevel;
+    if (!std::isfinite(zoom) || zoom <= 0) {
+        consoleLog("Error: Zoom level must be a positive number; nothing sent.");
+        return;
+    }
+    if (appState->isSoundScapeMode) {
+        sendSoundScapePositions(desk, *port);
+        return;
+    }
+    const double range = appState->range;
+    if (!std::isfinite(range) || range <= 0) {
+        consoleLog("Error: Range must be a positive number; nothing sent.");
+        return;
+    }
+    consoleLog("Starting update for " + std::to_string(appState->soundObjects->size()) + " sound objects...");
+    computeAndSendLevels(desk, *port);
+    consoleLog("Update completed for all sound objects.");
+}
+
+void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t port) {
+    const AppState& show = *appState;
+    const auto& sources = show.soundObjects.get();
+    const auto& speakers = show.speakers.get();
+    const double zoom = zoomLevel;
+    const double range = show.range;
+    const double minLevel = show.minLevel, maxLevel = show.maxLevel;
+    const bool relative = show.minMaxRelitive;
+    const PanningMode mode = show.panningMode;
+    const bool audienceAware = show.audienceAwarePanLaw;
+    const bool outputOn = show.oscOutputOn;
+    const auto& oldLevels = show.mixerLevels.get();
+    const double r0 = speakerZeroFactor * fullLevelRadius / zoom;
+
+    if (!levelPassTables_)
+        levelPassTables_ = std::make_shared<LevelPassTables>();
+    LevelPassTables& tables = *levelPassTables_;
+
+    // Loudspeaker ids in order of first appearance, with their factors, once per pass.
+    auto& slots = tables.slots;
+    slots.clear();
+    tables.slotOf.clear();
+    for (const Speaker& speaker : speakers) {
+        auto [it, inserted] = tables.slotOf.try_emplace(speaker.id, slots.size());
+        if (inserted) {
+            slots.push_back({speaker.id, &speaker, &speaker, {}});
+            continue;
+        }
+        SpeakerSlot& slot = slots[it->second];
+        if (slot.sharers.empty())
+            slot.sharers.push_back(slot.first);
+        slot.sharers.push_back(&speaker);
+        slot.last = &speaker;
+    }
+    const std::size_t count = slots.size();
+    if (audienceAware) {
+        const auto orientation = show.canvasOrientation.get();
+        const auto nodes = audienceNodeCanvasPoints(show.audienceAreas, orientation, zoom, show.zeroPoint);
+        for (SpeakerSlot& slot : slots) {
+            std::tie(slot.focusFactor, slot.coverageFactor) =
+                audienceFactors(*slot.first, orientation, nodes, focusFactorLimits(slot.first->width),
+                                coverageFactorLimits(slot.first->width));
+        }
+    }
+
+    // Where each source's remembered levels are, by loudspeaker order; found again only when
+    // the loudspeakers changed.
+    tables.slotIDs.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        tables.slotIDs[i] = slots[i].id;
+    if (tables.slotIDs != mappedLevelSpeakerIDs_) {
+        mappedLevelSpeakerIDs_ = tables.slotIDs;
+        ++mappedLevelLayout_;
+    }
+
+    // Template choice depends only on the two kinds: decided once per pair of kinds, and
+    // looked up once per source kind for all loudspeakers.
+    tables.kindRoutes.clear();
+    tables.kindsInUse = 0;
+    auto routeFor = [&](const std::string& sourceType, const std::string& speakerType) -> const KindRoute* {
+        for (const KindRoute& route : tables.kindRoutes)
+            if (*route.sourceType == sourceType && *route.speakerType == speakerType)
+                return &route;
+        const DeskRoute route =
+            routeDeskSend(desk, sourceType, 0, speakerType, 0, DeskRouteCaller::levelEngine);
+        KindRoute kind{&sourceType, &speakerType, route.address.has_value() && route.range.has_value(),
+                       defaultBounds};
+        if (kind.sends) {
+            double lower = route.range->lower, upper = route.range->upper;
+            if (relative) {
+                const double span = upper - lower;
+                lower = lower + span * minLevel / 100;
+                upper = lower + span * (maxLevel - minLevel) / 100;
+            }
+            kind.bounds = {lower, upper};
+        }
+        return &tables.kindRoutes.emplace_back(kind);
+    };
+    auto routesFor = [&](const std::string& sourceType) -> const std::vector<SlotRoute>& {
+        for (std::size_t k = 0; k < tables.kindsInUse; ++k)
+            if (*tables.routesByKind[k].first == sourceType)
+                return tables.routesByKind[k].second;
+        if (tables.kindsInUse == tables.routesByKind.size())
+            tables.routesByKind.emplace_back();
+        auto& [kind, routes] = tables.routesByKind[tables.kindsInUse++];
+        kind = &sourceType;
+        routes.clear();
+        for (const SpeakerSlot& slot : slots) {
+            SlotRoute chosen{routeFor(sourceType, slot.last->type), slot.last};
+            for (auto it = slot.sharers.rbegin(); !chosen.route->sends && it != slot.sharers.rend(); ++it)
+                if (const KindRoute* route = routeFor(sourceType, (*it)->type); route->sends)
+                    chosen = {route, *it};
+            routes.push_back(chosen);
+        }
+        return routes;
+    };
+
+    auto& distance = tables.distance;
+    auto& share = tables.share;
+    auto& gain = tables.gain;
+    auto& usable = tables.usable;
+    distance.resize(count);
+    share.resize(count);
+    gain.resize(count);
+    usable.resize(count);
+    // Each loudspeaker's sends leave together, after its stagger.
+    auto& batches = tables.batches;
+    batches.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        batches[i] = {slots[i].first->id, {}};
+
+    PerSourcePerSpeaker<double> levels;
+    bool skippedUndefined = false;
+
+    for (const auto& sourcePointer : sources) {
+        const SoundObject& source = *sourcePointer;
+        const Point at = source.position;
+        const std::string& sourceType = source.type;
+        const auto& routes = routesFor(sourceType);
+
+        // Pass 1: distance and share per loudspeaker id.
+        double total = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const Speaker& speaker = *slots[i].last;
+            const double dx = at.x - speaker.position.x, dy = at.y - speaker.position.y;
+            const double d = std::sqrt(dx * dx + dy * dy) / zoom;
+            // An undefined position has no distance: the pair gets no level at all.
+            usable[i] = std::isfinite(d);
+            if (!usable[i]) {
+                skippedUndefined = true;
+                continue;
+            }
+            double s = d <= r0 ? 100.0 : std::max((1 - (d - r0) / range) * 100.0, 0.0);
+            if (!relative)
+                s = std::min(std::max(s, minLevel), maxLevel);
+            distance[i] = d;
+            share[i] = s;
+            total += s;
+        }
+
+        // "Constant Power" normalises over the source's loudspeakers once. Without any share
+        // there is nothing to divide: every gain is 0, not undefined.
+        double norm = 1.0;
+        if (mode == PanningMode::constantPower) {
+            const double nearField = 0.6 * range;
+            double sumOfSquares = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (!usable[i])
+                    continue;
+                const double c = audienceAware ? slots[i].coverageFactor : 1.0;
+                const double d = distance[i];
+                const double part = total == 0 ? 0.0 : share[i] / total;
+                double g = 0;
+                if (d <= range)
+                    g = c * part * std::pow(nearField / std::max(nearField, d), 1.5);
+                else if (d <= 1.1 * range)
+                    g = c * part * std::pow(nearField / std::max(nearField, range), 1.5) *
+                        (1 - (d - range) / (1.1 * range - range));
+                gain[i] = g;
+                sumOfSquares += g * g;
+            }
+            norm = sumOfSquares > 0 ? std::sqrt(sumOfSquares) : 1.0;
+        }
+
+        // Pass 2: the level of every loudspeaker id.
+        const auto* muteRow = rowOf(show.muteStates, source.id);
+        const auto* freezeRow = rowOf(show.freezeStates, source.id);
+        const auto oldIt = oldLevels.find(source.id);
+        const auto* oldRow = oldIt == oldLevels.end() ? nullptr : &oldIt->second;
+        auto& row = levels.emplace_hint(levels.end(), source.id, std::map<std::int64_t, double>{})->second;
+        MappedLevelRow& remembered = mappedLevelRow(source.id);
+        std::string sourceKey;
+
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!usable[i])
+                continue;
+            const SpeakerSlot& slot = slots[i];
+            const KindRoute& route = *routes[i].route;
+            const double lower = route.bounds.lower, upper = route.bounds.upper;
+            const double d = distance[i];
+            const double focus = audienceAware ? slot.focusFactor : 1.0;
+            const double t = std::max(0.0, std::min(1 - d / range, 1.0));
+
+            double raw = 0;
+            switch (mode) {
+            case PanningMode::linear:
+                raw = (upper - lower) * share[i] * focus / 100;
+                break;
+            case PanningMode::sine:
+                raw = decibelsToRange(lower, upper, focus * std::sin(t * std::numbers::pi * 0.5));
+                break;
+            case PanningMode::cosine:
+                raw = decibelsToRange(lower, upper, focus * ((1 - std::cos(t * std::numbers::pi)) * 0.5));
+                break;
+            case PanningMode::power:
+                raw = decibelsToRange(lower, upper, focus * std::pow(t, 1.5));
+                break;
+            case PanningMode::constantPower:
+                raw = decibelsToRange(lower, upper, gain[i] / norm);
+                break;
+            }
+            double level = lower + raw;
+
+            if (flagged(muteRow, slot.id)) {
+                level = lower;
+            } else if (flagged(freezeRow, slot.id) && oldRow) {
+                if (auto it = oldRow->find(slot.id); it != oldRow->end())
+                    level = it->second;
+            }
+            if (range < d)
+                level = lower;
+            // Only a desk range beyond what a double holds gets here; such a level is neither
+            // shown nor sent.
+            if (!std::isfinite(level)) {
+                skippedUndefined = true;
+                continue;
+            }
+            row.emplace_hint(row.end(), slot.id, level);
+
+            if (!route.sends)
+                continue;
+            bool send = true;
+            if (!remembered.known[i]) {
+                remembered.known[i] = 1;
+                remembered.levels[i] = {level, 1};
+            } else {
+                send = levelNeedsSend(remembered.levels[i], slot.first->channelNumber, level);
+            }
+            if (!send || !outputOn)
+                continue;
+            const Speaker& via = *routes[i].via;
+            DeskRoute wire = routeDeskSend(desk, sourceType, source.number, via.type, via.channelNumber,
+                                           DeskRouteCaller::levelEngine);
+            if (!wire.address)
+                continue;
+            if (sourceKey.empty())
+                sourceKey = source.id.string() + "-";
+            batches[i].sends.push_back(
+                {std::move(*wire.address), sourceKey + std::to_string(slot.id), level, ++nextSendSequence_});
+        }
+    }
+
+    // A deque: its blocks are small, and a pass asks the allocator for nothing large.
+    std::deque<StaggeredBatch> due;
+    for (StaggeredBatch& batch : batches)
+        if (!batch.sends.empty())
+            due.push_back(std::move(batch));
+    scheduleStaggeredSends(std::move(due), DeskTransport{desk.UDP, desk.OSCFloat}, port);
+    if (skippedUndefined)
+        consoleLog("Error: Some positions or levels are not finite numbers; those pairs were left out.");
+    appState->mixerLevels = std::move(levels);
+}

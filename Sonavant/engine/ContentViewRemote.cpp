@@ -1,0 +1,136 @@
+// What remote commands and DS100 replies do to the show, on the main thread. Positions
+// arrive in metres in the show's frame; the canvas position is derived from them. Remote
+// edits push no undo state. Only finite numbers ever reach the show.
+
+#include "OSCCore/NumberText.h"
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/CanvasGeometry.h"
+#include "platform/Log.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using platform::consoleLog;
+
+namespace {
+
+bool allFinite(double a, double b = 0) {
+    return std::isfinite(a) && std::isfinite(b);
+}
+
+void refuseNonFinite(const std::string& what) {
+    consoleLog("❌ Ignoring " + what + " with a non-finite value.");
+}
+
+} // namespace
+
+void ContentView::handleCuePlay(double cueNumber) {
+    if (!pathManager)
+        return;
+    const auto& cues = pathManager->pathCues();
+    auto it = std::find_if(cues.begin(), cues.end(),
+                           [&](const auto& cue) { return cue && cue->number == cueNumber; });
+    if (it == cues.end() || (*it)->hasError)
+        return;
+    const auto cue = *it; // the start may change the list
+    pathManager->startPathCue(cue, canvasSize->height, zoomLevel,
+                              whileAlive([](ContentView& view) { view.updateRelativeLevels(); }),
+                              std::nullopt);
+}
+
+void ContentView::handleStopPlayback() {
+    if (pathManager)
+        pathManager->stopAllPlayback();
+}
+
+void ContentView::handleTrackPosition(std::int64_t sourceNumber, double x, double y) {
+    consoleLog("🟢 onTrackPosition fired: id=" + std::to_string(sourceNumber) +
+               ", x=" + osccore::numberText(x) + ", y=" + osccore::numberText(y));
+    if (!allFinite(x, y))
+        return refuseNonFinite("track position");
+    const auto& sources = appState->soundObjects.get();
+    auto it = std::find_if(sources.begin(), sources.end(),
+                           [&](const auto& source) { return source->number.get() == sourceNumber; });
+    if (it == sources.end()) {
+        consoleLog("❌ No sound object with number " + std::to_string(sourceNumber) + " found.");
+        return;
+    }
+    consoleLog("✅ Found sound object " + std::to_string(sourceNumber) + ", updating position.");
+    SoundObject& source = **it;
+    source.positionMeters = Point{x, y};
+    source.position =
+        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
+    appState->soundObjects = appState->soundObjects.get();
+    updateRelativeLevels();
+}
+
+namespace {
+
+// The first loudspeaker with that id, changed in place in the show's list; false when none.
+template <class Change> bool changeSpeaker(AppState& show, std::int64_t speakerID, Change&& change) {
+    const auto& speakers = show.speakers.get();
+    if (std::none_of(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == speakerID; }))
+        return false;
+    show.speakers.update([&](std::vector<Speaker>& list) {
+        change(*std::find_if(list.begin(), list.end(), [&](const Speaker& s) { return s.id == speakerID; }));
+    });
+    return true;
+}
+
+} // namespace
+
+void ContentView::handleRemoteSpeakerPosition(std::int64_t speakerID, double x, double y) {
+    if (!allFinite(x, y))
+        return refuseNonFinite("loudspeaker position");
+    const Point canvas =
+        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
+    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) {
+            speaker.positionMeters = Point{x, y};
+            speaker.position = canvas;
+        }))
+        updateRelativeLevels();
+}
+
+void ContentView::handleRemoteSpeakerFocus(std::int64_t speakerID, double focus) {
+    if (!allFinite(focus))
+        return refuseNonFinite("loudspeaker focus");
+    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.focus = focus; }))
+        updateRelativeLevels();
+}
+
+void ContentView::handleRemoteSpeakerWidth(std::int64_t speakerID, double width) {
+    if (!allFinite(width))
+        return refuseNonFinite("loudspeaker width");
+    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.width = width; }))
+        updateRelativeLevels();
+}
+
+void ContentView::handleSoundscapeSpeakerReply(const SoundscapeSpeaker& speaker) {
+    if (!allFinite(speaker.x, speaker.y) || !allFinite(speaker.rotation))
+        return refuseNonFinite("DS100 loudspeaker reply");
+    appState->soundscapeSpeakers.update(
+        [&](std::vector<SoundscapeSpeaker>& list) { list.push_back(speaker); });
+}
+
+void ContentView::handleRemoteObjectXY(std::int64_t sourceNumber, float x, float y) {
+    // A reply counts against the questions asked whatever it holds.
+    if (allFinite(x, y)) {
+        const auto& sources = appState->soundObjects.get();
+        auto it = std::find_if(sources.begin(), sources.end(),
+                               [&](const auto& source) { return source->number.get() == sourceNumber; });
+        if (it != sources.end()) {
+            const Point metres{static_cast<double>(x), static_cast<double>(y)};
+            (*it)->positionMeters = metres;
+            (*it)->position =
+                metresToCanvas(appState->canvasOrientation, metres, zoomLevel, appState->zeroPoint);
+            appState->soundObjects = appState->soundObjects.get();
+        }
+    } else {
+        refuseNonFinite("DS100 source reply");
+    }
+    const std::int64_t pending = pendingSoundObjectQueries.get();
+    pendingSoundObjectQueries = pending == std::numeric_limits<std::int64_t>::min() ? pending : pending - 1;
+    if (pendingSoundObjectQueries.get() <= 0)
+        disableSoundObjectOSCUpdates = false;
+}

@@ -1,0 +1,210 @@
+// Start-up and shutdown of the main view: desk definitions, working state, the remote
+// control receiver with its callbacks, the menu commands, the TCP link check and the first
+// send; and what stops when the view goes.
+
+#include "Sonavant/OSC/OSCReceiver.h"
+#include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/engine/ActionDispatcher.h"
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ShowControlText.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+
+#include <chrono>
+
+using platform::consoleLog;
+using platform::DispatchQueue;
+
+namespace {
+
+constexpr auto linkCheckInterval = std::chrono::seconds(10);
+
+} // namespace
+
+std::function<void()> ContentView::whileAlive(std::function<void(ContentView&)> action) {
+    std::weak_ptr<ContentView*> alive = aliveToken_;
+    return [alive, action = std::move(action)] {
+        if (auto view = alive.lock())
+            action(**view);
+    };
+}
+
+void ContentView::onMainQueue(std::function<void(ContentView&)> effect) {
+    DispatchQueue::main()->async(whileAlive(std::move(effect)));
+}
+
+void ContentView::onAppearLoad() {
+    // A second appearance would start a second receiver on the busy port and observe
+    // every menu command twice.
+    if (onScreen_) {
+        consoleLog("ContentView: Already on screen; start-up skipped.");
+        return;
+    }
+    onScreen_ = true;
+    loadMixingDesks();
+    loadState();
+    observeSettingChanges();
+    onMainQueue([](ContentView& view) { view.startReceiverAndObservers(); });
+}
+
+void ContentView::startReceiverAndObservers() {
+    auto& notifications = platform::NotificationCenter::defaultCenter();
+    notificationObservers_.clear();
+
+    const std::string portText = appState->receivePort;
+    const auto port = portText.empty() ? std::nullopt : parsePortNumber(portText);
+    if (port) {
+        auto receiver = OSCReceiver::make(*port);
+        installReceiverCallbacks(*receiver);
+
+        notificationObservers_.insert(notifications.addObserver(
+            openMixerNotification, [this](const platform::Notification&) { openMixerWindow(); }));
+        notificationObservers_.insert(
+            notifications.addObserver(generateFadeCuesNotification, [this](const platform::Notification&) {
+                validateFadeCuePreconditions();
+            }));
+
+        if (tcpRefreshTimer)
+            tcpRefreshTimer->cancel();
+        auto timer = platform::DispatchTimer::make(DispatchQueue::global(platform::QoS::background));
+        std::weak_ptr<ContentView*> alive = aliveToken_;
+        timer->setEventHandler([alive] {
+            DispatchQueue::main()->async([alive] {
+                if (auto view = alive.lock())
+                    (*view)->checkTCPConnection();
+            });
+        });
+        timer->schedule(linkCheckInterval, linkCheckInterval, platform::Duration::zero());
+        timer->resume();
+        tcpRefreshTimer = timer;
+
+        try {
+            receiver->start();
+            oscReceiver = receiver;
+        } catch (const std::exception& error) {
+            consoleLog("❌ Failed to start OSCReceiver: " + receiverErrorText(error));
+        }
+    }
+
+    installMenuActions();
+    appState->selectedDesk = selectedDesk.get();
+    pathManager->setAppState(appState);
+    updateZeroPoint();
+    if (!appState->isSoundScapeMode)
+        updateRelativeLevels();
+
+    notificationObservers_.insert(notifications.addObserver(
+        exportStateNotification, [this](const platform::Notification&) { isExporting = true; }));
+    notificationObservers_.insert(notifications.addObserver(
+        importStateNotification, [this](const platform::Notification&) { isImporting = true; }));
+
+    onMainQueue([](ContentView& view) {
+        if (auto desk = view.appState->selectedDesk.get()) {
+            view.selectedDesk = *desk;
+            view.updateRelativeLevels();
+        }
+    });
+}
+
+void ContentView::installMenuActions() {
+    auto editing = [this](std::function<void()> EditingActions::*action) {
+        return whileAlive([action](ContentView& view) {
+            if (auto run = view.editingActions.*action)
+                run();
+        });
+    };
+    ActionDispatcher::addOutput = editing(&EditingActions::addSpeaker);
+    ActionDispatcher::addInput = editing(&EditingActions::addSoundObject);
+    ActionDispatcher::updateOSC = whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
+    ActionDispatcher::clear = editing(&EditingActions::clearCanvas);
+    ActionDispatcher::drawPath = editing(&EditingActions::startDrawingPath);
+    ActionDispatcher::deletePath = editing(&EditingActions::deleteSelectedPath);
+    ActionDispatcher::newBlankCanvas = editing(&EditingActions::newBlankCanvas);
+    ActionDispatcher::getPositionsFromDS100 =
+        whileAlive([](ContentView& view) { view.querySoundObjectPositions(); });
+    ActionDispatcher::getSpeakersFromDS100 =
+        whileAlive([](ContentView& view) { view.querySpeakerPositions(); });
+    ActionDispatcher::zeroSelected = editing(&EditingActions::zeroSelected);
+}
+
+void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {
+    // The receiver calls from its own queue: nothing of the view is touched there, not even
+    // to find out whether it still exists.
+    std::weak_ptr<ContentView*> alive = aliveToken_;
+    auto hop = [alive](std::function<void(ContentView&)> effect) {
+        DispatchQueue::main()->async([alive, effect = std::move(effect)] {
+            if (auto view = alive.lock())
+                effect(**view);
+        });
+    };
+    receiver.onCuePlay = [hop](double number) { hop([number](ContentView& v) { v.handleCuePlay(number); }); };
+    receiver.onStopPlayback = [hop] { hop([](ContentView& v) { v.handleStopPlayback(); }); };
+    receiver.onSnapshotRecall = [hop](std::int64_t number) {
+        hop([number](ContentView& v) { v.recallSnapshot(number); });
+    };
+    receiver.onTrackPosition = [hop](std::int64_t number, double x, double y) {
+        hop([=](ContentView& v) { v.handleTrackPosition(number, x, y); });
+    };
+    receiver.onSpeakerPosition = [hop](std::int64_t id, double x, double y) {
+        hop([=](ContentView& v) { v.handleRemoteSpeakerPosition(id, x, y); });
+    };
+    receiver.onSpeakerFocus = [hop](std::int64_t id, double focus) {
+        hop([=](ContentView& v) { v.handleRemoteSpeakerFocus(id, focus); });
+    };
+    receiver.onSpeakerWidth = [hop](std::int64_t id, double width) {
+        hop([=](ContentView& v) { v.handleRemoteSpeakerWidth(id, width); });
+    };
+    receiver.onSoundscapeSpeaker = [hop](const SoundscapeSpeaker& speaker) {
+        hop([speaker](ContentView& v) { v.handleSoundscapeSpeakerReply(speaker); });
+    };
+    receiver.onSoundscapeObjectPosition = [hop](std::int64_t number, float x, float y) {
+        hop([=](ContentView& v) { v.handleRemoteObjectXY(number, x, y); });
+    };
+}
+
+void ContentView::observeSettingChanges() {
+    settingObservers_.clear();
+    // Show fields announce an assignment before it is visible, and announce unchanged
+    // values too: compare with what is still visible, and act once the new value is in.
+    settingObservers_.insert(appState->receivePort.observe([this](const std::string& newPort) {
+        if (newPort != appState->receivePort.get())
+            onMainQueue([newPort](ContentView& view) { view.restartOSCReceiver(newPort); });
+    }));
+    settingObservers_.insert(appState->zeroPointPosition.observe([this](ZeroPointPosition position) {
+        if (position != appState->zeroPointPosition.get())
+            onMainQueue([](ContentView& view) { view.updateZeroPoint(); });
+    }));
+    settingObservers_.insert(appState->canvasOrientation.observe([this](CanvasOrientation orientation) {
+        if (orientation != appState->canvasOrientation.get())
+            onMainQueue([](ContentView& view) { view.refreshPositionsAfterZeroPointChange(); });
+    }));
+    // Bindings announce after the change, and only real changes.
+    settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { reconnectTCPClient(); }));
+    settingObservers_.insert(targetPort.observe([this](const std::string&) { reconnectTCPClient(); }));
+}
+
+void ContentView::onDisappearCleanup() {
+    if (tcpRefreshTimer)
+        tcpRefreshTimer->cancel();
+    tcpRefreshTimer = nullptr;
+    saveState();
+    settingObservers_.clear();
+    onScreen_ = false;
+    if (auto receiver = oscReceiver)
+        DispatchQueue::main()->async([receiver] { receiver->stop(); });
+}
+
+void ContentView::stopOSCReceiver() {
+    if (oscReceiver)
+        oscReceiver->stop();
+}
+
+ContentView::ShowControlTeardown::~ShowControlTeardown() {
+    // What the run loop, the dispatch layer or the network would otherwise keep running
+    // for a view that no longer exists.
+    if (view->tcpRefreshTimer)
+        view->tcpRefreshTimer->cancel();
+    view->endSnapshotFade();
+    if (view->oscReceiver)
+        view->oscReceiver->oscServer()->stop();
+}

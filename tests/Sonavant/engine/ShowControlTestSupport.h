@@ -1,0 +1,243 @@
+#pragma once
+// Shows, desks, stores and waits for the show-control tests. Every wait has a deadline.
+
+#include "Sonavant/engine/ActionDispatcher.h"
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ContentViewPresenter.h"
+#include "platform/Log.h"
+#include "platform/RunLoop.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace showcontrol_test {
+
+using namespace std::chrono_literals;
+
+inline constexpr auto deadline = 10s;
+
+inline MixingDesk testDesk(bool udp = true) {
+    MixingDesk d;
+    d.id = *platform::UUID::parse("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8");
+    d.brand = "Acme";
+    d.name = "Acme 32";
+    d.displayName = "Acme 32";
+    d.defaultPort = 10023;
+    d.OSCFloat = false;
+    d.inputsNum = 32;
+    d.inputColour = "blue";
+    d.inputName = "Input";
+    d.mixEnabled = true;
+    d.mixName = "Mix";
+    d.mixNum = 16;
+    d.mixColour = "green";
+    d.mixOSCSend = "/ch/{n}/mix/{m}/level";
+    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
+    d.UDP = udp;
+    return d;
+}
+
+inline std::shared_ptr<AppState> emptyShow() {
+    return std::make_shared<AppState>(
+        std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
+        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, 5.0, 0, 100, false,
+        std::vector<std::shared_ptr<PathCue>>{}, Point{0, 0}, ZeroPointPosition::bottomLeft, false, "6000",
+        std::nullopt, false, Point{0, 0}, 1.0, CanvasOrientation::top, 0.0, true, true, PanningMode::linear);
+}
+
+inline std::shared_ptr<SoundObject> source(std::int64_t number, double x, double y, Point zero = {0, 600}) {
+    return std::make_shared<SoundObject>("Input", number, testDesk(), x, y, 100.0, zero);
+}
+
+inline Speaker speaker(std::int64_t id, double x, double y, Point zero = {0, 600}) {
+    return Speaker(id, x, y, 70.0, 100.0, zero, id, "Mix", testDesk());
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "showcontrol-XXXXXX").string();
+        if (::mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Desk messages as the level engine hands them over, without a network.
+class RecordingOutlet : public DeskOutlet {
+public:
+    struct Sent {
+        std::string address;
+        std::string argument;
+    };
+    void sendUDP(bool, const std::string& address, const std::string&, std::uint16_t,
+                 const OSCSendArgument& argument) override {
+        std::lock_guard lock(mutex_);
+        sent_.push_back({address, argument.text()});
+    }
+    void sendTCP(const std::string& text, const std::string& address, const std::string&,
+                 std::uint16_t) override {
+        std::lock_guard lock(mutex_);
+        sent_.push_back({address, text});
+    }
+    std::vector<Sent> sent() const {
+        std::lock_guard lock(mutex_);
+        return sent_;
+    }
+    std::size_t count() const {
+        std::lock_guard lock(mutex_);
+        return sent_.size();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Sent> sent_;
+};
+
+class RecordingPresenter : public ContentViewPresenter {
+public:
+    void showMixerWindow(ContentView&) override { ++mixerRequests; }
+    void generateFadeCues(ContentView&) override { ++fadeCueRequests; }
+    int mixerRequests = 0;
+    int fadeCueRequests = 0;
+};
+
+// Cue play and stop as a path-cue engine sees them.
+class RecordingCueEngine : public PathCueEngine {
+public:
+    void startPathCue(const std::shared_ptr<PathCue>& cue, double, double zoom, std::function<void()> step,
+                      std::optional<std::int64_t> loopCount) override {
+        started.push_back(cue);
+        lastZoom = zoom;
+        lastLoopCount = loopCount;
+        lastStep = std::move(step);
+    }
+    void stopAllPlayback() override { ++stops; }
+    bool hasRunningPlayback() const override { return playing; }
+
+    std::vector<std::shared_ptr<PathCue>> started;
+    double lastZoom = 0;
+    std::optional<std::int64_t> lastLoopCount;
+    std::function<void()> lastStep;
+    int stops = 0;
+    bool playing = false;
+};
+
+inline std::shared_ptr<PathCue> cue(double number, bool hasError = false) {
+    auto c = std::make_shared<PathCue>(platform::UUID::random(), "Cue " + std::to_string(number), 4.0,
+                                       std::vector<platform::UUID>{}, std::vector<Point>{{0, 0}, {1, 1}},
+                                       number, std::nullopt, std::nullopt, false, std::nullopt,
+                                       TriggerNextOption::none, false);
+    c->hasError = hasError;
+    return c;
+}
+
+// A UDP port nobody listens on right now (the system's choice, released again).
+inline std::uint16_t freeUdpPort() {
+    int fd = ::socket(AF_INET6, SOCK_DGRAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_any;
+    socklen_t length = sizeof address;
+    std::uint16_t port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin6_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
+
+// True when this process can bind the UDP port on all interfaces (nobody holds it).
+inline bool udpPortIsFree(std::uint16_t port) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    const bool free = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return free;
+}
+
+// Polls off the main loop, for work on other threads.
+inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = deadline) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+inline std::size_t countLines(const platform::LogCapture& log, std::string_view fragment) {
+    std::size_t n = 0;
+    for (const auto& line : log.lines())
+        n += line.find(fragment) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+inline bool mainLoopUntil(const std::function<bool()>& condition,
+                          std::chrono::milliseconds timeout = deadline) {
+    return platform::MainRunLoop::runUntil(condition, timeout);
+}
+
+// Runs the main loop for a while (for checking that nothing more happens).
+inline void settle(std::chrono::milliseconds duration = 300ms) {
+    platform::MainRunLoop::runFor(duration);
+}
+
+// A view over its own show, store and outlet, on the test's main thread.
+class ShowControlFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::MainRunLoop::adoptCurrentThread();
+        ActionDispatcher::reset();
+        AppState::clearHistory();
+        defaults = std::make_unique<platform::UserDefaults>(folder.path());
+        show = emptyShow();
+    }
+    void TearDown() override {
+        view.reset();
+        ActionDispatcher::reset();
+        platform::MainRunLoop::useFakeTime(false);
+        settle(20ms); // blocks queued for the gone view
+    }
+
+    // A view sending to `host`:`port`, with `outlet` (null: the network).
+    ContentView& makeView(const std::string& host = "127.0.0.1", const std::string& port = "49900",
+                          std::shared_ptr<DeskOutlet> viewOutlet = nullptr) {
+        view = std::make_unique<ContentView>(show, Binding<std::string>(host), Binding<std::string>(port),
+                                             Binding<bool>(true), 320.0, std::move(viewOutlet));
+        view->userDefaults = defaults.get();
+        return *view;
+    }
+
+    TempFolder folder;
+    std::unique_ptr<platform::UserDefaults> defaults;
+    std::shared_ptr<AppState> show;
+    std::unique_ptr<ContentView> view;
+};
+
+} // namespace showcontrol_test
