@@ -245,15 +245,18 @@ private:
     void completeCurrentRead();
     void endCurrentRead();
     void setupReadTimerWithTimeout(double timeout);
-    void doReadTimeout();
-    void doReadTimeoutWithExtension(double extension, const PacketPtr& packet);
     void maybeDequeueWrite();
     void doWriteData();
     void completeCurrentWrite();
     void endCurrentWrite();
     void setupWriteTimerWithTimeout(double timeout);
-    void doWriteTimeout();
-    void doWriteTimeoutWithExtension(double extension, const PacketPtr& packet);
+    // Read and write timeouts share one implementation; Side picks the direction.
+    struct ReadSide;
+    struct WriteSide;
+    template <class Side> void endCurrent();
+    template <class Side> void setupTimerWithTimeout(double timeout);
+    template <class Side> void doTimeout();
+    template <class Side> void doTimeoutWithExtension(double extension, const PacketPtr& packet);
 
     // TLS.
     void maybeStartTLS();

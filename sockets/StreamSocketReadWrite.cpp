@@ -483,63 +483,7 @@ void StreamSocket::completeCurrentRead() {
 }
 
 void StreamSocket::endCurrentRead() {
-    if (readTimer_) {
-        readTimer_->cancel();
-        readTimer_.reset();
-    }
-    currentRead_.reset();
-}
-
-void StreamSocket::setupReadTimerWithTimeout(double timeout) {
-    if (!(timeout >= 0))
-        return;
-    readTimer_ = platform::DispatchTimer::make(socketQueue_);
-    platform::DispatchTimer* raw = readTimer_.get();
-    readTimer_->setEventHandler([weak = weak_from_this(), raw] {
-        auto self = weak.lock();
-        if (self && self->readTimer_.get() == raw)
-            self->doReadTimeout();
-    });
-    readTimer_->schedule(secondsToDuration(timeout));
-    readTimer_->resume();
-}
-
-void StreamSocket::doReadTimeout() {
-    StreamReadPacket* packet = asRead(currentRead_);
-    if (!packet)
-        return;
-    // Reads wait while the delegate decides.
-    flags_ |= kReadsPaused;
-    auto delegate = delegate_.lock();
-    if (!delegateQueue_ || !delegate) {
-        doReadTimeoutWithExtension(0, currentRead_);
-        return;
-    }
-    delegateQueue_->async([self = shared_from_this(), delegateWeak = delegate_, packetRef = currentRead_,
-                           tag = packet->tag, elapsed = packet->timeout, bytesDone = packet->bytesDone] {
-        double extension = 0;
-        if (auto target = delegateWeak.lock())
-            extension = target->socketShouldTimeoutReadWithTag(*self, tag, elapsed, bytesDone);
-        self->socketQueue_->async(
-            [self, extension, packetRef] { self->doReadTimeoutWithExtension(extension, packetRef); });
-    });
-}
-
-void StreamSocket::doReadTimeoutWithExtension(double extension, const PacketPtr& packetRef) {
-    // An answer about a read that has already ended changes nothing.
-    if (!currentRead_ || currentRead_ != packetRef)
-        return;
-    if (extension > 0) {
-        StreamReadPacket* packet = asRead(currentRead_);
-        packet->timeout += extension;
-        if (readTimer_)
-            readTimer_->cancel();
-        setupReadTimerWithTimeout(extension);
-        flags_ &= ~kReadsPaused;
-        doReadData();
-    } else {
-        closeWithError(StreamSocketError::readTimeout());
-    }
+    endCurrent<ReadSide>();
 }
 
 // ---- Writing ---------------------------------------------------------------------------------
@@ -703,59 +647,98 @@ void StreamSocket::completeCurrentWrite() {
 }
 
 void StreamSocket::endCurrentWrite() {
-    if (writeTimer_) {
-        writeTimer_->cancel();
-        writeTimer_.reset();
-    }
-    currentWrite_.reset();
+    endCurrent<WriteSide>();
 }
 
-void StreamSocket::setupWriteTimerWithTimeout(double timeout) {
+// ---- Timeouts --------------------------------------------------------------------------------
+
+// Reads and writes time out alike; a side names the members and the delegate question of one.
+struct StreamSocket::ReadSide {
+    static constexpr auto current = &StreamSocket::currentRead_;
+    static constexpr auto timer = &StreamSocket::readTimer_;
+    static constexpr std::uint32_t pausedFlag = kReadsPaused;
+    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutReadWithTag;
+    static constexpr auto resume = &StreamSocket::doReadData;
+    static StreamReadPacket* packet(const PacketPtr& p) { return asRead(p); }
+    static SocketError timeoutError() { return StreamSocketError::readTimeout(); }
+};
+
+struct StreamSocket::WriteSide {
+    static constexpr auto current = &StreamSocket::currentWrite_;
+    static constexpr auto timer = &StreamSocket::writeTimer_;
+    static constexpr std::uint32_t pausedFlag = kWritesPaused;
+    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutWriteWithTag;
+    static constexpr auto resume = &StreamSocket::doWriteData;
+    static StreamWritePacket* packet(const PacketPtr& p) { return asWrite(p); }
+    static SocketError timeoutError() { return StreamSocketError::writeTimeout(); }
+};
+
+template <class Side> void StreamSocket::endCurrent() {
+    if (auto& timer = this->*Side::timer) {
+        timer->cancel();
+        timer.reset();
+    }
+    (this->*Side::current).reset();
+}
+
+template <class Side> void StreamSocket::setupTimerWithTimeout(double timeout) {
     if (!(timeout >= 0))
         return;
-    writeTimer_ = platform::DispatchTimer::make(socketQueue_);
-    platform::DispatchTimer* raw = writeTimer_.get();
-    writeTimer_->setEventHandler([weak = weak_from_this(), raw] {
+    auto& timer = this->*Side::timer;
+    timer = platform::DispatchTimer::make(socketQueue_);
+    platform::DispatchTimer* raw = timer.get();
+    timer->setEventHandler([weak = weak_from_this(), raw] {
         auto self = weak.lock();
-        if (self && self->writeTimer_.get() == raw)
-            self->doWriteTimeout();
+        if (self && ((*self).*Side::timer).get() == raw)
+            self->doTimeout<Side>();
     });
-    writeTimer_->schedule(secondsToDuration(timeout));
-    writeTimer_->resume();
+    timer->schedule(secondsToDuration(timeout));
+    timer->resume();
 }
 
-void StreamSocket::doWriteTimeout() {
-    StreamWritePacket* packet = asWrite(currentWrite_);
+template <class Side> void StreamSocket::doTimeout() {
+    const PacketPtr& current = this->*Side::current;
+    auto* packet = Side::packet(current);
     if (!packet)
         return;
-    flags_ |= kWritesPaused;
+    // Reads or writes wait while the delegate decides.
+    flags_ |= Side::pausedFlag;
     auto delegate = delegate_.lock();
     if (!delegateQueue_ || !delegate) {
-        doWriteTimeoutWithExtension(0, currentWrite_);
+        doTimeoutWithExtension<Side>(0, current);
         return;
     }
-    delegateQueue_->async([self = shared_from_this(), delegateWeak = delegate_, packetRef = currentWrite_,
+    delegateQueue_->async([self = shared_from_this(), delegateWeak = delegate_, packetRef = current,
                            tag = packet->tag, elapsed = packet->timeout, bytesDone = packet->bytesDone] {
         double extension = 0;
         if (auto target = delegateWeak.lock())
-            extension = target->socketShouldTimeoutWriteWithTag(*self, tag, elapsed, bytesDone);
+            extension = ((*target).*Side::shouldTimeout)(*self, tag, elapsed, bytesDone);
         self->socketQueue_->async(
-            [self, extension, packetRef] { self->doWriteTimeoutWithExtension(extension, packetRef); });
+            [self, extension, packetRef] { self->doTimeoutWithExtension<Side>(extension, packetRef); });
     });
 }
 
-void StreamSocket::doWriteTimeoutWithExtension(double extension, const PacketPtr& packetRef) {
-    if (!currentWrite_ || currentWrite_ != packetRef)
+template <class Side> void StreamSocket::doTimeoutWithExtension(double extension, const PacketPtr& packetRef) {
+    const PacketPtr& current = this->*Side::current;
+    // An answer about a read or write that has already ended changes nothing.
+    if (!current || current != packetRef)
         return;
     if (extension > 0) {
-        StreamWritePacket* packet = asWrite(currentWrite_);
-        packet->timeout += extension;
-        if (writeTimer_)
-            writeTimer_->cancel();
-        setupWriteTimerWithTimeout(extension);
-        flags_ &= ~kWritesPaused;
-        doWriteData();
+        Side::packet(current)->timeout += extension;
+        if (auto& timer = this->*Side::timer)
+            timer->cancel();
+        setupTimerWithTimeout<Side>(extension);
+        flags_ &= ~Side::pausedFlag;
+        (this->*Side::resume)();
     } else {
-        closeWithError(StreamSocketError::writeTimeout());
+        closeWithError(Side::timeoutError());
     }
+}
+
+void StreamSocket::setupReadTimerWithTimeout(double timeout) {
+    setupTimerWithTimeout<ReadSide>(timeout);
+}
+
+void StreamSocket::setupWriteTimerWithTimeout(double timeout) {
+    setupTimerWithTimeout<WriteSide>(timeout);
 }
