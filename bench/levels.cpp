@@ -3,6 +3,7 @@
 // Console lines go to standard output: run with it redirected and --benchmark_out.
 
 #include "Sonavant/engine/ContentView.h"
+#include "support/ShowFixtures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,23 +20,12 @@ public:
 };
 
 MixingDesk benchDesk() {
-    MixingDesk d;
-    d.name = d.displayName = "Bench";
-    d.inputName = "Input";
-    d.mixEnabled = true;
-    d.mixName = "Mix";
-    d.mixNum = 128;
-    d.mixOSCSend = "/ch/{n}/mix/{m}/level";
-    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
-    return d;
+    return support::mixDesk("Bench", 128);
 }
 
 std::shared_ptr<AppState> benchShow(int sources, int speakers, PanningMode mode, bool audienceAware) {
-    auto state = std::make_shared<AppState>(
-        std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
-        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, 8.0, 0, 100, false,
-        std::vector<std::shared_ptr<PathCue>>{}, Point{0, 2000}, ZeroPointPosition::bottomLeft, false, "6000",
-        std::nullopt, false, Point{0, 0}, 1.0, CanvasOrientation::top, 0.0, true, true, mode);
+    auto state =
+        support::emptyShow({.imageScale = 1.0, .panning = mode, .range = 8.0, .zeroPoint = Point{0, 2000}});
     std::mt19937 random(7);
     std::uniform_real_distribution<double> canvas(0, 2000), angle(-180, 180);
     const MixingDesk desk = benchDesk();

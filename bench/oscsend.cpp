@@ -3,6 +3,7 @@
 // "lost" must stay 0.
 
 #include "Sonavant/OSC/OSCClientPool.h"
+#include "support/Loopback.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,13 +25,7 @@ public:
         fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         int size = 16 << 20;
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        port_ = support::bindToLoopback(fd_);
         thread_ = std::thread([this] {
             char buffer[2048];
             while (!stop_) {

@@ -16,6 +16,9 @@
 #include "Sonavant/engine/ContentView.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
+#include "support/Loopback.h"
+#include "support/ShowFixtures.h"
+#include "support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,7 +31,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <netinet/in.h>
@@ -50,16 +52,8 @@ double ms(Clock::duration d) {
 }
 
 MixingDesk benchDesk() {
-    MixingDesk d;
-    d.name = d.displayName = "Bench";
-    d.inputName = "Input";
-    d.mixEnabled = true;
-    d.mixName = "Mix";
-    d.mixNum = 16;
-    d.mixOSCSend = "/ch/{n}/mix/{m}/level";
-    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
+    MixingDesk d = support::mixDesk("Bench", 16);
     d.OSCFloat = true;
-    d.UDP = true;
     return d;
 }
 
@@ -68,13 +62,7 @@ class ListeningDesk {
 public:
     ListeningDesk() {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        port_ = support::bindToLoopback(fd_);
         timeval timeout{0, 100'000};
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         thread_ = std::thread([this] { run(); });
@@ -164,14 +152,11 @@ private:
 
 // One main view over a show of one source and one loudspeaker, started as the app does.
 struct Rig {
-    Rig()
-        : folder(std::filesystem::temp_directory_path() / ("tracklatency-" + std::to_string(::getpid()))),
-          defaults(folder) {
+    Rig() : folder("tracklatency"), defaults(folder.path()) {
         platform::MainRunLoop::adoptCurrentThread();
         show = std::make_shared<AppState>(
-            std::vector<Speaker>{Speaker(speakerID, 0, 0, 70, 100, {0, 600}, 1, "Mix", benchDesk())},
-            std::vector<std::shared_ptr<SoundObject>>{
-                std::make_shared<SoundObject>("Input", 1, benchDesk(), 1, 1, 100, Point{0, 600})},
+            std::vector<Speaker>{support::mixSpeakerAt(speakerID, benchDesk(), 0, 0, {0, 600})},
+            std::vector<std::shared_ptr<SoundObject>>{support::inputAt(1, benchDesk(), 1, 1, {0, 600})},
             std::vector<ObjectGroup>{}, std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900",
             true, 5.0, 0, 100, false, std::vector<std::shared_ptr<PathCue>>{}, Point{0, 600},
             ZeroPointPosition::bottomLeft, false, "0", std::nullopt, false, Point{0, 0}, 1.0,
@@ -189,13 +174,9 @@ struct Rig {
         source = show->soundObjects.get()[0];
         controller = std::make_unique<Controller>(view->oscReceiver ? view->oscReceiver->localPort() : 0);
     }
-    ~Rig() {
-        view.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    ~Rig() { view.reset(); }
 
-    std::filesystem::path folder;
+    support::TempFolder folder;
     platform::UserDefaults defaults;
     ListeningDesk desk;
     std::shared_ptr<AppState> show;

@@ -6,6 +6,7 @@
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "platform/Serialization.h"
+#include "support/ShowFixtures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,28 +15,15 @@
 namespace {
 
 std::shared_ptr<AppState> largeShow() {
-    MixingDesk desk;
-    desk.brand = "Acme";
-    desk.name = "Acme 128";
-    desk.displayName = "Acme 128";
-    desk.defaultPort = 10023;
-    desk.inputsNum = 128;
-    desk.inputColour = "blue";
-    desk.inputName = "Input";
-    desk.mixEnabled = true;
-    desk.mixName = "Mix";
-    desk.mixNum = 64;
-    desk.mixColour = "green";
-    desk.mixOSCSend = "/ch/{n}/mix/{m}/level";
-    desk.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
+    const MixingDesk desk = support::acmeDesk({.name = "Acme 128", .inputs = 128, .mixes = 64});
 
     const Point zero{400, 600};
     std::vector<Speaker> speakers;
     for (int i = 1; i <= 64; ++i)
-        speakers.emplace_back(i, std::cos(i) * 8, std::sin(i) * 8, 70, 100, zero, i, "Mix", desk);
+        speakers.push_back(support::mixSpeakerAt(i, desk, std::cos(i) * 8, std::sin(i) * 8, zero));
     std::vector<std::shared_ptr<SoundObject>> sources;
     for (int i = 1; i <= 128; ++i)
-        sources.push_back(std::make_shared<SoundObject>("Input", i, desk, i * 0.05, -i * 0.03, 100, zero));
+        sources.push_back(support::inputAt(i, desk, i * 0.05, -i * 0.03, zero));
     std::vector<std::shared_ptr<PathCue>> cues;
     for (int c = 0; c < 50; ++c) {
         std::vector<Point> nodes;

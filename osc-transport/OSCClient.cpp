@@ -1,16 +1,8 @@
 #include "osc-transport/OSCClient.h"
 
-namespace {
+#include "osc-transport/OSCTransportSupport.h"
 
-constexpr double kSendTimeout = 1.0;
-
-[[noreturn]] void throwSocketError(const std::optional<SocketError>& error) {
-    if (error)
-        throw UdpSocketEngineError(*error);
-    throw UdpSocketEngineError(UdpSocketEngineError::otherError);
-}
-
-} // namespace
+using namespace osc_transport;
 
 OSCClient::OSCClient()
     : udpSocket_(UdpSocketEngine::make()), udpDelegate_(std::make_shared<OSCClientUDPDelegate>()) {

@@ -1,14 +1,8 @@
 #include "osc-transport/OSCServer.h"
 
-namespace {
+#include "osc-transport/OSCTransportSupport.h"
 
-[[noreturn]] void throwSocketError(const std::optional<SocketError>& error) {
-    if (error)
-        throw UdpSocketEngineError(*error);
-    throw UdpSocketEngineError(UdpSocketEngineError::otherError);
-}
-
-} // namespace
+using namespace osc_transport;
 
 std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler) {
     auto server = std::make_shared<OSCServer>(Private{}, port, timeTagMode, std::move(handler));

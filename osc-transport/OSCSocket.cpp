@@ -1,16 +1,8 @@
 #include "osc-transport/OSCSocket.h"
 
-namespace {
+#include "osc-transport/OSCTransportSupport.h"
 
-constexpr double kSendTimeout = 1.0;
-
-[[noreturn]] void throwSocketError(const std::optional<SocketError>& error) {
-    if (error)
-        throw UdpSocketEngineError(*error);
-    throw UdpSocketEngineError(UdpSocketEngineError::otherError);
-}
-
-} // namespace
+using namespace osc_transport;
 
 std::shared_ptr<OSCSocket> OSCSocket::make(std::optional<std::uint16_t> localPort,
                                            std::optional<std::string> remoteHost,

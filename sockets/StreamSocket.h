@@ -206,6 +206,7 @@ private:
     template <class F> void notifyDelegate(F&& call);
 
     // Connection management.
+    std::optional<SocketError> delegateRefusal(const char* verb) const;
     bool preConnectWithInterface(const std::string& interface, SocketError* error);
     void getInterfaceAddress(Address* address4, Address* address6, const std::string& interfaceDescription,
                              std::uint16_t port) const;
@@ -244,12 +245,10 @@ private:
     void doReadEOF();
     void completeCurrentRead();
     void endCurrentRead();
-    void setupReadTimerWithTimeout(double timeout);
     void maybeDequeueWrite();
     void doWriteData();
     void completeCurrentWrite();
     void endCurrentWrite();
-    void setupWriteTimerWithTimeout(double timeout);
     // Read and write timeouts share one implementation; Side picks the direction.
     struct ReadSide;
     struct WriteSide;

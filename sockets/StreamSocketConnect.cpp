@@ -52,6 +52,27 @@ SocketError posixError(const char* reason) {
     return SocketError::posix(errno, reason);
 }
 
+// An interface to listen or connect on must exist and offer an enabled protocol.
+std::optional<SocketError> interfaceRefusal(const StreamSocket::Address& interface4,
+                                            const StreamSocket::Address& interface6, bool isIPv4Disabled,
+                                            bool isIPv6Disabled) {
+    if (interface4.empty() && interface6.empty())
+        return StreamSocketError::badParam(
+            "Unknown interface. Specify valid interface by name (e.g. \"en1\") or IP address.");
+    if (isIPv4Disabled && interface6.empty())
+        return StreamSocketError::badParam(
+            "IPv4 has been disabled and specified interface doesn't support IPv6.");
+    if (isIPv6Disabled && interface4.empty())
+        return StreamSocketError::badParam(
+            "IPv6 has been disabled and specified interface doesn't support IPv4.");
+    return std::nullopt;
+}
+
+SocketError alreadyStartedError(const char* verb) {
+    return StreamSocketError::badConfig(std::string("Attempting to ") + verb +
+                                        " while connected or accepting connections. Disconnect first.");
+}
+
 } // namespace
 
 // ---- Interfaces ------------------------------------------------------------------------------
@@ -116,6 +137,17 @@ StreamSocket::Address StreamSocket::getInterfaceAddressFromUrl(const std::string
     return bytesOf(&address, sizeof address);
 }
 
+// Accepting and connecting need the same delegate set-up; only the verb in the message differs.
+std::optional<SocketError> StreamSocket::delegateRefusal(const char* verb) const {
+    if (delegate_.expired())
+        return StreamSocketError::badConfig(std::string("Attempting to ") + verb +
+                                            " without a delegate. Set a delegate first.");
+    if (!delegateQueue_)
+        return StreamSocketError::badConfig(std::string("Attempting to ") + verb +
+                                            " without a delegate queue. Set a delegate queue first.");
+    return std::nullopt;
+}
+
 // ---- Listening -------------------------------------------------------------------------------
 
 int StreamSocket::createListenSocket(int domain, const Address& interfaceAddress, SocketError* error) {
@@ -178,16 +210,8 @@ bool StreamSocket::acceptOnInterface(const std::string& interface, std::uint16_t
     bool result = false;
     std::optional<SocketError> error;
     performSync([&] {
-        if (delegate_.expired()) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept without a delegate. Set a delegate first.");
+        if ((error = delegateRefusal("accept")))
             return;
-        }
-        if (!delegateQueue_) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept without a delegate queue. Set a delegate queue first.");
-            return;
-        }
         const bool isIPv4Disabled = config_ & kIPv4Disabled;
         const bool isIPv6Disabled = config_ & kIPv6Disabled;
         if (isIPv4Disabled && isIPv6Disabled) {
@@ -196,8 +220,7 @@ bool StreamSocket::acceptOnInterface(const std::string& interface, std::uint16_t
             return;
         }
         if (flags_ & kSocketStarted) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept while connected or accepting connections. Disconnect first.");
+            error = alreadyStartedError("accept");
             return;
         }
         readQueue_.clear();
@@ -205,21 +228,8 @@ bool StreamSocket::acceptOnInterface(const std::string& interface, std::uint16_t
 
         Address interface4, interface6;
         getInterfaceAddress(&interface4, &interface6, interface, port);
-        if (interface4.empty() && interface6.empty()) {
-            error = StreamSocketError::badParam(
-                "Unknown interface. Specify valid interface by name (e.g. \"en1\") or IP address.");
+        if ((error = interfaceRefusal(interface4, interface6, isIPv4Disabled, isIPv6Disabled)))
             return;
-        }
-        if (isIPv4Disabled && interface6.empty()) {
-            error = StreamSocketError::badParam(
-                "IPv4 has been disabled and specified interface doesn't support IPv6.");
-            return;
-        }
-        if (isIPv6Disabled && interface4.empty()) {
-            error = StreamSocketError::badParam(
-                "IPv6 has been disabled and specified interface doesn't support IPv4.");
-            return;
-        }
         const bool enableIPv4 = !isIPv4Disabled && !interface4.empty();
         const bool enableIPv6 = !isIPv6Disabled && !interface6.empty();
 
@@ -266,19 +276,10 @@ bool StreamSocket::acceptOnUrl(const std::string& path, SocketError* errorPtr) {
     bool result = false;
     std::optional<SocketError> error;
     performSync([&] {
-        if (delegate_.expired()) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept without a delegate. Set a delegate first.");
+        if ((error = delegateRefusal("accept")))
             return;
-        }
-        if (!delegateQueue_) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept without a delegate queue. Set a delegate queue first.");
-            return;
-        }
         if (flags_ & kSocketStarted) {
-            error = StreamSocketError::badConfig(
-                "Attempting to accept while connected or accepting connections. Disconnect first.");
+            error = alreadyStartedError("accept");
             return;
         }
         readQueue_.clear();
@@ -360,19 +361,12 @@ bool StreamSocket::doAccept(int parentSocketFD, int family) {
 // ---- Connecting ------------------------------------------------------------------------------
 
 bool StreamSocket::preConnectWithInterface(const std::string& interface, SocketError* error) {
-    if (delegate_.expired()) {
-        *error =
-            StreamSocketError::badConfig("Attempting to connect without a delegate. Set a delegate first.");
-        return false;
-    }
-    if (!delegateQueue_) {
-        *error = StreamSocketError::badConfig(
-            "Attempting to connect without a delegate queue. Set a delegate queue first.");
+    if (auto refusal = delegateRefusal("connect")) {
+        *error = *refusal;
         return false;
     }
     if (flags_ & kSocketStarted) {
-        *error = StreamSocketError::badConfig(
-            "Attempting to connect while connected or accepting connections. Disconnect first.");
+        *error = alreadyStartedError("connect");
         return false;
     }
     const bool isIPv4Disabled = config_ & kIPv4Disabled;
@@ -388,19 +382,8 @@ bool StreamSocket::preConnectWithInterface(const std::string& interface, SocketE
     if (!interface.empty()) {
         Address interface4, interface6;
         getInterfaceAddress(&interface4, &interface6, interface, 0);
-        if (interface4.empty() && interface6.empty()) {
-            *error = StreamSocketError::badParam(
-                "Unknown interface. Specify valid interface by name (e.g. \"en1\") or IP address.");
-            return false;
-        }
-        if (isIPv4Disabled && interface6.empty()) {
-            *error = StreamSocketError::badParam(
-                "IPv4 has been disabled and specified interface doesn't support IPv6.");
-            return false;
-        }
-        if (isIPv6Disabled && interface4.empty()) {
-            *error = StreamSocketError::badParam(
-                "IPv6 has been disabled and specified interface doesn't support IPv4.");
+        if (auto refusal = interfaceRefusal(interface4, interface6, isIPv4Disabled, isIPv6Disabled)) {
+            *error = *refusal;
             return false;
         }
         connectInterface4_ = interface4;
@@ -550,19 +533,10 @@ bool StreamSocket::connectToUrl(const std::string& path, double timeout, SocketE
             error = StreamSocketError::badParam("Invalid unix domain socket url.");
             return;
         }
-        if (delegate_.expired()) {
-            error = StreamSocketError::badConfig(
-                "Attempting to connect without a delegate. Set a delegate first.");
+        if ((error = delegateRefusal("connect")))
             return;
-        }
-        if (!delegateQueue_) {
-            error = StreamSocketError::badConfig(
-                "Attempting to connect without a delegate queue. Set a delegate queue first.");
-            return;
-        }
         if (flags_ & kSocketStarted) {
-            error = StreamSocketError::badConfig(
-                "Attempting to connect while connected or accepting connections. Disconnect first.");
+            error = alreadyStartedError("connect");
             return;
         }
         readQueue_.clear();

@@ -94,6 +94,92 @@ void StreamSocket::resumeWriteSource() {
     }
 }
 
+// ---- Timeouts --------------------------------------------------------------------------------
+
+// Reads and writes time out alike; a side names the members and the delegate question of one.
+struct StreamSocket::ReadSide {
+    static constexpr auto current = &StreamSocket::currentRead_;
+    static constexpr auto timer = &StreamSocket::readTimer_;
+    static constexpr std::uint32_t pausedFlag = kReadsPaused;
+    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutReadWithTag;
+    static constexpr auto resume = &StreamSocket::doReadData;
+    static StreamReadPacket* packet(const PacketPtr& p) { return asRead(p); }
+    static SocketError timeoutError() { return StreamSocketError::readTimeout(); }
+};
+
+struct StreamSocket::WriteSide {
+    static constexpr auto current = &StreamSocket::currentWrite_;
+    static constexpr auto timer = &StreamSocket::writeTimer_;
+    static constexpr std::uint32_t pausedFlag = kWritesPaused;
+    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutWriteWithTag;
+    static constexpr auto resume = &StreamSocket::doWriteData;
+    static StreamWritePacket* packet(const PacketPtr& p) { return asWrite(p); }
+    static SocketError timeoutError() { return StreamSocketError::writeTimeout(); }
+};
+
+template <class Side> void StreamSocket::endCurrent() {
+    if (auto& timer = this->*Side::timer) {
+        timer->cancel();
+        timer.reset();
+    }
+    (this->*Side::current).reset();
+}
+
+template <class Side> void StreamSocket::setupTimerWithTimeout(double timeout) {
+    if (!(timeout >= 0))
+        return;
+    auto& timer = this->*Side::timer;
+    timer = platform::DispatchTimer::make(socketQueue_);
+    platform::DispatchTimer* raw = timer.get();
+    timer->setEventHandler([weak = weak_from_this(), raw] {
+        auto self = weak.lock();
+        if (self && ((*self).*Side::timer).get() == raw)
+            self->doTimeout<Side>();
+    });
+    timer->schedule(secondsToDuration(timeout));
+    timer->resume();
+}
+
+template <class Side> void StreamSocket::doTimeout() {
+    const PacketPtr& current = this->*Side::current;
+    auto* packet = Side::packet(current);
+    if (!packet)
+        return;
+    // Reads or writes wait while the delegate decides.
+    flags_ |= Side::pausedFlag;
+    auto delegate = delegate_.lock();
+    if (!delegateQueue_ || !delegate) {
+        doTimeoutWithExtension<Side>(0, current);
+        return;
+    }
+    delegateQueue_->async([self = shared_from_this(), delegateWeak = delegate_, packetRef = current,
+                           tag = packet->tag, elapsed = packet->timeout, bytesDone = packet->bytesDone] {
+        double extension = 0;
+        if (auto target = delegateWeak.lock())
+            extension = ((*target).*Side::shouldTimeout)(*self, tag, elapsed, bytesDone);
+        self->socketQueue_->async(
+            [self, extension, packetRef] { self->doTimeoutWithExtension<Side>(extension, packetRef); });
+    });
+}
+
+template <class Side>
+void StreamSocket::doTimeoutWithExtension(double extension, const PacketPtr& packetRef) {
+    const PacketPtr& current = this->*Side::current;
+    // An answer about a read or write that has already ended changes nothing.
+    if (!current || current != packetRef)
+        return;
+    if (extension > 0) {
+        Side::packet(current)->timeout += extension;
+        if (auto& timer = this->*Side::timer)
+            timer->cancel();
+        setupTimerWithTimeout<Side>(extension);
+        flags_ &= ~Side::pausedFlag;
+        (this->*Side::resume)();
+    } else {
+        closeWithError(Side::timeoutError());
+    }
+}
+
 // ---- Read requests ---------------------------------------------------------------------------
 
 void StreamSocket::queueRead(std::shared_ptr<StreamReadPacket> packet) {
@@ -184,7 +270,7 @@ void StreamSocket::maybeDequeueRead() {
         currentRead_ = readQueue_.front();
         readQueue_.pop_front();
         if (StreamReadPacket* packet = asRead(currentRead_)) {
-            setupReadTimerWithTimeout(packet->timeout);
+            setupTimerWithTimeout<ReadSide>(packet->timeout);
             doReadData();
         } else {
             flags_ |= kStartingReadTLS;
@@ -524,7 +610,7 @@ void StreamSocket::maybeDequeueWrite() {
         currentWrite_ = writeQueue_.front();
         writeQueue_.pop_front();
         if (StreamWritePacket* packet = asWrite(currentWrite_)) {
-            setupWriteTimerWithTimeout(packet->timeout);
+            setupTimerWithTimeout<WriteSide>(packet->timeout);
             doWriteData();
         } else {
             flags_ |= kStartingWriteTLS;
@@ -648,97 +734,4 @@ void StreamSocket::completeCurrentWrite() {
 
 void StreamSocket::endCurrentWrite() {
     endCurrent<WriteSide>();
-}
-
-// ---- Timeouts --------------------------------------------------------------------------------
-
-// Reads and writes time out alike; a side names the members and the delegate question of one.
-struct StreamSocket::ReadSide {
-    static constexpr auto current = &StreamSocket::currentRead_;
-    static constexpr auto timer = &StreamSocket::readTimer_;
-    static constexpr std::uint32_t pausedFlag = kReadsPaused;
-    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutReadWithTag;
-    static constexpr auto resume = &StreamSocket::doReadData;
-    static StreamReadPacket* packet(const PacketPtr& p) { return asRead(p); }
-    static SocketError timeoutError() { return StreamSocketError::readTimeout(); }
-};
-
-struct StreamSocket::WriteSide {
-    static constexpr auto current = &StreamSocket::currentWrite_;
-    static constexpr auto timer = &StreamSocket::writeTimer_;
-    static constexpr std::uint32_t pausedFlag = kWritesPaused;
-    static constexpr auto shouldTimeout = &StreamSocketDelegate::socketShouldTimeoutWriteWithTag;
-    static constexpr auto resume = &StreamSocket::doWriteData;
-    static StreamWritePacket* packet(const PacketPtr& p) { return asWrite(p); }
-    static SocketError timeoutError() { return StreamSocketError::writeTimeout(); }
-};
-
-template <class Side> void StreamSocket::endCurrent() {
-    if (auto& timer = this->*Side::timer) {
-        timer->cancel();
-        timer.reset();
-    }
-    (this->*Side::current).reset();
-}
-
-template <class Side> void StreamSocket::setupTimerWithTimeout(double timeout) {
-    if (!(timeout >= 0))
-        return;
-    auto& timer = this->*Side::timer;
-    timer = platform::DispatchTimer::make(socketQueue_);
-    platform::DispatchTimer* raw = timer.get();
-    timer->setEventHandler([weak = weak_from_this(), raw] {
-        auto self = weak.lock();
-        if (self && ((*self).*Side::timer).get() == raw)
-            self->doTimeout<Side>();
-    });
-    timer->schedule(secondsToDuration(timeout));
-    timer->resume();
-}
-
-template <class Side> void StreamSocket::doTimeout() {
-    const PacketPtr& current = this->*Side::current;
-    auto* packet = Side::packet(current);
-    if (!packet)
-        return;
-    // Reads or writes wait while the delegate decides.
-    flags_ |= Side::pausedFlag;
-    auto delegate = delegate_.lock();
-    if (!delegateQueue_ || !delegate) {
-        doTimeoutWithExtension<Side>(0, current);
-        return;
-    }
-    delegateQueue_->async([self = shared_from_this(), delegateWeak = delegate_, packetRef = current,
-                           tag = packet->tag, elapsed = packet->timeout, bytesDone = packet->bytesDone] {
-        double extension = 0;
-        if (auto target = delegateWeak.lock())
-            extension = ((*target).*Side::shouldTimeout)(*self, tag, elapsed, bytesDone);
-        self->socketQueue_->async(
-            [self, extension, packetRef] { self->doTimeoutWithExtension<Side>(extension, packetRef); });
-    });
-}
-
-template <class Side> void StreamSocket::doTimeoutWithExtension(double extension, const PacketPtr& packetRef) {
-    const PacketPtr& current = this->*Side::current;
-    // An answer about a read or write that has already ended changes nothing.
-    if (!current || current != packetRef)
-        return;
-    if (extension > 0) {
-        Side::packet(current)->timeout += extension;
-        if (auto& timer = this->*Side::timer)
-            timer->cancel();
-        setupTimerWithTimeout<Side>(extension);
-        flags_ &= ~Side::pausedFlag;
-        (this->*Side::resume)();
-    } else {
-        closeWithError(Side::timeoutError());
-    }
-}
-
-void StreamSocket::setupReadTimerWithTimeout(double timeout) {
-    setupTimerWithTimeout<ReadSide>(timeout);
-}
-
-void StreamSocket::setupWriteTimerWithTimeout(double timeout) {
-    setupTimerWithTimeout<WriteSide>(timeout);
 }

@@ -221,8 +221,8 @@ private:
     bool preBind(ErrorOut error) const;
     bool convertInterfaceDescription(const std::optional<std::string>& interface, std::uint16_t port,
                                      Bytes* address4, Bytes* address6) const;
-    bool convertNumericHost(const std::string& host, std::uint16_t port, Bytes* address4,
-                            Bytes* address6) const;
+    static bool convertNumericHost(const std::string& host, std::uint16_t port, Bytes* address4,
+                                   Bytes* address6);
     void maybeUpdateCachedLocalAddress4Info();
     void maybeUpdateCachedLocalAddress6Info();
 
@@ -245,6 +245,7 @@ private:
     void doSendTimeout(const PacketPtr& packet);
 
     // ---- Receiving and connecting ----
+    bool startReceiving(std::uint32_t mode, std::uint32_t otherMode, ErrorOut error);
     void doReceive();
     static constexpr std::size_t kBatchSize = 16;
     bool readDatagram(bool isIPv4, Bytes* data, Bytes* address, bool* wouldBlock);

@@ -46,6 +46,11 @@ using SendToFunction = long (*)(int fd, const void* buffer, std::size_t length, 
                                 const sockaddr* address, socklen_t addressLength);
 extern std::atomic<SendToFunction> sendToFunction;
 
+// Socket addresses as the engine keeps them.
+UdpSocketEngine::Bytes bytesOf(const void* address, std::size_t length);
+UdpSocketEngine::Bytes loopbackAddress4(std::uint16_t port);
+UdpSocketEngine::Bytes loopbackAddress6(std::uint16_t port);
+
 // Internal invariant broken: stop with the message.
 [[noreturn]] void programmingError(const char* message);
 

@@ -27,26 +27,17 @@ constexpr int kMaxDatagramsPerPass = 64;
 // ---- Receiving -----------------------------------------------------------------------------
 
 bool UdpSocketEngine::receiveOnce(ErrorOut error) {
-    return syncOnSocketQueue([&]() -> bool {
-        if (flags_ & kReceiveOnce)
-            return true;
-        if (!(flags_ & kDidCreateSockets)) {
-            if (error)
-                *error =
-                    badConfigError("Must bind socket before you can receive data. You can do this explicitly "
-                                   "via bind, or implicitly via connect or by sending data.");
-            return false;
-        }
-        flags_ |= kReceiveOnce;
-        flags_ &= ~kReceiveContinuous;
-        socketQueue_->async([self = shared_from_this()] { self->doReceive(); });
-        return true;
-    });
+    return startReceiving(kReceiveOnce, kReceiveContinuous, error);
 }
 
 bool UdpSocketEngine::beginReceiving(ErrorOut error) {
+    return startReceiving(kReceiveContinuous, kReceiveOnce, error);
+}
+
+// Switches to receiving in `mode` (once or continuously), leaving `otherMode`.
+bool UdpSocketEngine::startReceiving(std::uint32_t mode, std::uint32_t otherMode, ErrorOut error) {
     return syncOnSocketQueue([&]() -> bool {
-        if (flags_ & kReceiveContinuous)
+        if (flags_ & mode)
             return true;
         if (!(flags_ & kDidCreateSockets)) {
             if (error)
@@ -55,8 +46,8 @@ bool UdpSocketEngine::beginReceiving(ErrorOut error) {
                                    "via bind, or implicitly via connect or by sending data.");
             return false;
         }
-        flags_ |= kReceiveContinuous;
-        flags_ &= ~kReceiveOnce;
+        flags_ |= mode;
+        flags_ &= ~otherMode;
         socketQueue_->async([self = shared_from_this()] { self->doReceive(); });
         return true;
     });

@@ -22,15 +22,6 @@ std::atomic<SendToFunction> udp_engine::sendToFunction{[](int fd, const void* bu
     return static_cast<long>(::sendto(fd, buffer, length, flags, address, addressLength));
 }};
 
-namespace {
-
-UdpSocketEngine::Bytes bytesOf(const void* address, std::size_t length) {
-    const auto* p = static_cast<const std::uint8_t*>(address);
-    return UdpSocketEngine::Bytes(p, p + length);
-}
-
-} // namespace
-
 // ---- Queuing -------------------------------------------------------------------------------
 
 void UdpSocketEngine::sendData(Bytes data, const std::string& host, std::uint16_t port, double timeout,
@@ -111,31 +102,14 @@ bool UdpSocketEngine::resolveWithoutResolver(const std::string& host, std::uint1
         return true;
     }
     if (host == "localhost" || host == "loopback") {
-        sockaddr_in a4{};
-        a4.sin_family = AF_INET;
-        a4.sin_port = htons(port);
-        a4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sockaddr_in6 a6{};
-        a6.sin6_family = AF_INET6;
-        a6.sin6_port = htons(port);
-        a6.sin6_addr = in6addr_loopback;
-        addresses->push_back(bytesOf(&a4, sizeof a4));
-        addresses->push_back(bytesOf(&a6, sizeof a6));
+        addresses->push_back(loopbackAddress4(port));
+        addresses->push_back(loopbackAddress6(port));
         return true;
     }
     // What the resolver gives for a plain numeric address, without the round trip.
-    sockaddr_in a4{};
-    if (::inet_pton(AF_INET, host.c_str(), &a4.sin_addr) == 1) {
-        a4.sin_family = AF_INET;
-        a4.sin_port = htons(port);
-        addresses->push_back(bytesOf(&a4, sizeof a4));
-        return true;
-    }
-    sockaddr_in6 a6{};
-    if (::inet_pton(AF_INET6, host.c_str(), &a6.sin6_addr) == 1) {
-        a6.sin6_family = AF_INET6;
-        a6.sin6_port = htons(port);
-        addresses->push_back(bytesOf(&a6, sizeof a6));
+    Bytes address4, address6;
+    if (convertNumericHost(host, port, &address4, &address6)) {
+        addresses->push_back(address4.empty() ? std::move(address6) : std::move(address4));
         return true;
     }
     return false;

@@ -18,12 +18,28 @@
 
 using namespace udp_engine;
 
-namespace {
-
-UdpSocketEngine::Bytes bytesOf(const void* address, std::size_t length) {
+UdpSocketEngine::Bytes udp_engine::bytesOf(const void* address, std::size_t length) {
     const auto* p = static_cast<const std::uint8_t*>(address);
     return UdpSocketEngine::Bytes(p, p + length);
 }
+
+UdpSocketEngine::Bytes udp_engine::loopbackAddress4(std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return bytesOf(&a, sizeof a);
+}
+
+UdpSocketEngine::Bytes udp_engine::loopbackAddress6(std::uint16_t port) {
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(port);
+    a.sin6_addr = in6addr_loopback;
+    return bytesOf(&a, sizeof a);
+}
+
+namespace {
 
 UdpSocketEngine::Bytes anyAddress4(std::uint16_t port) {
     sockaddr_in a{};
@@ -38,22 +54,6 @@ UdpSocketEngine::Bytes anyAddress6(std::uint16_t port) {
     a.sin6_family = AF_INET6;
     a.sin6_port = htons(port);
     a.sin6_addr = in6addr_any;
-    return bytesOf(&a, sizeof a);
-}
-
-UdpSocketEngine::Bytes loopbackAddress4(std::uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return bytesOf(&a, sizeof a);
-}
-
-UdpSocketEngine::Bytes loopbackAddress6(std::uint16_t port) {
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_port = htons(port);
-    a.sin6_addr = in6addr_loopback;
     return bytesOf(&a, sizeof a);
 }
 
@@ -311,7 +311,7 @@ bool UdpSocketEngine::preBind(ErrorOut error) const {
 }
 
 bool UdpSocketEngine::convertNumericHost(const std::string& host, std::uint16_t port, Bytes* address4,
-                                         Bytes* address6) const {
+                                         Bytes* address6) {
     sockaddr_in a4{};
     if (::inet_pton(AF_INET, host.c_str(), &a4.sin_addr) == 1) {
         a4.sin_family = AF_INET;

@@ -34,14 +34,19 @@ bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Optional sign, then decimal digits only, within the signed 64-bit range.
-std::optional<std::int64_t> parseInteger(std::string_view text) {
+// Drops a leading '+', which from_chars does not take; false when no number can follow.
+bool dropPlusSign(std::string_view& text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && text.front() == '-')
-            return std::nullopt;
+            return false;
     }
-    if (text.empty())
+    return !text.empty();
+}
+
+// Optional sign, then decimal digits only, within the signed 64-bit range.
+std::optional<std::int64_t> parseInteger(std::string_view text) {
+    if (!dropPlusSign(text))
         return std::nullopt;
     std::int64_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -52,12 +57,7 @@ std::optional<std::int64_t> parseInteger(std::string_view text) {
 
 // Decimal text with optional sign, fraction and exponent; the whole text must be read.
 std::optional<double> parseFloating(std::string_view text) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && text.front() == '-')
-            return std::nullopt;
-    }
-    if (text.empty())
+    if (!dropPlusSign(text))
         return std::nullopt;
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -98,6 +98,38 @@ template <std::size_t N> bool allFinite(const std::array<double, N>& values) {
         if (!std::isfinite(v))
             return false;
     return true;
+}
+
+void logUnwrapError(const std::string& noun, const char* reason) {
+    platform::consoleLog("SoundScape: Error unwrapping " + noun + " position values: " + reason);
+}
+
+// A DS100 position reply for one `noun` (speaker or sound object): its number from the
+// address and its N values; none, logged, when either cannot be read.
+template <std::size_t N>
+std::optional<std::pair<std::int64_t, std::array<double, N>>>
+readPositionReply(const OSCMessage& message, std::string_view prefix, const std::string& noun) {
+    const std::string address(message.addressPattern().rawAddress());
+    if (!startsWith(address, prefix))
+        return std::nullopt;
+    platform::consoleLog("SoundScape: Full OSC " + noun + " message received: " + message.description());
+    auto number = parseInteger(std::string_view(address).substr(prefix.size()));
+    if (!number) {
+        platform::consoleLog("SoundScape: Failed to parse " + noun + " number from address: " + address);
+        return std::nullopt;
+    }
+    try {
+        return std::pair(*number, numbers<N>(message.values()));
+    } catch (const std::exception& error) {
+        logUnwrapError(noun, error.what());
+        return std::nullopt;
+    }
+}
+
+void logRawPosition(const std::string& noun, std::int64_t number, float x, float y) {
+    platform::consoleLog("SoundScape: Received " + noun + " " + std::to_string(number) +
+                         " raw position (meters): X=" + osccore::numberText(x) +
+                         ", Y=" + osccore::numberText(y));
 }
 
 std::string valuesText(const OSCMessage& message) {
@@ -295,71 +327,39 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
 }
 
 void OSCReceiver::handleSoundscapeSpeakerPosition(const OSCMessage& message) {
-    const std::string address(message.addressPattern().rawAddress());
-    if (!startsWith(address, speakerReplyPrefix))
+    auto reply = readPositionReply<6>(message, speakerReplyPrefix, "speaker");
+    if (!reply)
         return;
-    platform::consoleLog("SoundScape: Full OSC speaker message received: " + message.description());
-    auto number = parseInteger(std::string_view(address).substr(speakerReplyPrefix.size()));
-    if (!number) {
-        platform::consoleLog("SoundScape: Failed to parse speaker number from address: " + address);
-        return;
-    }
-    std::array<double, 6> values;
-    try {
-        values = numbers<6>(message.values());
-    } catch (const std::exception& error) {
-        platform::consoleLog(std::string("SoundScape: Error unwrapping speaker position values: ") +
-                             error.what());
-        return;
-    }
+    const auto& [number, values] = *reply;
     SoundscapeSpeaker speaker;
-    speaker.speakerNumber = *number;
+    speaker.speakerNumber = number;
     speaker.x = static_cast<float>(values[0]);
     speaker.y = static_cast<float>(values[1]);
     speaker.rotation = static_cast<float>(values[3]);
     // Checked after narrowing: a double beyond the float range becomes infinite there.
     if (!std::isfinite(speaker.x) || !std::isfinite(speaker.y) || !std::isfinite(speaker.rotation)) {
-        platform::consoleLog(std::string("SoundScape: Error unwrapping speaker position values: ") +
-                             nonFiniteText);
+        logUnwrapError("speaker", nonFiniteText);
         return;
     }
-    platform::consoleLog("SoundScape: Received speaker " + std::to_string(*number) +
-                         " raw position (meters): X=" + osccore::numberText(speaker.x) +
-                         ", Y=" + osccore::numberText(speaker.y));
+    logRawPosition("speaker", number, speaker.x, speaker.y);
     if (onSoundscapeSpeaker)
         onSoundscapeSpeaker(speaker);
 }
 
 void OSCReceiver::handleSoundscapeSourcePosition(const OSCMessage& message) {
-    const std::string address(message.addressPattern().rawAddress());
-    if (!startsWith(address, sourceReplyPrefix))
+    auto reply = readPositionReply<3>(message, sourceReplyPrefix, "sound object");
+    if (!reply)
         return;
-    platform::consoleLog("SoundScape: Full OSC sound object message received: " + message.description());
-    auto number = parseInteger(std::string_view(address).substr(sourceReplyPrefix.size()));
-    if (!number) {
-        platform::consoleLog("SoundScape: Failed to parse sound object number from address: " + address);
-        return;
-    }
-    std::array<double, 3> values;
-    try {
-        values = numbers<3>(message.values());
-    } catch (const std::exception& error) {
-        platform::consoleLog(std::string("SoundScape: Error unwrapping sound object position values: ") +
-                             error.what());
-        return;
-    }
+    const auto& [number, values] = *reply;
     const float x = static_cast<float>(values[0]);
     const float y = static_cast<float>(values[1]);
     if (!std::isfinite(x) || !std::isfinite(y)) {
-        platform::consoleLog(std::string("SoundScape: Error unwrapping sound object position values: ") +
-                             nonFiniteText);
+        logUnwrapError("sound object", nonFiniteText);
         return;
     }
-    platform::consoleLog("SoundScape: Received sound object " + std::to_string(*number) +
-                         " raw position (meters): X=" + osccore::numberText(x) +
-                         ", Y=" + osccore::numberText(y));
+    logRawPosition("sound object", number, x, y);
     if (onSoundscapeObjectPosition)
-        onSoundscapeObjectPosition(*number, x, y);
+        onSoundscapeObjectPosition(number, x, y);
 }
 
 void OSCReceiver::querySoundscapeSpeakerPositions(const std::string& host, std::uint16_t port) {

@@ -3,6 +3,7 @@
 #include "platform/RunLoop.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "sonavant-defaults-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
+using TempFolder = support::TempFolderPath;
 
 std::vector<fs::path> asideFiles(const fs::path& folder) {
     std::vector<fs::path> out;

@@ -3,6 +3,7 @@
 // blocking socket on loopback to talk to the engine from outside. Every wait has a deadline.
 
 #include "sockets/UdpSocketEngine.h"
+#include "support/Loopback.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -109,22 +110,8 @@ public:
         if (family == AF_INET6) {
             int on = 1;
             ::setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-            sockaddr_in6 a{};
-            a.sin6_family = AF_INET6;
-            a.sin6_addr = in6addr_loopback;
-            ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t length = sizeof a;
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
-            port_ = ntohs(a.sin6_port);
-        } else {
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            socklen_t length = sizeof a;
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &length);
-            port_ = ntohs(a.sin_port);
         }
+        port_ = support::bindToLoopback(fd_, family);
     }
     ~RawUdp() { ::close(fd_); }
     RawUdp(const RawUdp&) = delete;

@@ -7,6 +7,9 @@
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
+#include "support/Eventually.h"
+#include "support/ShowFixtures.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +18,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,58 +30,25 @@ using namespace std::chrono_literals;
 inline constexpr auto deadline = 10s;
 
 inline MixingDesk testDesk(bool udp = true) {
-    MixingDesk d;
+    MixingDesk d = support::acmeDesk({.name = "Acme 32", .inputs = 32, .udp = udp});
+    // Fixed, so that a desk read back from a saved show compares equal.
     d.id = *platform::UUID::parse("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8");
-    d.brand = "Acme";
-    d.name = "Acme 32";
-    d.displayName = "Acme 32";
-    d.defaultPort = 10023;
-    d.OSCFloat = false;
-    d.inputsNum = 32;
-    d.inputColour = "blue";
-    d.inputName = "Input";
-    d.mixEnabled = true;
-    d.mixName = "Mix";
-    d.mixNum = 16;
-    d.mixColour = "green";
-    d.mixOSCSend = "/ch/{n}/mix/{m}/level";
-    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
-    d.UDP = udp;
     return d;
 }
 
 inline std::shared_ptr<AppState> emptyShow() {
-    return std::make_shared<AppState>(
-        std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
-        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, 5.0, 0, 100, false,
-        std::vector<std::shared_ptr<PathCue>>{}, Point{0, 0}, ZeroPointPosition::bottomLeft, false, "6000",
-        std::nullopt, false, Point{0, 0}, 1.0, CanvasOrientation::top, 0.0, true, true, PanningMode::linear);
+    return support::emptyShow({.imageScale = 1.0, .panning = PanningMode::linear});
 }
 
 inline std::shared_ptr<SoundObject> source(std::int64_t number, double x, double y, Point zero = {0, 600}) {
-    return std::make_shared<SoundObject>("Input", number, testDesk(), x, y, 100.0, zero);
+    return support::inputAt(number, testDesk(), x, y, zero);
 }
 
 inline Speaker speaker(std::int64_t id, double x, double y, Point zero = {0, 600}) {
-    return Speaker(id, x, y, 70.0, 100.0, zero, id, "Mix", testDesk());
+    return support::mixSpeakerAt(id, testDesk(), x, y, zero);
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "showcontrol-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using support::TempFolder;
 
 // Desk messages as the level engine hands them over, without a network.
 class RecordingOutlet : public DeskOutlet {
@@ -182,13 +150,7 @@ inline bool udpPortIsFree(std::uint16_t port) {
 
 // Polls off the main loop, for work on other threads.
 inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = deadline) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return support::eventually(condition, timeout);
 }
 
 inline std::size_t countLines(const platform::LogCapture& log, std::string_view fragment) {

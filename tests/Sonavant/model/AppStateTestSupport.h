@@ -4,55 +4,34 @@
 
 #include "Sonavant/model/AppState.h"
 #include "platform/UUID.h"
+#include "support/ShowFixtures.h"
+#include "support/TempFolder.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 namespace appstate_test {
 
 inline MixingDesk testDesk() {
-    MixingDesk d;
-    d.brand = "Acme";
-    d.name = "Acme 48";
-    d.displayName = "Acme 48";
-    d.defaultPort = 10023;
-    d.OSCFloat = true;
-    d.inputsNum = 48;
-    d.inputColour = "blue";
-    d.inputName = "Input";
-    d.mixEnabled = true;
-    d.mixName = "Mix";
-    d.mixNum = 16;
-    d.mixColour = "green";
-    d.mixOSCSend = "/ch/{n}/mix/{m}/level";
-    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
-    d.UDP = true;
-    return d;
+    return support::acmeDesk({.oscFloat = true});
 }
 
 // The values the application starts with when there is no autosave.
 inline std::shared_ptr<AppState> firstLaunchState() {
-    return std::make_shared<AppState>(
-        std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
-        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, 5.0, 0, 100, false,
-        std::vector<std::shared_ptr<PathCue>>{}, Point{0, 0}, ZeroPointPosition::bottomLeft, false, "6000",
-        std::nullopt, false, Point{0, 0}, 100.0, CanvasOrientation::top, 0.0, true, true,
-        PanningMode::constantPower);
+    return support::emptyShow();
 }
 
 // Every coded field away from its initial value.
 inline std::shared_ptr<AppState> fullShow() {
     const MixingDesk desk = testDesk();
     const Point zero{400, 600};
-    std::vector<Speaker> speakers{Speaker(1, 1.5, 2.25, 70, 100, zero, 1, "Mix", desk),
-                                  Speaker(2, -3.125, 4, 90, 100, zero, 2, "Mix", desk)};
+    std::vector<Speaker> speakers{support::mixSpeakerAt(1, desk, 1.5, 2.25, zero),
+                                  support::mixSpeakerAt(2, desk, -3.125, 4, zero, 90)};
     speakers[1].focus = 45.5;
     speakers[1].levelOffset = -3;
     speakers[1].isMuted = true;
-    auto a = std::make_shared<SoundObject>("Input", 1, desk, 0.5, 1.0, 100, zero);
-    auto b = std::make_shared<SoundObject>("Input", 2, desk, -2.0, 3.75, 100, zero);
+    auto a = support::inputAt(1, desk, 0.5, 1.0, zero);
+    auto b = support::inputAt(2, desk, -2.0, 3.75, zero);
     b->name = "Lead vocal";
 
     ObjectGroup group;
@@ -98,25 +77,7 @@ inline std::shared_ptr<AppState> fullShow() {
     return state;
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sonavant-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using support::TempFolder;
 
 // Each history test starts from an empty history.
 struct HistoryReset {

@@ -2,6 +2,7 @@
 #include "Sonavant/model/MixingDeskRoot.h"
 
 #include "ModelTestSupport.h"
+#include "support/ShowFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -29,26 +30,14 @@ ValueObject minimalDeskTree() {
 
 // A desk with every kind, every send template and every range.
 MixingDesk fullDesk() {
-    MixingDesk d;
-    d.brand = "Acme";
-    d.name = "Acme 1";
+    MixingDesk d = support::acmeDesk({.name = "Acme 1", .inputs = 32, .oscFloat = true});
     d.displayName = "Acme One";
-    d.defaultPort = 10023;
-    d.OSCFloat = true;
-    d.inputsNum = 32;
-    d.inputColour = "blue";
-    d.inputName = "Input";
-    d.mixEnabled = true;
     d.mixSendEnabled = true;
-    d.mixName = "Mix";
-    d.mixNum = 16;
-    d.mixColour = "green";
     d.mixOSCLevel = "/mix/{m}/level";
     d.mixOSCLevelRange = DeskRangeTexts{"-90", "10"};
     d.mixOSCMute = "/mix/{m}/mute";
     d.mixOSCUnMute = "/mix/{m}/unmute";
     d.mixOSCSend = "/ch/{n}/mix/{m}";
-    d.mixOSCSendRange = DeskRangeTexts{"-90", "10"};
     d.mixOSCSendToMtx = "/mix/{n}/mtx/{m}";
     d.mixOSCSendToMtxRange = DeskRangeTexts{"-80", "10"};
     d.mixToMix = false;
@@ -83,7 +72,6 @@ MixingDesk fullDesk() {
     d.mtxOSCSendRange = DeskRangeTexts{"-70", "5"};
     d.positionOSC = "/pos/{n}";
     d.inputToMtx = true;
-    d.UDP = true;
     return d;
 }
 
