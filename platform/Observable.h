@@ -189,6 +189,16 @@ public:
         value_ = std::move(v);
     }
 
+    // Like set, and hands back the value it replaced, so a caller that assigns often can
+    // refill that value next time instead of allocating afresh. Empty if the owner went.
+    T exchange(T v) {
+        auto channel = channel_;
+        channel->emit(static_cast<const T&>(v));
+        if (channel->ownerGone)
+            return T();
+        return std::exchange(value_, std::move(v));
+    }
+
     // Changes a copy and assigns it, so in-place edits are announced like any assignment.
     template <class F> void update(F&& change) {
         T copy = value_;

@@ -63,6 +63,82 @@ double decibelsToRange(double lower, double upper, double gain) {
     return (upper - lower) * (std::min(dB, 10.0) + 80) / 90;
 }
 
+// A pass's levels by source and loudspeaker order, and whether a pair has one at all.
+struct PassLevels {
+    std::vector<double> values;
+    std::vector<char> has;
+    std::size_t count = 0;              // loudspeaker ids of the pass
+    std::vector<std::size_t> slotsByID; // slot indices in the map's key order
+    std::vector<std::map<std::int64_t, double>*> rows, sortedRows;
+
+    void start(std::size_t sources, std::size_t speakerIDs) {
+        count = speakerIDs;
+        values.resize(sources * count);
+        has.assign(sources * count, 0);
+    }
+
+    // Into `levels` exactly as building it pair by pair would (a source id twice keeps its
+    // first source's pairs); the nodes already there are reused when they fit.
+    void store(PerSourcePerSpeaker<double>& levels, const std::vector<std::shared_ptr<SoundObject>>& sources,
+               const std::vector<SpeakerSlot>& slots) {
+        slotsByID.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            slotsByID[i] = i;
+        std::sort(slotsByID.begin(), slotsByID.end(),
+                  [&](std::size_t a, std::size_t b) { return slots[a].id < slots[b].id; });
+        if (refill(levels, sources, slots))
+            return;
+        levels.clear();
+        for (std::size_t s = 0; s < sources.size(); ++s) {
+            auto& row =
+                levels.emplace_hint(levels.end(), sources[s]->id, std::map<std::int64_t, double>{})->second;
+            for (std::size_t i = 0; i < count; ++i)
+                if (has[s * count + i])
+                    row.emplace_hint(row.end(), slots[i].id, values[s * count + i]);
+        }
+    }
+
+private:
+    // Only when `levels` holds exactly the pass's pairs; false (values partly written) if not.
+    bool refill(PerSourcePerSpeaker<double>& levels, const std::vector<std::shared_ptr<SoundObject>>& sources,
+                const std::vector<SpeakerSlot>& slots) {
+        if (levels.size() != sources.size())
+            return false;
+        rows.clear();
+        for (const auto& source : sources) {
+            auto it = levels.find(source->id);
+            if (it == levels.end())
+                return false;
+            rows.push_back(&it->second);
+        }
+        // A source id twice would leave some row of the map without a source.
+        sortedRows = rows;
+        std::sort(sortedRows.begin(), sortedRows.end());
+        if (std::adjacent_find(sortedRows.begin(), sortedRows.end()) != sortedRows.end())
+            return false;
+
+        for (std::size_t s = 0; s < rows.size(); ++s) {
+            auto it = rows[s]->begin();
+            const auto end = rows[s]->end();
+            for (std::size_t i : slotsByID) {
+                const bool present = it != end && it->first == slots[i].id;
+                if (!has[s * count + i]) {
+                    if (present)
+                        return false;
+                    continue;
+                }
+                if (!present)
+                    return false;
+                it->second = values[s * count + i];
+                ++it;
+            }
+            if (it != end)
+                return false;
+        }
+        return true;
+    }
+};
+
 } // namespace
 
 struct ContentView::LevelPassTables {
@@ -75,6 +151,9 @@ struct ContentView::LevelPassTables {
     std::vector<double> distance, share, gain;
     std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
+    PassLevels passLevels;
+    // The map the last assignment replaced; refilled in place when it has this pass's pairs.
+    PerSourcePerSpeaker<double> spareLevels;
 };
 
 void ContentView::updateRelativeLevels() {
@@ -224,11 +303,13 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     for (std::size_t i = 0; i < count; ++i)
         batches[i] = {slots[i].first->id, {}};
 
-    PerSourcePerSpeaker<double> levels;
+    tables.passLevels.start(sources.size(), count);
     bool skippedUndefined = false;
 
-    for (const auto& sourcePointer : sources) {
-        const SoundObject& source = *sourcePointer;
+    for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
+        const SoundObject& source = *sources[sourceIndex];
+        double* const passLevels = tables.passLevels.values.data() + sourceIndex * count;
+        char* const passHasLevel = tables.passLevels.has.data() + sourceIndex * count;
         const Point at = source.position;
         const std::string& sourceType = source.type;
         const auto& routes = routesFor(sourceType);
@@ -282,7 +363,6 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         const auto* freezeRow = rowOf(show.freezeStates, source.id);
         const auto oldIt = oldLevels.find(source.id);
         const auto* oldRow = oldIt == oldLevels.end() ? nullptr : &oldIt->second;
-        auto& row = levels.emplace_hint(levels.end(), source.id, std::map<std::int64_t, double>{})->second;
         MappedLevelRow& remembered = mappedLevelRow(source.id);
         std::string sourceKey;
 
@@ -330,7 +410,8 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                 skippedUndefined = true;
                 continue;
             }
-            row.emplace_hint(row.end(), slot.id, level);
+            passLevels[i] = level;
+            passHasLevel[i] = 1;
 
             if (!route.sends)
                 continue;
@@ -363,5 +444,12 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     scheduleStaggeredSends(std::move(due), DeskTransport{desk.UDP, desk.OSCFloat}, port);
     if (skippedUndefined)
         consoleLog("Error: Some positions or levels are not finite numbers; those pairs were left out.");
-    appState->mixerLevels = std::move(levels);
+
+    // The usual drag keeps sources and loudspeakers: the last map's nodes take the new
+    // levels, and the map this assignment replaces becomes the next pass's spare.
+    auto levels = std::exchange(tables.spareLevels, {});
+    tables.passLevels.store(levels, sources, slots);
+    // A subscriber may drop the view during the announcement: only the tables are touched after.
+    auto keep = levelPassTables_;
+    keep->spareLevels = appState->mixerLevels.exchange(std::move(levels));
 }

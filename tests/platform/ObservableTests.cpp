@@ -26,6 +26,27 @@ TEST(Published, AnnouncesBeforeTheValueIsVisible) {
     EXPECT_EQ(sunk, (std::vector<int>{7, 8}));
 }
 
+TEST(Published, ExchangeAnnouncesLikeSetAndReturnsTheOldValue) {
+    Published<std::vector<int>> items = std::vector<int>{1, 2};
+    std::vector<std::pair<std::vector<int>, std::vector<int>>> seen; // (property, argument)
+    auto token = items.observe([&](const std::vector<int>& next) { seen.emplace_back(items.get(), next); });
+    const std::vector<int> old = items.exchange(std::vector<int>{3});
+    EXPECT_EQ(old, (std::vector<int>{1, 2}));
+    EXPECT_EQ(items.get(), std::vector<int>{3});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].first, (std::vector<int>{1, 2})); // still the old value while announcing
+    EXPECT_EQ(seen[0].second, std::vector<int>{3});
+
+    // A subscriber that destroys the owner: nothing to hand back.
+    struct Owner {
+        Published<std::vector<int>> items{std::vector<int>{7}};
+    };
+    auto owner = std::make_unique<Owner>();
+    Subscription killer = owner->items.observe([&](const std::vector<int>&) { owner.reset(); });
+    EXPECT_TRUE(owner->items.exchange(std::vector<int>{8}).empty());
+    EXPECT_EQ(owner, nullptr);
+}
+
 TEST(Published, DroppingTheTokenEndsTheSubscription) {
     Published<std::string> name = std::string("a");
     int calls = 0;

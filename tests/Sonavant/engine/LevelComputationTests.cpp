@@ -331,3 +331,87 @@ TEST(LevelComputation, DirectFormAndEngineSendTheSameMessages) {
         got.insert({sent.address, std::get<std::int64_t>(sent.argument.storage())});
     EXPECT_EQ(got, wanted);
 }
+
+TEST(LevelComputation, LaterPassesAfterChangesGiveTheMapAFreshEngineGives) {
+    const MixingDesk desk = udpDesk();
+    Fixture live;
+    live.state->oscOutputOn = false;
+    live.state->panningMode = PanningMode::constantPower;
+    live.state->speakers = std::vector{speakerAt(1, {100, 500}, 1), speakerAt(2, {250, 500}, 2),
+                                       speakerAt(3, {100, 100}, 3), speakerAt(4, {640, 500}, 4)};
+    live.state->soundObjects = std::vector{sourceAt(1, {100, 500}, desk), sourceAt(2, {300, 420}, desk),
+                                           sourceAt(3, {500, 200}, desk)};
+    const auto first = live.state->soundObjects->at(0);
+    live.state->muteStates = PerSourcePerSpeaker<bool>{{first->id, {{1, true}}}};
+    live.state->freezeStates = PerSourcePerSpeaker<bool>{{first->id, {{2, true}}}};
+
+    // The same show, passed once by a view that has never run.
+    auto fresh = [&] {
+        Fixture f;
+        f.state->oscOutputOn = false;
+        f.state->panningMode = live.state->panningMode.get();
+        f.state->speakers = live.state->speakers.get();
+        f.state->soundObjects = live.state->soundObjects.get();
+        f.state->muteStates = live.state->muteStates.get();
+        f.state->freezeStates = live.state->freezeStates.get();
+        f.state->mixerLevels = live.state->mixerLevels.get(); // what frozen pairs keep
+        f.view.updateRelativeLevels();
+        return f.state->mixerLevels.get();
+    };
+    auto pass = [&](const std::string& step) {
+        const auto expected = fresh();
+        live.view.updateRelativeLevels();
+        EXPECT_EQ(live.state->mixerLevels.get(), expected) << step; // bit for bit
+    };
+    auto sources = [&] { return live.state->soundObjects.get(); };
+    auto speakers = [&] { return live.state->speakers.get(); };
+
+    pass("first");
+    for (int i = 0; i < 3; ++i) {
+        first->position = Point{120.0 + 40 * i, 480};
+        pass("dragged " + std::to_string(i));
+    }
+    auto more = sources();
+    more.push_back(sourceAt(4, {700, 700}, desk));
+    live.state->soundObjects = more;
+    pass("source added");
+    pass("source added, again");
+    more.erase(more.begin() + 1);
+    live.state->soundObjects = more;
+    pass("source removed");
+    auto list = speakers();
+    list.push_back(speakerAt(5, {400, 300}, 5));
+    live.state->speakers = list;
+    pass("loudspeaker added");
+    list.erase(list.begin());
+    live.state->speakers = list;
+    pass("loudspeaker removed");
+    pass("loudspeaker removed, again");
+    list.pop_back(); // the highest id: rows of the last map end with a pair too many
+    live.state->speakers = list;
+    pass("last loudspeaker removed");
+    list.push_back(speakerAt(2, {900, 900}, 6)); // an id twice
+    live.state->speakers = list;
+    pass("id twice");
+    more.back()->position = Point{std::nan(""), 3}; // its row empty
+    pass("undefined position");
+    more.back()->position = Point{300, 300};
+    pass("defined again");
+    more.push_back(sourceAt(5, {200, 600}, desk));
+    live.state->soundObjects = more;
+    pass("four sources");
+    pass("four sources, again");
+    more.back() = more.front(); // a source twice, as many entries as the last map has rows
+    live.state->soundObjects = more;
+    pass("source twice");
+    more.pop_back();
+    live.state->soundObjects = more;
+    pass("source once");
+    // Someone else assigned a map with as many rows, but other pairs.
+    PerSourcePerSpeaker<double> other;
+    for (const auto& source : more)
+        other[source->id] = {{99, 1.0}};
+    live.state->mixerLevels = other;
+    pass("assigned from outside");
+    pass("after that");
+}
