@@ -48,7 +48,8 @@ template <class T> struct Coder<T, std::enable_if_t<std::is_integral_v<T> && !st
             throwTypeMismatch(path, "Int", v);
         if (wide < static_cast<long double>(std::numeric_limits<T>::min()) ||
             wide > static_cast<long double>(std::numeric_limits<T>::max()))
-            throw CodingError(CodingError::Reason::dataCorrupted, path, "Number does not fit the integer type.");
+            throw CodingError(CodingError::Reason::dataCorrupted, path,
+                              "Number does not fit the integer type.");
         return static_cast<T>(wide);
     }
 };
@@ -116,8 +117,12 @@ template <> struct Coder<Value> {
     static Value decode(const Value& v, const std::string&) { return v; }
 };
 
-template <class T> Value encodeValue(const T& v) { return Coder<T>::encode(v); }
-template <class T> T decodeValue(const Value& v, const std::string& path = "") { return Coder<T>::decode(v, path); }
+template <class T> Value encodeValue(const T& v) {
+    return Coder<T>::encode(v);
+}
+template <class T> T decodeValue(const Value& v, const std::string& path = "") {
+    return Coder<T>::decode(v, path);
+}
 
 // Reads the members of one object; every error names the key path.
 class KeyedDecoder {

@@ -44,7 +44,7 @@ public:
     class Waker {
     public:
         virtual ~Waker() = default;
-        virtual void wake() = 0;                             // any thread: main-queue work is pending
+        virtual void wake() = 0;                                // any thread: main-queue work is pending
         virtual void scheduleAt(double secondsOnLoopClock) = 0; // main thread: next timer deadline
     };
     static void setWaker(Waker* waker);
@@ -55,7 +55,8 @@ public:
 // A timer on the main run loop; fires on the main thread. The loop keeps it until invalidated.
 class RunLoopTimer : public std::enable_shared_from_this<RunLoopTimer> {
 public:
-    static RunLoopTimerPtr scheduled(Duration interval, bool repeats, std::function<void(RunLoopTimer&)> block);
+    static RunLoopTimerPtr scheduled(Duration interval, bool repeats,
+                                     std::function<void(RunLoopTimer&)> block);
     virtual ~RunLoopTimer() = default;
     virtual void invalidate() = 0;
     virtual bool isValid() const = 0;

@@ -1,19 +1,28 @@
-#include "platform/Coding.h"
 #include "platform/Value.h"
+#include "platform/Coding.h"
 
 namespace platform {
 
 const char* kindName(Value::Kind kind) {
     switch (kind) {
-    case Value::Kind::null: return "null";
-    case Value::Kind::boolean: return "Bool";
-    case Value::Kind::integer: return "Int";
-    case Value::Kind::real: return "Double";
-    case Value::Kind::text: return "String";
-    case Value::Kind::data: return "Data";
-    case Value::Kind::date: return "Date";
-    case Value::Kind::array: return "Array";
-    case Value::Kind::object: return "Dictionary";
+    case Value::Kind::null:
+        return "null";
+    case Value::Kind::boolean:
+        return "Bool";
+    case Value::Kind::integer:
+        return "Int";
+    case Value::Kind::real:
+        return "Double";
+    case Value::Kind::text:
+        return "String";
+    case Value::Kind::data:
+        return "Data";
+    case Value::Kind::date:
+        return "Date";
+    case Value::Kind::array:
+        return "Array";
+    case Value::Kind::object:
+        return "Dictionary";
     }
     return "unknown";
 }

@@ -84,7 +84,8 @@ public:
     bool operator==(const Value&) const = default;
 
 private:
-    std::variant<Null, bool, std::int64_t, double, std::string, Bytes, Date, ValueArray, ValueObject> storage_;
+    std::variant<Null, bool, std::int64_t, double, std::string, Bytes, Date, ValueArray, ValueObject>
+        storage_;
 };
 
 const char* kindName(Value::Kind kind);
