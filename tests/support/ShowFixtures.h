@@ -32,16 +32,16 @@ struct AcmeDesk {
 };
 
 // A fictional maker's desk with inputs and mixes, whole-number levels from -90 to 10.
-inline MixingDesk acmeDesk(const AcmeDesk& spec = {}) {
-    MixingDesk d = mixDesk(spec.name, spec.mixes);
+inline MixingDesk acmeDesk(const AcmeDesk& options = {}) {
+    MixingDesk d = mixDesk(options.name, options.mixes);
     d.brand = "Acme";
     d.defaultPort = 10023;
-    d.OSCFloat = spec.oscFloat;
-    d.inputsNum = spec.inputs;
+    d.OSCFloat = options.oscFloat;
+    d.inputsNum = options.inputs;
     d.inputColour = "blue";
-    if (spec.mixColour)
+    if (options.mixColour)
         d.mixColour = "green";
-    d.UDP = spec.udp;
+    d.UDP = options.udp;
     return d;
 }
 
@@ -53,13 +53,13 @@ struct ShowSpec {
     Point zeroPoint{0, 0};
 };
 
-inline std::shared_ptr<AppState> emptyShow(const ShowSpec& spec = {}) {
+inline std::shared_ptr<AppState> emptyShow(const ShowSpec& options = {}) {
     return std::make_shared<AppState>(
         std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
-        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, spec.range, 0, 100, false,
-        std::vector<std::shared_ptr<PathCue>>{}, spec.zeroPoint, ZeroPointPosition::bottomLeft, false, "6000",
-        std::nullopt, false, Point{0, 0}, spec.imageScale, CanvasOrientation::top, 0.0, true, true,
-        spec.panning);
+        std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, options.range, 0, 100, false,
+        std::vector<std::shared_ptr<PathCue>>{}, options.zeroPoint, ZeroPointPosition::bottomLeft, false, "6000",
+        std::nullopt, false, Point{0, 0}, options.imageScale, CanvasOrientation::top, 0.0, true, true,
+        options.panning);
 }
 
 // An input placed in metres at zoom 100.
