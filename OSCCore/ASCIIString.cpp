@@ -66,13 +66,12 @@ namespace {
 // ICU transliterators must not be used by two threads at once: one prototype is built
 // once, and each thread works on its own clone.
 icu::Transliterator* latinToASCII() {
-    static const std::unique_ptr<icu::Transliterator> prototype = [] {
+    // Never destroyed, so a thread still converting text during exit finds it intact.
+    static icu::Transliterator* const prototype = []() -> icu::Transliterator* {
         UErrorCode status = U_ZERO_ERROR;
         std::unique_ptr<icu::Transliterator> made(
             icu::Transliterator::createInstance("Latin-ASCII", UTRANS_FORWARD, status));
-        if (U_FAILURE(status))
-            made.reset();
-        return made;
+        return U_FAILURE(status) ? nullptr : made.release();
     }();
     thread_local std::unique_ptr<icu::Transliterator> mine(prototype ? prototype->clone() : nullptr);
     return mine.get();

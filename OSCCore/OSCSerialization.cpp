@@ -156,8 +156,9 @@ OSCSerialization& OSCSerialization::shared() {
 }
 
 const std::vector<OSCValueType>& OSCSerialization::coreOSCValueTypes() {
-    static const std::vector<OSCValueType> types = makeCoreTypes();
-    return types;
+    // Never destroyed: receive threads may still decode while the process exits.
+    static const auto* types = new std::vector<OSCValueType>(makeCoreTypes());
+    return *types;
 }
 
 void OSCSerialization::registerType(OSCValueType type) {

@@ -34,9 +34,10 @@ std::array<std::uint16_t, OSCClientPool::clientCount> OSCClientPool::localPorts(
 }
 
 const platform::DispatchQueuePtr& oscSenderQueue() {
-    static const auto queue =
-        platform::DispatchQueue::makeSerial("oscSenderQueue", platform::QoS::background);
-    return queue;
+    // Never destroyed: staggered sends may still run on worker threads while the process exits.
+    static const auto* queue = new platform::DispatchQueuePtr(
+        platform::DispatchQueue::makeSerial("oscSenderQueue", platform::QoS::background));
+    return *queue;
 }
 
 bool isValidIPv4Address(std::string_view host) {

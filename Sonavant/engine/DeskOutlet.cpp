@@ -20,6 +20,7 @@ public:
 } // namespace
 
 std::shared_ptr<DeskOutlet> DeskOutlet::network() {
-    static const auto outlet = std::make_shared<NetworkDeskOutlet>();
-    return outlet;
+    // Never destroyed, like the send queue behind it: delayed sends may outlive static teardown.
+    static const auto* outlet = new std::shared_ptr<DeskOutlet>(std::make_shared<NetworkDeskOutlet>());
+    return *outlet;
 }
