@@ -67,13 +67,17 @@ TEST(EndToEnd, ConstantPowerSourceOnItsLoudspeakerSendsZeroDecibels) {
 TEST(EndToEnd, LoudspeakersAreStaggeredByTheirIds) {
     OnLoopback f;
     f.state->speakers = std::vector{speakerAt(12, {0, 0}, 2), speakerAt(1, {0, 0}, 1)};
+    const auto passStart = FakeDesk::Clock::now();
     f.updates(1);
     ASSERT_TRUE(f.desk.waitForDatagrams(2, deadline));
     const auto datagrams = f.desk.datagrams();
     const auto messages = f.desk.messages();
     EXPECT_EQ(messages[0].addressPattern().description(), "/ch/1/mix/1/level");
     EXPECT_EQ(messages[1].addressPattern().description(), "/ch/1/mix/2/level");
-    EXPECT_GE(datagrams[1].arrival - datagrams[0].arrival, 100ms);
+    // Measured from the pass, not from loudspeaker 1's datagram: a loaded machine may deliver
+    // that one late, but nothing can make loudspeaker 12's leave before its 120 ms.
+    EXPECT_GE(datagrams[0].arrival - passStart, 10ms);
+    EXPECT_GE(datagrams[1].arrival - passStart, 120ms);
 }
 
 TEST(EndToEnd, FloatDeskGetsTheLevelToTwoDecimals) {
@@ -120,6 +124,7 @@ TEST(EndToEnd, FastMovesAreRateLimitedAndTheLastLevelArrives) {
     OnLoopback f;
     f.state->panningMode = PanningMode::linear;
     double lastLevel = 0;
+    const auto movesStart = FakeDesk::Clock::now();
     for (int move = 0; move < 20; ++move) {
         const double x = 50 + move * 10;
         f.state->soundObjects->at(0)->position = Point{x, 0};
@@ -133,10 +138,10 @@ TEST(EndToEnd, FastMovesAreRateLimitedAndTheLastLevelArrives) {
     }));
     const std::size_t count = f.settledCount();
     const auto datagrams = f.desk.datagrams();
-    const auto span = datagrams.back().arrival - datagrams.front().arrival;
-    EXPECT_LT(count, 20u);
-    // At most one per 30 ms (one more for the edges of the span).
-    EXPECT_LE(count, static_cast<std::size_t>(span / 30ms) + 2);
+    // Every send left between the first move and the last arrival, at most one per 30 ms
+    // (one more for the edges). Measured from the moves, so a late delivery only loosens it.
+    const auto span = datagrams.back().arrival - movesStart;
+    EXPECT_LE(count, static_cast<std::size_t>(span / 30ms) + 1);
     EXPECT_EQ(intArgument(f.desk.messages().back()), lastLevel);
 }
 
