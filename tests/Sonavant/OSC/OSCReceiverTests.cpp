@@ -187,6 +187,9 @@ TEST(OSCReceiverTest, DispatchesEveryRowOfTheTableAndRefusesItsNearMisses) {
         recorder.clear();
         platform::LogCapture log;
         receiver->handleMessage(row.message);
+        // A reply is buffered on the reply queues: let it finish inside this row's capture.
+        AwaitedReplies::shared().replyQueue()->sync([] {});
+        AwaitedReplies::shared().subjectQueue()->sync([] {});
         if (row.event == "stop") {
             ASSERT_TRUE(mainLoopUntil([&] { return !recorder.events().empty(); }));
         }
