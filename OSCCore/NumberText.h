@@ -1,13 +1,10 @@
 #pragma once
-// Numbers as the system writes them in its console lines and value texts: the shortest text
-// that reads back to the same number, always with a decimal point or exponent for floats
-// (3 is "3.0", 2.5 is "2.5", 1e-05, 1e+16, inf, nan). C locale, whatever the process locale.
+// The codec writes numbers in value texts as every console line does.
 
-#include <string>
+#include "platform/NumberText.h"
 
 namespace osccore {
 
-std::string numberText(double value);
-std::string numberText(float value);
+using platform::numberText;
 
 } // namespace osccore

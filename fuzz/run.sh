@@ -23,7 +23,7 @@ read -r -a icu <<<"$(pkg-config --cflags --libs icu-uc icu-i18n)"
 # Objects go into an archive, so only what the decoder needs is linked (the address space
 # and its platform dependencies stay out).
 objects=()
-for source in "$root"/OSCCore/*.cpp; do
+for source in "$root"/OSCCore/*.cpp "$root"/platform/NumberText.cpp; do
   object="$out/obj/$(basename "${source%.cpp}").o"
   "$cxx" "${flags[@]}" -c "$source" -o "$object" &
   objects+=("$object")

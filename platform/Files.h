@@ -23,4 +23,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
 
 std::string readFile(const std::filesystem::path& path);
 
+// A path as it stands in a file URL: every byte but letters, digits and "/-._~"
+// percent-encoded, so "?", "#" or "%" in a folder name cannot turn into URL syntax.
+std::string percentEncodedPath(std::string_view path);
+
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "Sonavant/engine/BackgroundImageBookmark.h"
 
+#include "platform/Files.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -15,11 +17,6 @@ int hexDigit(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
-}
-
-bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~' || c == '/';
 }
 
 } // namespace
@@ -51,18 +48,7 @@ std::optional<std::string> BackgroundImageBookmark::filePath(const std::string& 
 }
 
 std::string BackgroundImageBookmark::fileURL(const std::string& absolutePath) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string url(fileScheme);
-    for (unsigned char c : absolutePath) {
-        if (isUnreserved(c)) {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0xF];
-        }
-    }
-    return url;
+    return std::string(fileScheme) + platform::percentEncodedPath(absolutePath);
 }
 
 BackgroundImageBookmark::Made BackgroundImageBookmark::make(const std::string& url) {

@@ -2,7 +2,9 @@
 
 #include "Sonavant/model/AppState.h"
 #include "platform/Dispatch.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -24,32 +26,7 @@ const char* const matrixInputsQuery = "SELECT MatrixInput, Name FROM MatrixInput
 // hot journal back into the user's file. The path is percent-encoded so that "?", "#" or
 // "%" in a folder name cannot turn into URI syntax.
 std::string readOnlyURI(const fs::path& file) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : file.string()) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '/' || c == '-' || c == '.' || c == '_' || c == '~';
-        if (plain) {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 15];
-        }
-    }
-    return uri + "?mode=ro&immutable=1";
-}
-
-// The shortest text that reads back as the same double, always with a decimal point ("90.0").
-std::string shortestDecimal(double v) {
-    char text[64];
-    const bool plain = v == 0 || (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e16);
-    auto result = std::to_chars(text, text + sizeof text, v,
-                                plain ? std::chars_format::fixed : std::chars_format::scientific);
-    std::string out(text, result.ptr);
-    if (std::isfinite(v) && out.find_first_of(".e") == std::string::npos)
-        out += ".0";
-    return out;
+    return "file:" + platform::percentEncodedPath(file.string()) + "?mode=ro&immutable=1";
 }
 
 struct Database {
@@ -104,8 +81,8 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
         speaker.y = static_cast<float>(originY);
         speaker.rotation = static_cast<float>(angle);
         platform::consoleLog("✅ Imported speaker " + std::to_string(cabinetId) +
-                             ": x=" + shortestDecimal(originX) + ", y=" + shortestDecimal(originY) +
-                             ", rotation=" + shortestDecimal(angle));
+                             ": x=" + platform::numberText(originX) + ", y=" + platform::numberText(originY) +
+                             ", rotation=" + platform::numberText(angle));
         speakers.push_back(speaker);
     }
     // A damaged file must not pass for a complete import.

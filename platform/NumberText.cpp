@@ -1,9 +1,9 @@
-#include "OSCCore/NumberText.h"
+#include "platform/NumberText.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace osccore {
+namespace platform {
 
 namespace {
 
@@ -33,4 +33,4 @@ std::string numberText(float value) {
     return shortest(value);
 }
 
-} // namespace osccore
+} // namespace platform
