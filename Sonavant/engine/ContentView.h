@@ -271,6 +271,11 @@ public:
     void querySoundObjectPositions();
     void querySpeakerPositions();
 
+    // ---- Sources and groups ---------------------------------------------------------------------------
+    // Drops every group none of whose members exists any more; groups with one live member
+    // keep their stale ids.
+    void removeEmptyGroups();
+
     // ---- Connections and windows -------------------------------------------------------------------------
     void restartOSCReceiver(const std::string& newPort);
     void reconnectTCPClient();
