@@ -8,6 +8,7 @@
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Eventually.h"
+#include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
 #include "support/TempFolder.h"
 
@@ -81,13 +82,7 @@ private:
     std::vector<Sent> sent_;
 };
 
-class RecordingPresenter : public ContentViewPresenter {
-public:
-    void showMixerWindow(ContentView&) override { ++mixerRequests; }
-    void generateFadeCues(ContentView&) override { ++fadeCueRequests; }
-    int mixerRequests = 0;
-    int fadeCueRequests = 0;
-};
+using support::RecordingPresenter;
 
 // Cue play and stop as a path-cue engine sees them.
 class RecordingCueEngine : public PathCueEngine {
