@@ -12,6 +12,10 @@
 #include <utility>
 #include <vector>
 
+// Qt defines `emit` as an empty macro; a window that includes Qt first must still compile this.
+#pragma push_macro("emit")
+#undef emit
+
 namespace platform {
 
 class SubscriptionBag;
@@ -257,3 +261,5 @@ private:
 };
 
 } // namespace platform
+
+#pragma pop_macro("emit")
