@@ -104,7 +104,7 @@ void PathManager::start(StartKind kind, const std::shared_ptr<PathCue>& cue, dou
         const auto sorted = cuesByNumber();
         auto it = std::find_if(sorted.begin(), sorted.end(), [&](const auto& c) { return c->id == cue->id; });
         if (it != sorted.end() && std::next(it) != sorted.end() && !playbackSessions.count((*std::next(it))->id))
-            start(kind, *std::next(it), zoom, update, std::nullopt);
+            startAgain(kind, *std::next(it), update, std::nullopt);
         simultaneousFired.insert(cue->id);
     }
 }
@@ -114,7 +114,7 @@ void PathManager::complete(StartKind kind, const std::shared_ptr<PathCue>& cue, 
     auto restart = [kind, cue, update](std::optional<std::int64_t> loops) {
         return [kind, cue, update, loops](PathManager& manager) {
             if (manager.isListed(cue))
-                manager.start(kind, cue, manager.currentZoomLevel, update, loops);
+                manager.startAgain(kind, cue, update, loops);
         };
     };
     if (cue->triggerNext == TriggerNextOption::sequential) {
@@ -124,7 +124,7 @@ void PathManager::complete(StartKind kind, const std::shared_ptr<PathCue>& cue, 
             auto next = *std::next(it);
             later(sequentialStartDelay, [kind, next, update](PathManager& manager) {
                 if (manager.isListed(next))
-                    manager.start(kind, next, manager.currentZoomLevel, update, std::nullopt);
+                    manager.startAgain(kind, next, update, std::nullopt);
             });
         }
     }
@@ -173,6 +173,14 @@ void PathManager::complete(StartKind kind, const std::shared_ptr<PathCue>& cue, 
     auto next = sorted[(std::size_t(it - sorted.begin()) + 1) % sorted.size()];
     selectedCue = next;
     selectedCueIDs = std::set<platform::UUID>{next->id};
+}
+
+void PathManager::startAgain(StartKind kind, const std::shared_ptr<PathCue>& cue, const LevelUpdate& update,
+                             std::optional<std::int64_t> loopsRemaining) {
+    if (kind == StartKind::play)
+        playPathCue(cue, currentZoomLevel, update, loopsRemaining);
+    else
+        startPathCue(cue, currentZoomLevel, update, loopsRemaining);
 }
 
 void PathManager::later(double delay, std::function<void(PathManager&)> step) {

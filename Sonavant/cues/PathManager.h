@@ -116,6 +116,9 @@ private:
                std::optional<std::int64_t> loopsRemaining);
     void complete(StartKind kind, const std::shared_ptr<PathCue>& cue, const PlaybackSession& session,
                   const LevelUpdate& update);
+    // A restart or chained start, through the operation that started the first.
+    void startAgain(StartKind kind, const std::shared_ptr<PathCue>& cue, const LevelUpdate& update,
+                    std::optional<std::int64_t> loopsRemaining);
     // Runs `step` after `delay` seconds on the main queue, unless playback was stopped (or
     // the manager went) in the meantime.
     void later(double delay, std::function<void(PathManager&)> step);

@@ -1,5 +1,7 @@
 #include "ShowControlTestSupport.h"
 
+#include "Sonavant/model/CanvasGeometry.h"
+
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "platform/NotificationCenter.h"
 
