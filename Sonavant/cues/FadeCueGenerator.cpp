@@ -78,6 +78,8 @@ std::string levelRow(const SoundObject& object) {
     return object.type.get() == "Cue" ? "0" : std::to_string(object.number.get());
 }
 
+// Awaitables with members that own memory are named, never temporaries of the co_await
+// expression: this compiler destroys such temporaries twice.
 MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<void()> finished) {
     AppState& show = *run.appState;
     const auto cue = run.cue;
@@ -118,7 +120,8 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
     send("/cue/selected/uniqueID", {});
     Reply selectedCueID;
     {
-        auto outcome = co_await TimedReplyWait{d, uuidReply, 2.0, 4.0, {}};
+        TimedReplyWait wait{d, uuidReply, 2.0, 4.0, {}};
+        auto outcome = co_await wait;
         if (auto* reply = std::get_if<Reply>(&outcome)) {
             selectedCueID = *reply;
         } else {
@@ -137,7 +140,8 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
     if (selectedCueID) {
         d.discardStaleReply("/reply/new");
         send("/new", {OSCValue("group")});
-        groupID = co_await ReplyWait{d, "/reply/new", 2.0, {}};
+        ReplyWait wait{d, "/reply/new", 2.0, {}};
+        groupID = co_await wait;
         if (groupID) {
             send("/cue_id/" + *groupID + "/name", {OSCValue(FadeCueGenerator::groupName)});
             send("/cue_id/" + *groupID + "/mode", {OSCValue(std::int32_t{6})});
@@ -160,7 +164,8 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
         co_await MainQueuePause{0.1};
         d.discardStaleReply("/reply" + address);
         send(address, {});
-        auto outcome = co_await TimedReplyWait{d, "/reply" + address, 2.0, 2.0, {}};
+        TimedReplyWait wait{d, "/reply" + address, 2.0, 2.0, {}};
+        auto outcome = co_await wait;
         if (auto* reply = std::get_if<Reply>(&outcome)) {
             logStamped("] 📨 Level reply received: " + reply->value_or("nil"));
             consoleLog(*reply ? "✅ Level reply received from QLab." : "⚠️ No level reply received — proceeding cautiously.");
@@ -207,8 +212,10 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
         if (selectedCueID)
             d.discardStaleReply("/reply/new");
         send("/new", {OSCValue("fade")});
-        if (selectedCueID)
-            fadeID = co_await ReplyWait{d, "/reply/new", 2.0, {}};
+        if (selectedCueID) {
+            ReplyWait wait{d, "/reply/new", 2.0, {}};
+            fadeID = co_await wait;
+        }
         co_await MainQueuePause{0.1};
         if (!fadeID) {
             send("/cue/selected/name", {OSCValue(title)});
