@@ -23,7 +23,8 @@ namespace {
 
 class SilentOutlet : public DeskOutlet {
 public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t, const OSCSendArgument&) override {}
+    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
+                 const OSCSendArgument&) override {}
     void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
 };
 
@@ -55,8 +56,8 @@ double threadSeconds() {
 
 std::shared_ptr<AppState> benchShow(int sources, int speakers) {
     const Point zero{0, 2000};
-    auto state = support::emptyShow({.imageScale = 1.0, .panning = PanningMode::constantPower, .range = 8.0,
-                                     .zeroPoint = zero});
+    auto state = support::emptyShow(
+        {.imageScale = 1.0, .panning = PanningMode::constantPower, .range = 8.0, .zeroPoint = zero});
     std::mt19937 random(7);
     std::uniform_real_distribution<double> metres(0, 20), angle(-180, 180);
     const MixingDesk desk = support::mixDesk("Bench", 128);
@@ -75,7 +76,8 @@ std::shared_ptr<AppState> benchShow(int sources, int speakers) {
     state->speakers = list;
     std::vector<std::shared_ptr<SoundObject>> objects;
     for (int i = 0; i < sources; ++i)
-        objects.push_back(std::make_shared<SoundObject>("Input", i + 1, desk, metres(random), metres(random), 100, zero));
+        objects.push_back(
+            std::make_shared<SoundObject>("Input", i + 1, desk, metres(random), metres(random), 100, zero));
     state->soundObjects = objects;
     return state;
 }
@@ -88,8 +90,8 @@ void masterTick(benchmark::State& bench) {
 
     SinkSocket sink;
     auto state = benchShow(sources, speakers);
-    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>(std::to_string(sink.port)),
-                     Binding<bool>(true), 320.0,
+    ContentView view(state, Binding<std::string>("127.0.0.1"),
+                     Binding<std::string>(std::to_string(sink.port)), Binding<bool>(true), 320.0,
                      network ? DeskOutlet::network() : std::make_shared<SilentOutlet>());
     view.selectedDesk = support::mixDesk("Bench", 128);
     view.updateRelativeLevels();
@@ -112,7 +114,8 @@ void masterTick(benchmark::State& bench) {
     }
     manager.pathCues = cues;
     for (const auto& cue : cues)
-        manager.playPathCue(cue, 100, [&view] { view.updateRelativeLevels(); }, std::nullopt);
+        manager.playPathCue(
+            cue, 100, [&view] { view.updateRelativeLevels(); }, std::nullopt);
 
     // Per tick: the main thread's own processor time (what the tick costs on one core) and
     // the wall time (which also holds whatever else the machine did meanwhile).
@@ -135,7 +138,8 @@ void masterTick(benchmark::State& bench) {
         for (double t : samples)
             sum += t;
         bench.counters[name + "_mean_us"] = 1e6 * sum / double(samples.size());
-        bench.counters[name + "_p99_us"] = 1e6 * samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+        bench.counters[name + "_p99_us"] =
+            1e6 * samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
     };
     summary(cpu, "cpu");
     summary(wall, "wall");
@@ -154,14 +158,14 @@ void sessionsOnly(benchmark::State& bench) {
         std::vector<platform::UUID> targets;
         for (int s = c; s < sources; s += sessions)
             targets.push_back(state->soundObjects.get()[std::size_t(s)]->id);
-        cues.push_back(std::make_shared<PathCue>(platform::UUID::random(), "Cue", 1e6, targets,
-                                                 std::vector<Point>{{0, 0}, {5, 0}, {5, 5}}, c + 1, std::nullopt,
-                                                 std::nullopt, false, std::nullopt, TriggerNextOption::none,
-                                                 c % 2 == 1));
+        cues.push_back(std::make_shared<PathCue>(
+            platform::UUID::random(), "Cue", 1e6, targets, std::vector<Point>{{0, 0}, {5, 0}, {5, 5}}, c + 1,
+            std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, c % 2 == 1));
     }
     manager.pathCues = cues;
     for (const auto& cue : cues)
-        manager.playPathCue(cue, 100, [] {}, std::nullopt);
+        manager.playPathCue(
+            cue, 100, [] {}, std::nullopt);
     for (auto _ : bench)
         manager.masterTick();
     manager.stopAllPlayback();
@@ -179,8 +183,6 @@ void allShows(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(masterTick)->Apply(allShows)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(0.5);
 
-BENCHMARK(sessionsOnly)
-    ->ArgsProduct({{1, 10, 50}, {16, 64, 128}})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(sessionsOnly)->ArgsProduct({{1, 10, 50}, {16, 64, 128}})->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

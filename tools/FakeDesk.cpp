@@ -455,7 +455,8 @@ std::optional<OSCMessage> FakeDesk::answerFor(const OSCMessage& message) {
                 return std::nullopt;
             data = *selectedCueID_;
         } else if (address == "/new") {
-            const std::string* kind = message.values().empty() ? nullptr : message.values()[0].as<std::string>();
+            const std::string* kind =
+                message.values().empty() ? nullptr : message.values()[0].as<std::string>();
             if (!qlabMakesGroups_ && kind && *kind == "group")
                 return std::nullopt;
             data = "CUE-" + std::to_string(++qlabCues_);

@@ -168,7 +168,8 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
         auto outcome = co_await wait;
         if (auto* reply = std::get_if<Reply>(&outcome)) {
             logStamped("] 📨 Level reply received: " + reply->value_or("nil"));
-            consoleLog(*reply ? "✅ Level reply received from QLab." : "⚠️ No level reply received — proceeding cautiously.");
+            consoleLog(*reply ? "✅ Level reply received from QLab."
+                              : "⚠️ No level reply received — proceeding cautiously.");
         } else {
             consoleLog("⏱ Level query timed out — proceeding cautiously.");
         }

@@ -103,14 +103,15 @@ void PathManager::start(StartKind kind, const std::shared_ptr<PathCue>& cue, dou
     if (cue->triggerNext == TriggerNextOption::simultaneous && !simultaneousFired.count(cue->id)) {
         const auto sorted = cuesByNumber();
         auto it = std::find_if(sorted.begin(), sorted.end(), [&](const auto& c) { return c->id == cue->id; });
-        if (it != sorted.end() && std::next(it) != sorted.end() && !playbackSessions.count((*std::next(it))->id))
+        if (it != sorted.end() && std::next(it) != sorted.end() &&
+            !playbackSessions.count((*std::next(it))->id))
             startAgain(kind, *std::next(it), update, std::nullopt);
         simultaneousFired.insert(cue->id);
     }
 }
 
-void PathManager::complete(StartKind kind, const std::shared_ptr<PathCue>& cue, const PlaybackSession& session,
-                           const LevelUpdate& update) {
+void PathManager::complete(StartKind kind, const std::shared_ptr<PathCue>& cue,
+                           const PlaybackSession& session, const LevelUpdate& update) {
     auto restart = [kind, cue, update](std::optional<std::int64_t> loops) {
         return [kind, cue, update, loops](PathManager& manager) {
             if (manager.isListed(cue))
@@ -234,10 +235,11 @@ void PathManager::startMasterTimer() {
     if (masterTimer_)
         return;
     std::weak_ptr<PathManager*> alive = alive_;
-    masterTimer_ = platform::RunLoopTimer::scheduled(seconds(tickInterval), true, [alive](platform::RunLoopTimer&) {
-        if (auto manager = alive.lock())
-            (*manager)->masterTick();
-    });
+    masterTimer_ =
+        platform::RunLoopTimer::scheduled(seconds(tickInterval), true, [alive](platform::RunLoopTimer&) {
+            if (auto manager = alive.lock())
+                (*manager)->masterTick();
+        });
 }
 
 void PathManager::stopMasterTimer() {
@@ -317,7 +319,8 @@ std::vector<std::shared_ptr<PathCue>> PathManager::cuesByNumber() const {
     for (const auto& cue : pathCues.get())
         if (cue)
             sorted.push_back(cue);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a->number < b->number; });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a->number < b->number; });
     return sorted;
 }
 
@@ -355,7 +358,8 @@ void PathManager::recordNode(Point point) {
         consoleLog("🔁 Added final duplicate point (loop closure)");
         return;
     }
-    const Point reference = lastAddedMetersPoint ? *lastAddedMetersPoint : canvasToMetres(orientation, last, zoom, zero);
+    const Point reference =
+        lastAddedMetersPoint ? *lastAddedMetersPoint : canvasToMetres(orientation, last, zoom, zero);
     const double d = distance(m, reference);
     if (d >= minimumNodeSpacing) {
         currentPathNodes.update([&](std::vector<Point>& list) { list.push_back(point); });
@@ -414,16 +418,17 @@ void PathManager::finalizeCue(const std::vector<std::shared_ptr<SoundObject>>& s
     }
     const std::size_t offsetCount = offsets.size();
     auto cue = std::make_shared<PathCue>(
-        platform::UUID::random(), "Cue " + std::to_string(pathCues->size() + 1), defaultTime.get(), std::move(ids),
-        nodesMeters, nextCueNumber(), primary ? std::optional<platform::UUID>(primary->id) : std::nullopt,
+        platform::UUID::random(), "Cue " + std::to_string(pathCues->size() + 1), defaultTime.get(),
+        std::move(ids), nodesMeters, nextCueNumber(),
+        primary ? std::optional<platform::UUID>(primary->id) : std::nullopt,
         std::optional<std::map<platform::UUID, Point>>(std::move(offsets)), false, std::nullopt,
         TriggerNextOption::none, false, false, PathCue::defaultMTCTriggerTime, zoom);
     cue->hasError = cue->soundObjectIDs.empty();
     pathCues.update([&](std::vector<std::shared_ptr<PathCue>>& cues) { cues.push_back(cue); });
     selectedCue = cue;
     selectedCueIDs = std::set<platform::UUID>{cue->id};
-    consoleLog("✅ Created new path cue with " + std::to_string(nodesMeters.size()) + " nodes and offsets for " +
-               std::to_string(offsetCount) + " objects.");
+    consoleLog("✅ Created new path cue with " + std::to_string(nodesMeters.size()) +
+               " nodes and offsets for " + std::to_string(offsetCount) + " objects.");
     const auto kept = lastAddedMetersPoint;
     currentPathNodes = std::vector<Point>{};
     lastAddedMetersPoint = kept; // emptying the path does not start the next recording

@@ -80,12 +80,13 @@ public:
     // Starts (or restarts from its first node) one cue. `zoom` is the canvas zoom now;
     // `updateRelativeLevels` sends the levels; an absent loop count leaves looping to the cue.
     // A cue ended by a sidebar start moves the selection on; a remote start deselects it.
-    virtual void playPathCue(const std::shared_ptr<PathCue>& cue, double zoom, LevelUpdate updateRelativeLevels,
-                             std::optional<std::int64_t> loopsRemaining);
-    virtual void startPathCue(const std::shared_ptr<PathCue>& cue, double zoom, LevelUpdate updateRelativeLevels,
-                              std::optional<std::int64_t> loopsRemaining);
+    virtual void playPathCue(const std::shared_ptr<PathCue>& cue, double zoom,
+                             LevelUpdate updateRelativeLevels, std::optional<std::int64_t> loopsRemaining);
+    virtual void startPathCue(const std::shared_ptr<PathCue>& cue, double zoom,
+                              LevelUpdate updateRelativeLevels, std::optional<std::int64_t> loopsRemaining);
     // Every selected cue, in list order.
-    virtual void playSelectedCues(const std::function<double()>& currentZoom, LevelUpdate updateRelativeLevels);
+    virtual void playSelectedCues(const std::function<double()>& currentZoom,
+                                  LevelUpdate updateRelativeLevels);
     virtual void stopAllPlayback();
     virtual bool hasRunningPlayback() const { return !playbackSessions.empty(); }
     // Ends one cue's playback without its completion (its cue was deleted or lost its targets).

@@ -18,7 +18,8 @@ PlaybackSession::PlaybackSession(std::shared_ptr<PathCue> cue_, std::shared_ptr<
     else if (cue->loop && cue->loopCount && *cue->loopCount >= 1)
         loopsRemaining = cue->loopCount;
     if (cue->relative && appState) {
-        const std::unordered_set<platform::UUID> targets(cue->soundObjectIDs.begin(), cue->soundObjectIDs.end());
+        const std::unordered_set<platform::UUID> targets(cue->soundObjectIDs.begin(),
+                                                         cue->soundObjectIDs.end());
         for (const auto& source : appState->soundObjects.get())
             if (targets.count(source->id) && !baselineMeters.count(source->id))
                 baselineMeters[source->id] = source->positionMeters.get();

@@ -22,7 +22,7 @@ class PlaybackSession {
 public:
     // What one tick did.
     struct Step {
-        bool finished = false;  // the pass is over (its sources stand on the last node)
+        bool finished = false;   // the pass is over (its sources stand on the last node)
         bool sendLevels = false; // sources may have moved: the levels are due once this tick
     };
 

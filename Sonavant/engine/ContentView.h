@@ -298,11 +298,13 @@ public:
     std::vector<std::shared_ptr<SoundObject>> objectsMatchingString(const std::string& type) const;
     std::vector<std::shared_ptr<SoundObject>> objectsWithIDs(const std::vector<platform::UUID>& ids) const;
     static bool soundObjectHasID(const SoundObject& source, const platform::UUID& id);
-    std::pair<platform::UUID, std::map<std::int64_t, double>> objectLevelEntry(const SoundObject& source) const;
+    std::pair<platform::UUID, std::map<std::int64_t, double>>
+    objectLevelEntry(const SoundObject& source) const;
     // "QLab did not reply": true when the operator chose "Generate Anyway".
     bool showQLabNoReplyAlert();
     // A reply of QLab on the receiver (2 s); the completion runs on the main queue.
-    void awaitQLabReply(const std::string& address, std::function<void(const std::optional<std::string>&)> completion);
+    void awaitQLabReply(const std::string& address,
+                        std::function<void(const std::optional<std::string>&)> completion);
     // "Generate Fade Cues": checks, alerts for the first failed check, or starts the run.
     void validateFadeCuePreconditions();
     void generateFadeCues();
@@ -312,7 +314,6 @@ private:
     platform::SubscriptionBag pathCueObservers_;
 
 public:
-
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();

@@ -37,7 +37,8 @@ void ContentView::validateFadeCuePreconditions() {
         return fail("OSC Output is Disabled", "Please turn OSC Output ON before generating Fade Cues.");
     const auto& desk = selectedDesk.get();
     if (!desk || trimmed(desk->displayName) != "QLab 5")
-        return fail("QLab Not Selected", "You must select QLab 5 as your mixing desk before generating fade cues.");
+        return fail("QLab Not Selected",
+                    "You must select QLab 5 as your mixing desk before generating fade cues.");
     const auto cue = pathManager ? pathManager->selectedCue.get() : nullptr;
     if (!cue)
         return fail("No Path Cue Selected", "Please select a valid path cue before generating fade cues.");
@@ -103,12 +104,13 @@ void ContentView::generateFadeCues() {
 }
 
 bool ContentView::showQLabNoReplyAlert() {
-    PresenterAlert alert{PresenterAlert::Style::warning,
-                         "QLab did not reply",
-                         "QLab did not respond to our OSC query. Please check your network settings and ensure "
-                         "QLab is running and configured to accept OSC messages.\n\nYou can still generate fade "
-                         "cues, but they will not be grouped or explicitly targeted in QLab.",
-                         {"Generate Anyway", "Close"}};
+    PresenterAlert alert{
+        PresenterAlert::Style::warning,
+        "QLab did not reply",
+        "QLab did not respond to our OSC query. Please check your network settings and ensure "
+        "QLab is running and configured to accept OSC messages.\n\nYou can still generate fade "
+        "cues, but they will not be grouped or explicitly targeted in QLab.",
+        {"Generate Anyway", "Close"}};
     // Headless, the default button answers.
     return !presenter || presenter->showAlert(alert) == 0;
 }

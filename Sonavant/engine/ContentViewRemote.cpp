@@ -34,9 +34,8 @@ void ContentView::handleCuePlay(double cueNumber) {
     if (it == cues.end() || (*it)->hasError)
         return;
     const auto cue = *it; // the start may change the list
-    pathManager->startPathCue(cue, zoomLevel,
-                              whileAlive([](ContentView& view) { view.updateRelativeLevels(); }),
-                              std::nullopt);
+    pathManager->startPathCue(
+        cue, zoomLevel, whileAlive([](ContentView& view) { view.updateRelativeLevels(); }), std::nullopt);
 }
 
 void ContentView::handleStopPlayback() {

@@ -96,7 +96,8 @@ std::vector<std::shared_ptr<SoundObject>> ContentView::objectsMatchingString(con
     return found;
 }
 
-std::vector<std::shared_ptr<SoundObject>> ContentView::objectsWithIDs(const std::vector<platform::UUID>& ids) const {
+std::vector<std::shared_ptr<SoundObject>>
+ContentView::objectsWithIDs(const std::vector<platform::UUID>& ids) const {
     const std::set<platform::UUID> wanted(ids.begin(), ids.end());
     std::vector<std::shared_ptr<SoundObject>> found;
     for (const auto& object : appState->soundObjects.get())
@@ -109,7 +110,8 @@ bool ContentView::soundObjectHasID(const SoundObject& source, const platform::UU
     return source.id == id;
 }
 
-std::pair<platform::UUID, std::map<std::int64_t, double>> ContentView::objectLevelEntry(const SoundObject& source) const {
+std::pair<platform::UUID, std::map<std::int64_t, double>>
+ContentView::objectLevelEntry(const SoundObject& source) const {
     const auto& levels = appState->mixerLevels.get();
     auto it = levels.find(source.id);
     return {source.id, it == levels.end() ? std::map<std::int64_t, double>{} : it->second};

@@ -16,8 +16,8 @@ namespace cuetest {
 
 using namespace std::chrono_literals;
 
-inline std::shared_ptr<PathCue> makeCue(double number, std::vector<Point> nodes, std::vector<platform::UUID> targets,
-                                        double time = 4.0) {
+inline std::shared_ptr<PathCue> makeCue(double number, std::vector<Point> nodes,
+                                        std::vector<platform::UUID> targets, double time = 4.0) {
     return std::make_shared<PathCue>(platform::UUID::random(), "Cue " + std::to_string(int(number)), time,
                                      std::move(targets), std::move(nodes), number, std::nullopt, std::nullopt,
                                      false, std::nullopt, TriggerNextOption::none, false);
@@ -51,7 +51,10 @@ protected:
         return [this] { ++levelUpdates; };
     }
     // Advances fake time in steps the size of a tick plus a little, so the 0.05 s timer fires.
-    void advance(double seconds) { platform::MainRunLoop::advance(std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds))); }
+    void advance(double seconds) {
+        platform::MainRunLoop::advance(
+            std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds)));
+    }
 
     std::shared_ptr<AppState> show;
     std::shared_ptr<PathManager> manager;
@@ -61,8 +64,8 @@ protected:
 inline ::testing::AssertionResult near(Point actual, Point expected, double tolerance = 1e-9) {
     if (std::hypot(actual.x - expected.x, actual.y - expected.y) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << actual.x << ", " << actual.y << ") is not (" << expected.x
-                                         << ", " << expected.y << ")";
+    return ::testing::AssertionFailure()
+           << "(" << actual.x << ", " << actual.y << ") is not (" << expected.x << ", " << expected.y << ")";
 }
 
 } // namespace cuetest

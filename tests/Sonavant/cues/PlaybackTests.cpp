@@ -46,7 +46,8 @@ TEST_F(PathCueFixture, AnAbsoluteCueEndsOnItsLastNodeWithOneLevelPassPerTick) {
 
     advance(1.0);
     EXPECT_TRUE(near(a->positionMeters, {2, 1}, 0.06));
-    EXPECT_TRUE(near(a->position, metresToCanvas(CanvasOrientation::top, a->positionMeters, 100, show->zeroPoint)));
+    EXPECT_TRUE(
+        near(a->position, metresToCanvas(CanvasOrientation::top, a->positionMeters, 100, show->zeroPoint)));
     advance(1.5);
     EXPECT_TRUE(near(a->positionMeters, {2, 2}));
     EXPECT_FALSE(manager->hasRunningPlayback());
@@ -89,7 +90,8 @@ TEST_F(PathCueFixture, ARelativeCueMovesEveryTargetByThePathsDisplacementInMetre
     EXPECT_TRUE(near(q->positionMeters, {4, 3}));
     EXPECT_TRUE(near(p->positionMeters, {1, 1})) << "not a target";
     EXPECT_TRUE(near(q->position, metresToCanvas(CanvasOrientation::right, {4, 3}, 40, show->zeroPoint)));
-    EXPECT_TRUE(near(canvasToMetres(CanvasOrientation::right, q->position, 40, show->zeroPoint), {4, 3}, 1e-9));
+    EXPECT_TRUE(
+        near(canvasToMetres(CanvasOrientation::right, q->position, 40, show->zeroPoint), {4, 3}, 1e-9));
     EXPECT_EQ(manager->relativeOffsets.count(cue->id), 0u) << "dropped when the cue ended";
 }
 
@@ -151,7 +153,8 @@ TEST_F(PathCueFixture, ChainsFollowTheCueNumbersAndTheSelectionMovesOn) {
     EXPECT_EQ(manager->selectedCueIDs.get(), std::set<platform::UUID>{two->id}) << "moved on after cue 1";
     advance(1.0);
     EXPECT_FALSE(manager->hasRunningPlayback());
-    EXPECT_EQ(manager->selectedCueIDs.get(), std::set<platform::UUID>{one->id}) << "after the last comes the first";
+    EXPECT_EQ(manager->selectedCueIDs.get(), std::set<platform::UUID>{one->id})
+        << "after the last comes the first";
 
     // A remote start deselects its cue when it ends.
     manager->selectCue(three, false);

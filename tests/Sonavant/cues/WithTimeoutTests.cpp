@@ -16,8 +16,8 @@ namespace {
 using Outcome = TimeoutOutcome<std::optional<std::string>>;
 
 // An operation that answers `text` after `delay` on the main queue, cancelled or not.
-std::function<void(std::function<void(std::optional<std::string>)>)> answerAfter(platform::Duration delay,
-                                                                                std::optional<std::string> text) {
+std::function<void(std::function<void(std::optional<std::string>)>)>
+answerAfter(platform::Duration delay, std::optional<std::string> text) {
     return [delay, text](std::function<void(std::optional<std::string>)> done) {
         platform::DispatchQueue::main()->asyncAfter(delay, [done, text] { done(text); });
     };
@@ -26,7 +26,8 @@ std::function<void(std::function<void(std::optional<std::string>)>)> answerAfter
 struct Race {
     std::optional<Outcome> outcome;
     double endedAt = -1;
-    void start(double seconds, std::function<void(std::function<void(std::optional<std::string>)>)> operation) {
+    void start(double seconds,
+               std::function<void(std::function<void(std::optional<std::string>)>)> operation) {
         withTimeout<std::optional<std::string>>(seconds, std::move(operation), [this](Outcome result) {
             outcome = std::move(result);
             endedAt = platform::MainRunLoop::now();

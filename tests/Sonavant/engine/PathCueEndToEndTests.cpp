@@ -152,8 +152,8 @@ TEST_F(PathCueEndToEndTest, AnAbsoluteCuePlaysToTheDeskAndEndsOnItsLastNode) {
     auto still = emptyShow();
     still->soundObjects = {source(1, 2, 2)};
     still->speakers = {speaker(1, 0, 0), speaker(2, 2, 2), speaker(3, 4, 0)};
-    ContentView reference(still, Binding<std::string>("127.0.0.1"), Binding<std::string>("9"), Binding<bool>(true),
-                          320.0, recorded);
+    ContentView reference(still, Binding<std::string>("127.0.0.1"), Binding<std::string>("9"),
+                          Binding<bool>(true), 320.0, recorded);
     reference.selectedDesk = testDesk();
     reference.updateRelativeLevels();
     ASSERT_TRUE(eventually([&] { return recorded->count() == 3; }));
@@ -210,7 +210,8 @@ protected:
         auto& v = start(qlab.udpPort(), qlabDesk());
         drain(qlab);
         qlab.clear();
-        fadeCue = pathCue(1, {{0, 0}, {3, 0}, {3.3, 0}, {6, 0}}, {sourceNumbered(1)->id, sourceNumbered(2)->id}, 6.3);
+        fadeCue = pathCue(1, {{0, 0}, {3, 0}, {3.3, 0}, {6, 0}},
+                          {sourceNumbered(1)->id, sourceNumbered(2)->id}, 6.3);
         fadeCue->objectOffsets = std::map<platform::UUID, Point>{{sourceNumbered(2)->id, {0, 1}}};
         v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{fadeCue};
         v.pathManager->selectCue(fadeCue, false);
@@ -235,7 +236,14 @@ TEST_F(FadeCueEndToEndTest, FullDialogueMakesAGroupOfTargetedFades) {
     FakeDesk qlab(false);
     auto& v = startWithCue(qlab);
     qlab.answerLikeQLab(v.oscReceiver->localPort(), "SELECTED-7");
-    ASSERT_TRUE(runToTheEnd(v));
+    ASSERT_TRUE(v.disableOSCThrottling->get() == false);
+    log = std::make_unique<platform::LogCapture>();
+    v.validateFadeCuePreconditions();
+    ASSERT_TRUE(mainLoopUntil([&] { return log->contains("🚀 Starting fade cue generation"); }));
+    EXPECT_TRUE(v.disableOSCThrottling->get());
+    v.validateFadeCuePreconditions(); // a second run would share the reply addresses
+    EXPECT_TRUE(log->contains("⚠️ Fade cue generation is already running"));
+    ASSERT_TRUE(mainLoopUntil([&] { return log->contains("✅ Fade cue generation complete."); }, 20s));
     ASSERT_TRUE(mainLoopUntil([] { return !FadeCueGenerator::isRunning(); }));
     EXPECT_FALSE(v.disableOSCThrottling->get()) << "restored";
     settle(100ms);
@@ -255,8 +263,10 @@ TEST_F(FadeCueEndToEndTest, FullDialogueMakesAGroupOfTargetedFades) {
         expected.push_back({id + "/continueMode", {"i:2"}});
         for (int row : {1, 2})
             for (int channel : {1, 2, 3})
-                expected.push_back({id + "/level/" + std::to_string(row) + "/" + std::to_string(channel), {"f"}});
-        expected.push_back({"/move/CUE-" + std::to_string(fade + 1), {"i:" + std::to_string(fade), "s:CUE-1"}});
+                expected.push_back(
+                    {id + "/level/" + std::to_string(row) + "/" + std::to_string(channel), {"f"}});
+        expected.push_back(
+            {"/move/CUE-" + std::to_string(fade + 1), {"i:" + std::to_string(fade), "s:CUE-1"}});
     }
     EXPECT_EQ(seen, expected);
 
@@ -305,14 +315,19 @@ TEST_F(FadeCueEndToEndTest, WithoutAGroupReplyTheFadesStayOutsideAGroup) {
     auto& v = startWithCue(qlab);
     qlab.answerLikeQLab(v.oscReceiver->localPort(), "SELECTED-7");
     qlab.setQLabMakesGroups(false);
+    // A late answer to an earlier run's "/new" waits in the receiver; it must not become the group.
+    qlab.send(v.oscReceiver->localPort(), OSCMessage("/reply/new", {OSCValue("{\"data\":\"STALE\"}")}));
+    ASSERT_TRUE(eventually([] { return AwaitedReplies::shared().bufferedReplyCount() > 0; }));
     ASSERT_TRUE(runToTheEnd(v));
     settle(100ms);
     const auto seen = qlabDialogue(qlab);
     for (const auto& one : seen) {
         EXPECT_EQ(one.address.rfind("/move/", 0), std::string::npos) << one;
         EXPECT_EQ(one.address.find("/mode"), std::string::npos) << one;
+        EXPECT_EQ(one.address.find("STALE"), std::string::npos) << one;
     }
-    EXPECT_NE(std::find(seen.begin(), seen.end(), Seen{"/cue_id/CUE-1/name", {"s:Sonavant-Fade 1"}}), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), Seen{"/cue_id/CUE-1/name", {"s:Sonavant-Fade 1"}}),
+              seen.end());
 }
 
 TEST_F(PathCueEndToEndTest, FadeCueChecksAlertForTheFirstFailureOnly) {
@@ -344,7 +359,8 @@ TEST_F(PathCueEndToEndTest, FadeCueChecksAlertForTheFirstFailureOnly) {
     one->nodesMeters.push_back({1, 0});
     platform::LogCapture log;
     EXPECT_EQ(check(), "");
-    EXPECT_TRUE(mainLoopUntil([&] { return log.contains("❌ OSCReceiver not initialized — cannot proceed."); }));
+    EXPECT_TRUE(
+        mainLoopUntil([&] { return log.contains("❌ OSCReceiver not initialized — cannot proceed."); }));
 }
 
 } // namespace

@@ -60,7 +60,8 @@ TEST_F(ShowControlTest, ZeroPointFollowsTheAnchorAndReprojectsFromMetres) {
     const Point metres = s->positionMeters;
     show->canvasOrientation = CanvasOrientation::top;
     v.refreshPositionsAfterZeroPointChange();
-    EXPECT_EQ(s->position.get(), metresToCanvas(CanvasOrientation::top, metres, v.zoomLevel, show->zeroPoint));
+    EXPECT_EQ(s->position.get(),
+              metresToCanvas(CanvasOrientation::top, metres, v.zoomLevel, show->zeroPoint));
 }
 
 TEST_F(ShowControlTest, TrackCommandsMoveTheFirstSourceWithThatNumber) {
