@@ -73,26 +73,39 @@ TEST_F(PathCueFixture, AbsoluteOffsetsKeepTheFormationAroundThePrimary) {
 TEST_F(PathCueFixture, ARelativeCueMovesEveryTargetByThePathsDisplacementInMetres) {
     auto p = addSource(1, 1, 1);
     auto q = addSource(2, 3, 1);
-    auto cue = makeCue(1, {{5, 5}, {6, 5}, {6, 7}}, {q->id}, 3.0);
+    auto r = addSource(3, -2, 4);
+    auto cue = makeCue(1, {{5, 5}, {6, 5}, {6, 7}}, {q->id, r->id}, 3.0);
     cue->relative = true;
-    cue->primarySoundObjectID = p->id; // the primary is not among the targets: it still moves
+    cue->primarySoundObjectID = p->id; // the primary is not among the targets: they still move
     addCues({cue});
     manager->playPathCue(cue, 100, counter(), std::nullopt);
     EXPECT_EQ(manager->relativeOffsets.count(cue->id), 0u) << "drawn unshifted: its primary is no target";
 
     advance(1.0);
     EXPECT_TRUE(near(q->positionMeters, {4, 1}, 0.06));
+    EXPECT_TRUE(near(r->positionMeters, {-1, 4}, 0.06));
     // The operator turns and zooms the canvas mid-cue: the room stays, the drawing follows.
     show->canvasOrientation = CanvasOrientation::right;
     manager->currentZoomLevel = 40.0;
     manager->zoomChanged();
     advance(2.5);
     EXPECT_TRUE(near(q->positionMeters, {4, 3}));
+    EXPECT_TRUE(near(r->positionMeters, {-1, 6}));
     EXPECT_TRUE(near(p->positionMeters, {1, 1})) << "not a target";
-    EXPECT_TRUE(near(q->position, metresToCanvas(CanvasOrientation::right, {4, 3}, 40, show->zeroPoint)));
-    EXPECT_TRUE(
-        near(canvasToMetres(CanvasOrientation::right, q->position, 40, show->zeroPoint), {4, 3}, 1e-9));
-    EXPECT_EQ(manager->relativeOffsets.count(cue->id), 0u) << "dropped when the cue ended";
+    for (const auto& moved : {q, r})
+        EXPECT_TRUE(near(moved->position, metresToCanvas(CanvasOrientation::right, moved->positionMeters, 40,
+                                                         show->zeroPoint)));
+
+    // With its primary among the targets, the path is drawn from the primary.
+    auto drawn = makeCue(2, {{5, 5}, {6, 5}}, {p->id}, 1.0);
+    drawn->relative = true;
+    drawn->primarySoundObjectID = p->id;
+    addCues({drawn});
+    manager->playPathCue(drawn, 40, counter(), std::nullopt);
+    EXPECT_TRUE(near(manager->relativeOffsets.at(drawn->id), {-4, -4}));
+    EXPECT_TRUE(near(manager->relativeCanvasOffset(drawn->id, CanvasOrientation::top, 40), {-160, 160}));
+    advance(1.5);
+    EXPECT_EQ(manager->relativeOffsets.count(drawn->id), 0u) << "dropped when the cue ended";
 }
 
 TEST_F(PathCueFixture, CountedAndEndlessLoopsAndStopEndsScheduledRestarts) {

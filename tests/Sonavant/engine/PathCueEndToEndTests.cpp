@@ -330,6 +330,13 @@ TEST_F(FadeCueEndToEndTest, WithoutAGroupReplyTheFadesStayOutsideAGroup) {
               seen.end());
 }
 
+TEST_F(PathCueEndToEndTest, TheEngineFollowsTheViewsZoom) {
+    auto& v = makeView();
+    EXPECT_EQ(v.pathManager->appState(), show);
+    v.zoomLevel = 37.5;
+    EXPECT_EQ(v.pathManager->currentZoomLevel.get(), 37.5);
+}
+
 TEST_F(PathCueEndToEndTest, FadeCueChecksAlertForTheFirstFailureOnly) {
     auto& v = makeView();
     presenter = std::make_shared<RecordingPresenter>();
