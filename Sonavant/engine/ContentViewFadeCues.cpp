@@ -99,8 +99,9 @@ void ContentView::generateFadeCues() {
     dialogue.throttlingDisabled = [throttle] { return throttle->get(); };
     dialogue.setThrottlingDisabled = [throttle](bool on) { throttle->set(on); };
 
-    FadeCueGenerator::start({appState, cue, targetDeskIP.get(), targetPort.get(), zoomLevel.get()},
-                            std::move(dialogue));
+    if (!FadeCueGenerator::start({appState, cue, targetDeskIP.get(), targetPort.get(), zoomLevel.get()},
+                                 std::move(dialogue)))
+        consoleLog("⚠️ Fade cue generation is already running; wait for it to finish.");
 }
 
 bool ContentView::showQLabNoReplyAlert() {
