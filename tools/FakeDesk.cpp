@@ -325,6 +325,11 @@ void FakeDesk::stopAnswering() {
     personality_ = Personality::listener;
 }
 
+void FakeDesk::setQLabMakesGroups(bool makes) {
+    std::lock_guard lock(mutex_);
+    qlabMakesGroups_ = makes;
+}
+
 void FakeDesk::setReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(mutex_);
     replyDelay_ = delay;
@@ -450,6 +455,10 @@ std::optional<OSCMessage> FakeDesk::answerFor(const OSCMessage& message) {
                 return std::nullopt;
             data = *selectedCueID_;
         } else if (address == "/new") {
+            const std::string* kind =
+                message.values().empty() ? nullptr : message.values()[0].as<std::string>();
+            if (!qlabMakesGroups_ && kind && *kind == "group")
+                return std::nullopt;
             data = "CUE-" + std::to_string(++qlabCues_);
         } else if (!message.values().empty()) {
             return std::nullopt;

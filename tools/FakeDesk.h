@@ -84,6 +84,8 @@ public:
     void setDS100Source(std::int64_t number, std::vector<float> threeValues);
     // QLab: the "data" of the answer to every "/new" is "CUE-<k>" with k counting from 1.
     std::size_t qlabCuesCreated() const;
+    // QLab: leaves "/new" "group" unanswered (no group is made) when false.
+    void setQLabMakesGroups(bool makes);
 
     // Sends from the desk's UDP socket to 127.0.0.1:port.
     void sendDatagram(std::uint16_t port, const std::vector<std::uint8_t>& bytes);
@@ -133,6 +135,7 @@ private:
     std::map<std::int64_t, std::vector<float>> speakers_;
     std::map<std::int64_t, std::vector<float>> sources_;
     std::size_t qlabCues_ = 0;
+    bool qlabMakesGroups_ = true;
     std::vector<DueReply> dueReplies_;
     std::vector<std::function<void()>> tasks_;
     std::uint64_t tasksQueued_ = 0;

@@ -104,6 +104,13 @@ void AwaitedReplies::handleReply(const std::string& address, std::optional<std::
     });
 }
 
+void AwaitedReplies::discardEarlyReply(const std::string& address) {
+    // Behind every reply already handed in (both queues only ever hop forward, so waiting
+    // for them here cannot close a circle), and before any wait registered afterwards.
+    replyQueue_->sync([] {});
+    subjectQueue_->sync([this, &address] { earlyReplies.erase(address); });
+}
+
 std::string AwaitedReplies::replyText(const std::string& argumentText) {
     auto json = nlohmann::json::parse(argumentText, nullptr, false);
     if (!json.is_discarded() && json.is_object()) {

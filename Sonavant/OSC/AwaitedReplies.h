@@ -34,6 +34,11 @@ public:
     // has no arguments). Returns at once.
     void handleReply(const std::string& address, std::optional<std::string> firstArgumentText);
 
+    // Forgets a kept reply for `address` (one that came too late for an earlier wait), so
+    // the next wait takes only an answer to a request sent from now on. Replies handed in
+    // before this call are dropped too. Not on the reply queues themselves.
+    void discardEarlyReply(const std::string& address);
+
     // The answer in a reply argument: the string "data" member of a JSON object, or else
     // the whole text.
     static std::string replyText(const std::string& argumentText);

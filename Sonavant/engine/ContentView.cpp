@@ -11,7 +11,9 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
       showZeroPoint(std::move(showZeroPoint_)), appState(std::move(appState_)),
       oscClient(std::make_unique<OSCClient>()), outlet(outlet_ ? std::move(outlet_) : DeskOutlet::network()),
       listW(listW_), lastSendTime(std::make_shared<SendTimeTable>()),
-      disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)) {}
+      disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)) {
+    bindPathManager();
+}
 
 ContentView::~ContentView() = default;
 

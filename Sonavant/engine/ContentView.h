@@ -12,11 +12,11 @@
 // staggered and throttled desk sends), ContentViewSoundScape.cpp (DS100 positions).
 
 #include "Sonavant/cues/PathCue.h"
+#include "Sonavant/cues/PathManager.h"
 #include "Sonavant/engine/Binding.h"
 #include "Sonavant/engine/DeskOutlet.h"
 #include "Sonavant/engine/DestinationKey.h"
 #include "Sonavant/engine/LockedValue.h"
-#include "Sonavant/engine/PathCueEngine.h"
 #include "Sonavant/engine/SendTimeTable.h"
 #include "Sonavant/engine/ViewGeometry.h"
 #include "Sonavant/model/AppState.h"
@@ -218,8 +218,8 @@ private:
 public:
     // ---- Show-control state -------------------------------------------------------------------
     std::shared_ptr<OSCReceiver> oscReceiver; // the remote-control receiver; set once it started
-    // The path-cue engine the view drives; plays nothing until the application's is installed.
-    std::shared_ptr<PathCueEngine> pathManager = std::make_shared<PathCueEngine>();
+    // The path-cue engine of this window.
+    std::shared_ptr<PathManager> pathManager = std::make_shared<PathManager>();
     std::shared_ptr<ContentViewPresenter> presenter; // the GUI's windows and dialogues; null headless
     // Where the working state is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
@@ -281,8 +281,39 @@ public:
     void reconnectTCPClient();
     void checkTCPConnection();
     void openMixerWindow();
-    void validateFadeCuePreconditions();
 
+    // ---- Path cues, sources and QLab fade cues ----------------------------------------------
+    // (ContentViewPathCues.cpp, ContentViewSoundObjects.cpp, ContentViewFadeCues.cpp)
+    // The cue sidebar's Play and Stop.
+    void playSelectedCues();
+    void stopPlayback();
+    // Removes the source, takes it out of every cue (a cue left without targets is marked
+    // `hasError` and stops playing) and pushes an undo state.
+    void deleteSoundObject(const std::shared_ptr<SoundObject>& source);
+    // The lowest free number from 1 to 512 among sources of `type`.
+    std::int64_t nextSoundObjectNumber(const std::string& type) const;
+    static bool speakerIsMatrix(const Speaker& speaker, const MixingDesk& desk);
+    static bool speakerIsMix(const Speaker& speaker, const MixingDesk& desk);
+    static bool speakerIsGroup(const Speaker& speaker, const MixingDesk& desk);
+    std::vector<std::shared_ptr<SoundObject>> objectsMatchingString(const std::string& type) const;
+    std::vector<std::shared_ptr<SoundObject>> objectsWithIDs(const std::vector<platform::UUID>& ids) const;
+    static bool soundObjectHasID(const SoundObject& source, const platform::UUID& id);
+    std::pair<platform::UUID, std::map<std::int64_t, double>>
+    objectLevelEntry(const SoundObject& source) const;
+    // "QLab did not reply": true when the operator chose "Generate Anyway".
+    bool showQLabNoReplyAlert();
+    // A reply of QLab on the receiver (2 s); the completion runs on the main queue.
+    void awaitQLabReply(const std::string& address,
+                        std::function<void(const std::optional<std::string>&)> completion);
+    // "Generate Fade Cues": checks, alerts for the first failed check, or starts the run.
+    void validateFadeCuePreconditions();
+    void generateFadeCues();
+
+private:
+    void bindPathManager();
+    platform::SubscriptionBag pathCueObservers_;
+
+public:
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();

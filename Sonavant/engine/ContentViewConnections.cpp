@@ -72,8 +72,3 @@ void ContentView::openMixerWindow() {
     if (presenter)
         presenter->showMixerWindow(*this);
 }
-
-void ContentView::validateFadeCuePreconditions() {
-    if (presenter)
-        presenter->generateFadeCues(*this);
-}

@@ -28,15 +28,14 @@ void refuseNonFinite(const std::string& what) {
 void ContentView::handleCuePlay(double cueNumber) {
     if (!pathManager)
         return;
-    const auto& cues = pathManager->pathCues();
+    const auto& cues = pathManager->pathCues.get();
     auto it = std::find_if(cues.begin(), cues.end(),
                            [&](const auto& cue) { return cue && cue->number == cueNumber; });
     if (it == cues.end() || (*it)->hasError)
         return;
     const auto cue = *it; // the start may change the list
-    pathManager->startPathCue(cue, canvasSize->height, zoomLevel,
-                              whileAlive([](ContentView& view) { view.updateRelativeLevels(); }),
-                              std::nullopt);
+    pathManager->startPathCue(
+        cue, zoomLevel, whileAlive([](ContentView& view) { view.updateRelativeLevels(); }), std::nullopt);
 }
 
 void ContentView::handleStopPlayback() {

@@ -219,8 +219,8 @@ void ContentView::saveState() {
     d.set(key::showBackgroundImage, Value(show.showBackgroundImage.get()));
     d.set(key::backgroundImageOffset, pointDictionary(show.backgroundImageOffset));
     d.set(key::backgroundImageScale, Value(show.backgroundImageScale.get()));
-    storeJSON(d, key::pathCues, [&] { return platform::encodeValue(pathManager->pathCues()); });
-    d.set(key::defaultTime, Value(pathManager->defaultTime()));
+    storeJSON(d, key::pathCues, [&] { return platform::encodeValue(pathManager->pathCues.get()); });
+    d.set(key::defaultTime, Value(pathManager->defaultTime.get()));
     storeJSON(d, key::freezeStates, [&] { return encodePerSource(show.freezeStates); });
     storeJSON(d, key::muteStates, [&] { return encodePerSource(show.muteStates); });
     d.set(key::canvasOrientation, Value(std::string(rawValue(show.canvasOrientation.get()))));
@@ -283,8 +283,8 @@ void ContentView::loadState() {
     show.backgroundImageScale = finiteOr(d.number(key::backgroundImageScale), 1.0);
 
     if (auto cues = decodeJSON<std::vector<std::shared_ptr<PathCue>>>(d, key::pathCues))
-        pathManager->setPathCues(std::move(*cues));
-    pathManager->setDefaultTime(positiveOr(d.number(key::defaultTime), PathCueEngine::initialDefaultTime));
+        pathManager->pathCues = std::move(*cues);
+    pathManager->defaultTime = positiveOr(d.number(key::defaultTime), PathManager::initialDefaultTime);
 
     if (auto value = storedJSON(d, key::freezeStates))
         if (auto states = decodePerSource(*value))

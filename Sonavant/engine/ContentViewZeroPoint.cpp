@@ -47,9 +47,7 @@ void ContentView::updateZeroPoint() {
 }
 
 void ContentView::refreshPositionsAfterZeroPointChange() {
-    // Running cues place their sources themselves.
-    if (pathManager && pathManager->hasRunningPlayback())
-        return;
+    // Also while cues play: they keep their places in metres, and only the drawing moves.
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
     const CanvasOrientation orientation = appState->canvasOrientation;

@@ -85,9 +85,9 @@ private:
 using support::RecordingPresenter;
 
 // Cue play and stop as a path-cue engine sees them.
-class RecordingCueEngine : public PathCueEngine {
+class RecordingCueEngine : public PathManager {
 public:
-    void startPathCue(const std::shared_ptr<PathCue>& cue, double, double zoom, std::function<void()> step,
+    void startPathCue(const std::shared_ptr<PathCue>& cue, double zoom, std::function<void()> step,
                       std::optional<std::int64_t> loopCount) override {
         started.push_back(cue);
         lastZoom = zoom;

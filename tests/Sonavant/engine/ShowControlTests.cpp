@@ -1,5 +1,7 @@
 #include "ShowControlTestSupport.h"
 
+#include "Sonavant/model/CanvasGeometry.h"
+
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "platform/NotificationCenter.h"
 
@@ -51,14 +53,15 @@ TEST_F(ShowControlTest, ZeroPointFollowsTheAnchorAndReprojectsFromMetres) {
     v.updateZeroPoint();
     EXPECT_EQ(show->zeroPoint.get(), (Point{500, 300}));
 
-    // While a cue plays it places its sources itself.
+    // Also while a cue plays: it keeps its sources in metres, only the drawing moves.
     auto engine = std::make_shared<RecordingCueEngine>();
     engine->playing = true;
     v.pathManager = engine;
-    const Point before = s->position;
+    const Point metres = s->positionMeters;
     show->canvasOrientation = CanvasOrientation::top;
     v.refreshPositionsAfterZeroPointChange();
-    EXPECT_EQ(s->position.get(), before);
+    EXPECT_EQ(s->position.get(),
+              metresToCanvas(CanvasOrientation::top, metres, v.zoomLevel, show->zeroPoint));
 }
 
 TEST_F(ShowControlTest, TrackCommandsMoveTheFirstSourceWithThatNumber) {
@@ -146,7 +149,7 @@ TEST_F(ShowControlTest, DS100RepliesPlaceSourcesAndCountDown) {
 TEST_F(ShowControlTest, CuePlayStartsTheFirstCueWithExactlyThatNumber) {
     auto engine = std::make_shared<RecordingCueEngine>();
     auto two = cue(2.0), twoAgain = cue(2.0), twoAndHalf = cue(2.5), broken = cue(3, true);
-    engine->setPathCues({twoAndHalf, two, twoAgain, broken});
+    engine->pathCues = std::vector<std::shared_ptr<PathCue>>{twoAndHalf, two, twoAgain, broken};
     auto& v = recordingView();
     v.pathManager = engine;
     v.zoomLevel = 80.0;
@@ -319,7 +322,9 @@ TEST_F(ShowControlStartupTest, StartsOnceWithReceiverObserversSlotsAndTheFirstSe
     centre.post(exportStateNotification);
     centre.post(importStateNotification);
     EXPECT_EQ(presenter->mixerRequests, 1);
-    EXPECT_EQ(presenter->fadeCueRequests, 1);
+    // The fade-cue command checks its preconditions: the test desk is not QLab.
+    ASSERT_EQ(presenter->alerts.size(), 1u);
+    EXPECT_EQ(presenter->alerts[0].title, "QLab Not Selected");
     EXPECT_TRUE(v.isExporting.get());
     EXPECT_TRUE(v.isImporting.get());
 

@@ -62,8 +62,8 @@ TEST_F(WorkingStateTest, RoundTripRestoresEverySavedField) {
     saver.oscOutputOn = false;
     saver.zoomLevel = 150.0;
     saver.selectedDesk = testDesk();
-    saver.pathManager->setPathCues({cue(1.5), cue(2)});
-    saver.pathManager->setDefaultTime(8.0);
+    saver.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{cue(1.5), cue(2)};
+    saver.pathManager->defaultTime = 8.0;
     saver.saveState();
     ASSERT_TRUE(defaults->synchronize());
 
@@ -103,9 +103,9 @@ TEST_F(WorkingStateTest, RoundTripRestoresEverySavedField) {
     EXPECT_TRUE(show->showBackgroundImage.get());
     EXPECT_EQ(show->backgroundImageOffset.get(), (Point{-4, 9.5}));
     EXPECT_EQ(show->backgroundImageScale.get(), 0.75);
-    ASSERT_EQ(loader.pathManager->pathCues().size(), 2u);
-    EXPECT_EQ(loader.pathManager->pathCues()[0]->number, 1.5);
-    EXPECT_EQ(loader.pathManager->defaultTime(), 8.0);
+    ASSERT_EQ(loader.pathManager->pathCues.get().size(), 2u);
+    EXPECT_EQ(loader.pathManager->pathCues.get()[0]->number, 1.5);
+    EXPECT_EQ(loader.pathManager->defaultTime.get(), 8.0);
     EXPECT_EQ(show->freezeStates.get(), (PerSourcePerSpeaker<bool>{{a->id, {{1, true}, {4, false}}}}));
     EXPECT_EQ(show->muteStates.get(), (PerSourcePerSpeaker<bool>{{b->id, {{4, true}}}}));
     EXPECT_EQ(show->canvasOrientation.get(), CanvasOrientation::left);
@@ -139,7 +139,7 @@ TEST_F(WorkingStateTest, FirstLaunchGivesTheDefaultsAndKeepsWhatTheAutosaveResto
     EXPECT_TRUE(v.showZeroPoint.get());
     EXPECT_EQ(show->backgroundImageScale.get(), 1.0);
     EXPECT_EQ(show->canvasOrientation.get(), CanvasOrientation::top);
-    EXPECT_EQ(v.pathManager->defaultTime(), 5.0);
+    EXPECT_EQ(v.pathManager->defaultTime.get(), 5.0);
     EXPECT_EQ(v.selectedDesk.get(), testDesk()) << "the desk from the list stays";
 }
 
@@ -163,7 +163,7 @@ TEST_F(WorkingStateTest, WrongTypesAndUnreadableValuesReadAsAbsent) {
     show->speakers = {speaker(9, 0, 0)};
     show->zeroPointPosition = ZeroPointPosition::center;
     auto& v = makeView();
-    v.pathManager->setPathCues({cue(4)});
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{cue(4)};
     v.loadState();
 
     EXPECT_EQ(show->range.get(), 5.0);
@@ -177,13 +177,13 @@ TEST_F(WorkingStateTest, WrongTypesAndUnreadableValuesReadAsAbsent) {
     EXPECT_EQ(show->zeroPoint.get(), (Point{12, 0}));
     EXPECT_EQ(show->backgroundImageOffset.get(), (Point{0, 0}));
     EXPECT_EQ(show->backgroundImageScale.get(), 1.0);
-    EXPECT_EQ(v.pathManager->defaultTime(), 5.0);
+    EXPECT_EQ(v.pathManager->defaultTime.get(), 5.0);
     ASSERT_EQ(show->speakers->size(), 1u);
     EXPECT_EQ(show->speakers.get()[0].id, 9);
     EXPECT_TRUE(show->snapshots->empty());
     EXPECT_TRUE(show->freezeStates->empty());
-    ASSERT_EQ(v.pathManager->pathCues().size(), 1u);
-    EXPECT_EQ(v.pathManager->pathCues()[0]->number, 4);
+    ASSERT_EQ(v.pathManager->pathCues.get().size(), 1u);
+    EXPECT_EQ(v.pathManager->pathCues.get()[0]->number, 4);
 }
 
 TEST_F(WorkingStateTest, AValueThatCannotBeWrittenKeepsThePreviousOne) {
