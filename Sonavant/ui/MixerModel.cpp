@@ -5,6 +5,7 @@
 #include "Sonavant/model/DeskRoute.h"
 #include "Sonavant/ui/MixerFaderMaths.h"
 #include "Sonavant/ui/MixerPairFlags.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/NumberText.h"
 
@@ -86,6 +87,7 @@ void MixerModel::faderChanged(std::int64_t speakerID, double value) {
     const Speaker target = *found;
     const double level = faderLevel(value, faderRange(target));
     sliderOverrides_[{source->id, speakerID}] = level;
+    ++moves_[{source->id, speakerID}];
     appState().mixerLevels.update([&](auto& levels) { levels[source->id][speakerID] = level; });
     send(target, *source, level);
 }
@@ -109,9 +111,28 @@ void MixerModel::faderEditingChanged(std::int64_t speakerID, bool editing) {
     consoleLog("Finished interacting with fader for speaker " + (found ? found->displayName : std::string()));
 }
 
-void MixerModel::faderEditingEnded() {
-    if (inputs_.saveAppState)
-        inputs_.saveAppState();
+void MixerModel::faderEditingEnded(std::int64_t speakerID) {
+    save();
+    const auto source = selected();
+    if (!source)
+        return;
+    const auto pair = std::make_pair(source->id, speakerID);
+    auto level = sliderOverrides_.find(pair);
+    if (level == sliderOverrides_.end())
+        return;
+    std::weak_ptr<MixerModel*> alive = alive_;
+    platform::DispatchQueue::main()->asyncAfter(
+        settleDelay, [alive, pair, value = level->second, moves = moves_[pair], sourceRef = source] {
+            auto model = alive.lock();
+            if (!model)
+                return;
+            MixerModel& self = **model;
+            const Speaker* target = self.speaker(pair.second);
+            if (!target || self.moves_[pair] != moves)
+                return;
+            const Speaker copy = *target;
+            self.send(copy, *sourceRef, value);
+        });
 }
 
 void MixerModel::toggleFreeze(std::int64_t speakerID) {
@@ -124,7 +145,7 @@ void MixerModel::toggleFreeze(std::int64_t speakerID) {
     if (on)
         appState().muteStates = std::move(mute);
     appState().freezeStates = std::move(freeze);
-    faderEditingEnded();
+    save();
 }
 
 void MixerModel::toggleMute(std::int64_t speakerID) {
@@ -137,7 +158,7 @@ void MixerModel::toggleMute(std::int64_t speakerID) {
     if (on)
         appState().freezeStates = std::move(freeze);
     appState().muteStates = std::move(mute);
-    faderEditingEnded();
+    save();
 }
 
 void MixerModel::sendRangeMinimum(std::int64_t speakerID) {
@@ -196,7 +217,12 @@ void MixerModel::renameSpeaker(std::int64_t speakerID, const std::string& name) 
 }
 
 void MixerModel::submitName() {
-    faderEditingEnded();
+    save();
+}
+
+void MixerModel::save() {
+    if (inputs_.saveAppState)
+        inputs_.saveAppState();
 }
 
 NamedColor MixerModel::kindColour() const {

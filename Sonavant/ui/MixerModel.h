@@ -9,6 +9,7 @@
 #include "Sonavant/model/NamedColor.h"
 #include "Sonavant/ui/MixerInputs.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -43,7 +44,11 @@ public:
     // A fader moved: records the whole-number level and sends it to the desk.
     void faderChanged(std::int64_t speakerID, double value);
     void faderEditingChanged(std::int64_t speakerID, bool editing);
-    void faderEditingEnded();
+    // The drag ended: saves, and a moment later sends the pair's last level once more,
+    // unless the fader moved again. The sends of a drag leave from several sockets and may
+    // arrive out of order; the desk must end at the level the fader shows.
+    void faderEditingEnded(std::int64_t speakerID);
+    static constexpr std::chrono::milliseconds settleDelay{100};
     // The "M" button: mutes (sending the silence value once) or unmutes (sending nothing).
     void sendRangeMinimum(std::int64_t speakerID);
     void toggleFreeze(std::int64_t speakerID);
@@ -67,8 +72,11 @@ public:
 
 private:
     void send(const Speaker& speaker, const SoundObject& source, double value);
+    void save();
 
     Inputs inputs_;
     // Values set here for frozen pairs, per source and loudspeaker; gone with the window.
     std::map<std::pair<platform::UUID, std::int64_t>, double> sliderOverrides_;
+    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> moves_; // fader moves per pair
+    const std::shared_ptr<MixerModel*> alive_ = std::make_shared<MixerModel*>(this);
 };

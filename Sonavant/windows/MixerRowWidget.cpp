@@ -56,6 +56,7 @@ MixerRowWidget::MixerRowWidget(MixerModel& model, const Speaker& speaker, QWidge
     name_->setPlaceholderText(QStringLiteral("Name"));
     name_->setFixedWidth(80);
     name_->setFrame(false);
+    name_->setFocusPolicy(Qt::ClickFocus);
     name_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: white; }"));
     layout->addWidget(name_);
 
@@ -82,7 +83,7 @@ MixerRowWidget::MixerRowWidget(MixerModel& model, const Speaker& speaker, QWidge
             [this, id](double v) { model_.faderChanged(id, v); });
     connect(fader_, &MixerFaderWidget::editingChanged, this,
             [this, id](bool editing) { model_.faderEditingChanged(id, editing); });
-    connect(fader_, &MixerFaderWidget::editingEnded, this, [this] { model_.faderEditingEnded(); });
+    connect(fader_, &MixerFaderWidget::editingEnded, this, [this, id] { model_.faderEditingEnded(id); });
     connect(freeze_, &QToolButton::clicked, this, [this, id] { model_.toggleFreeze(id); });
     connect(mute_, &QToolButton::clicked, this, [this, id] { model_.sendRangeMinimum(id); });
     connect(name_, &QLineEdit::textEdited, this,

@@ -80,6 +80,7 @@ MixerViewWidget::MixerViewWidget(MixerModel& model, QWidget* parent)
     title_->setFont(titleFont(font()));
     title_->setAlignment(Qt::AlignCenter);
     title_->setFrame(false);
+    title_->setFocusPolicy(Qt::ClickFocus); // opening the window focuses no field
     title_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: white; }"));
     titleBar_ = new QWidget(titleBox_);
     titleBar_->setFixedHeight(3);
@@ -182,9 +183,11 @@ void MixerViewWidget::refreshNow() {
 
     if (source) {
         titleArea_->setCurrentWidget(titleBox_);
+        // The field keeps what the operator is typing, unless another source is shown now.
         const QString name = QString::fromStdString(source->name);
-        if (!title_->hasFocus() && title_->text() != name)
+        if ((source.get() != titleSource_ || !title_->hasFocus()) && title_->text() != name)
             title_->setText(name);
+        titleSource_ = source.get();
         const QColor bar = qtColor(model_.kindColour(), 0.5);
         const QString sheet = QStringLiteral("background: %1;").arg(bar.name(QColor::HexArgb));
         if (titleBar_->styleSheet() != sheet)

@@ -67,4 +67,5 @@ private:
     struct Observers;
     std::unique_ptr<Observers> observers_;
     const void* observedSource_ = nullptr;
+    const void* titleSource_ = nullptr;
 };

@@ -34,21 +34,23 @@ TEST(MixerFaderRange, EachRowRunsOverTheRangeOfTheSendThatCarriesIt) {
         const char* speaker;
         DeskRange range;
     } rows[] = {
-        {"Input", "Mix", {-90, 10}},     // the input-to-mix send
-        {"Input", "Matrix", {-120, 0}},  // the input-to-matrix send, not the mix range
-        {"Mix", "Matrix", {0, 1000}},    // the mix-to-matrix send
-        {"Mix", "Mix", {-90, 10}},       // sends nothing: the desk's input-to-mix range
-        {"Cue", "Mix", {-90, 10}},       // the mixer has no cue row
+        {"Input", "Mix", {-90, 10}},    // the input-to-mix send
+        {"Input", "Matrix", {-120, 0}}, // the input-to-matrix send, not the mix range
+        {"Mix", "Matrix", {0, 1000}},   // the mix-to-matrix send
+        {"Mix", "Mix", {-90, 10}},      // sends nothing: the desk's input-to-mix range
+        {"Cue", "Mix", {-90, 10}},      // the mixer has no cue row
         {"Unknown", "Mix", {-90, 10}},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(mixerFaderRange(desk, row.source, row.speaker), row.range) << row.source << " on " << row.speaker;
+        EXPECT_EQ(mixerFaderRange(desk, row.source, row.speaker), row.range)
+            << row.source << " on " << row.speaker;
 
     EXPECT_EQ(mixerFaderRange(std::nullopt, "Input", "Mix"), (DeskRange{0, 100})) << "no desk";
 
     // Ranges that are no two finite numbers read as 0 to 100.
-    for (DeskRangeTexts bad : {DeskRangeTexts{"-90"}, DeskRangeTexts{"-90", "10", "20"}, DeskRangeTexts{"low", "10"},
-                               DeskRangeTexts{"-inf", "10"}, DeskRangeTexts{"nan", "10"}, DeskRangeTexts{"1e999", "0"}}) {
+    for (DeskRangeTexts bad :
+         {DeskRangeTexts{"-90"}, DeskRangeTexts{"-90", "10", "20"}, DeskRangeTexts{"low", "10"},
+          DeskRangeTexts{"-inf", "10"}, DeskRangeTexts{"nan", "10"}, DeskRangeTexts{"1e999", "0"}}) {
         MixingDesk d = fullDesk();
         d.mixOSCSendRange = bad;
         EXPECT_EQ(mixerFaderRange(d, "Input", "Mix"), (DeskRange{0, 100})) << bad[0];
@@ -123,9 +125,9 @@ TEST(MixerWindowFrame, FrameTextRoundTripsAndBadTextsAreRefused) {
     EXPECT_EQ(MixerWindowFrame::parse(frame.text()), frame);
     EXPECT_EQ(MixerWindowFrame::parse("{{-20, -3}, {430, 300}}"), (MixerWindowFrame{-20, -3, 430, 300}));
     EXPECT_EQ(MixerWindowFrame::parse(" {{1,2},{430,301}} "), (MixerWindowFrame{1, 2, 430, 301}));
-    for (const char* bad : {"", "garbage", "{{1, 2}, {430}}", "{{1, 2}, {0, 300}}", "{{1, 2}, {430, -5}}",
-                            "{{1, 2}, {430, 300}} extra", "{{nan, 2}, {430, 300}}", "{{1, 2}, {inf, 300}}",
-                            "{1, 2, 430, 300}"})
+    for (const char* bad :
+         {"", "garbage", "{{1, 2}, {430}}", "{{1, 2}, {0, 300}}", "{{1, 2}, {430, -5}}",
+          "{{1, 2}, {430, 300}} extra", "{{nan, 2}, {430, 300}}", "{{1, 2}, {inf, 300}}", "{1, 2, 430, 300}"})
         EXPECT_FALSE(MixerWindowFrame::parse(bad)) << bad;
 
     // First opening: the top right of the visible area, 20 in from the right and 40 down.

@@ -1,5 +1,6 @@
 #include "Sonavant/ui/MixerModel.h"
 #include "platform/Log.h"
+#include "platform/RunLoop.h"
 #include "support/ShowFixtures.h"
 
 #include <gtest/gtest.h>
@@ -111,8 +112,36 @@ TEST_F(MixerFixture, AFaderMoveRecordsTheTruncatedLevelAndSendsOneFloatToTheDesk
     EXPECT_EQ(outlet->sent.size(), before);
     EXPECT_DOUBLE_EQ(show->mixerLevels->at(input1->id).at(1), -3);
     EXPECT_EQ(saves, 0) << "a move saves nothing; the end of the drag does";
-    mixer->faderEditingEnded();
+    mixer->faderEditingEnded(1);
     EXPECT_EQ(saves, 1);
+}
+
+TEST_F(MixerFixture, TheLastLevelOfADragIsSentAgainOnceTheSendsHaveLeft) {
+    show->selectedSoundObject = input1;
+    for (double v : {-80.2, -51.0, -12.7})
+        mixer->faderChanged(1, v);
+    mixer->faderEditingEnded(1);
+    ASSERT_EQ(outlet->sent.size(), 3u);
+    ASSERT_TRUE(
+        platform::MainRunLoop::runUntil([&] { return outlet->sent.size() == 4; }, std::chrono::seconds(5)));
+    EXPECT_EQ(outlet->sent[3].address, "/mix/1/in/1");
+    EXPECT_DOUBLE_EQ(floatOf(outlet->sent[3].argument), -12);
+
+    // Moved again before the resend: only the newer drag's level goes out again.
+    mixer->faderChanged(2, -30);
+    mixer->faderEditingEnded(2);
+    mixer->faderChanged(2, -20);
+    mixer->faderEditingEnded(2);
+    platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
+    ASSERT_EQ(outlet->sent.size(), 7u);
+    EXPECT_DOUBLE_EQ(floatOf(outlet->sent[6].argument), -20);
+
+    // The window gone first: nothing.
+    mixer->faderChanged(2, -10);
+    mixer->faderEditingEnded(2);
+    mixer.reset();
+    platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
+    EXPECT_EQ(outlet->sent.size(), 8u);
 }
 
 TEST_F(MixerFixture, AddressesFollowTheSourceAndLoudspeakerKinds) {
