@@ -14,6 +14,8 @@ inline constexpr double height = 30.0;        // points
 inline constexpr double maximumWidth = 200.0; // points
 inline constexpr double thumbDiameter = 17.0;
 inline constexpr double thumbOutline = 4.0; // drawn centred on the thumb's edge
+// The track stops this far from each edge, so the thumb at either end is drawn whole.
+inline constexpr double trackInset = (thumbDiameter + thumbOutline) / 2;
 inline constexpr DeskRange fallbackRange{0, 100};
 
 } // namespace mixerfader

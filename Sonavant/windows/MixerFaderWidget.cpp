@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 MixerFaderWidget::MixerFaderWidget(QWidget* parent) : QWidget(parent) {
     setFixedHeight(int(mixerfader::height));
     setMaximumWidth(int(mixerfader::maximumWidth));
@@ -33,8 +35,12 @@ void MixerFaderWidget::setAccentColor(const QColor& colour) {
     update();
 }
 
+double MixerFaderWidget::trackLength() const {
+    return width() - 2 * mixerfader::trackInset;
+}
+
 double MixerFaderWidget::thumbX() const {
-    return faderPosition(shownValue(), width(), range_);
+    return mixerfader::trackInset + faderPosition(shownValue(), trackLength(), range_);
 }
 
 QSize MixerFaderWidget::sizeHint() const {
@@ -42,20 +48,20 @@ QSize MixerFaderWidget::sizeHint() const {
 }
 
 QSize MixerFaderWidget::minimumSizeHint() const {
-    return {int(mixerfader::thumbDiameter + mixerfader::thumbOutline), int(mixerfader::height)};
+    return {int(4 * mixerfader::trackInset), int(mixerfader::height)};
 }
 
 void MixerFaderWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const double w = width();
+    const double left = mixerfader::trackInset;
     const double cy = height() / 2.0;
     const double x = thumbX();
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(142, 142, 147, int(0.4 * 255)));
-    p.drawRoundedRect(QRectF(0, cy - 2, w, 4), 2, 2);
+    p.drawRoundedRect(QRectF(left, cy - 2, std::max(trackLength(), 0.0), 4), 2, 2);
     p.setBrush(QColor(10, 132, 255, int(0.5 * 255)));
-    p.drawRoundedRect(QRectF(0, cy - 2, x, 4), 2, 2);
+    p.drawRoundedRect(QRectF(left, cy - 2, x - left, 4), 2, 2);
     QColor fill = accent_;
     fill.setAlphaF(0.9f);
     p.setBrush(fill);
@@ -66,7 +72,8 @@ void MixerFaderWidget::paintEvent(QPaintEvent*) {
 
 void MixerFaderWidget::mousePressEvent(QMouseEvent* event) {
     const QPointF at = event->position();
-    if (event->button() != Qt::LeftButton || !isOnFaderThumb(at.x(), at.y(), value_, width(), range_)) {
+    if (event->button() != Qt::LeftButton ||
+        !isOnFaderThumb(at.x() - mixerfader::trackInset, at.y(), value_, trackLength(), range_)) {
         event->ignore();
         return;
     }
@@ -90,7 +97,7 @@ void MixerFaderWidget::mouseReleaseEvent(QMouseEvent* event) {
 
 void MixerFaderWidget::dragTo(double x) {
     emit editingChanged(true);
-    dragValue_ = faderValueAt(x, width(), range_);
+    dragValue_ = faderValueAt(x - mixerfader::trackInset, trackLength(), range_);
     update();
     emit valueDragged(dragValue_);
 }

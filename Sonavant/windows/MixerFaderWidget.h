@@ -23,6 +23,8 @@ public:
     bool isDragging() const { return dragging_; }
     // The horizontal position of the thumb's centre, in widget coordinates.
     double thumbX() const;
+    // The track runs from `trackInset` to `trackInset` + trackLength().
+    double trackLength() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

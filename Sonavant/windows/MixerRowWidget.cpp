@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSpacerItem>
 #include <QToolButton>
 
 namespace {
@@ -49,6 +50,8 @@ MixerRowWidget::MixerRowWidget(MixerModel& model, const Speaker& speaker, QWidge
     bold.setBold(true);
     channel_->setFont(bold);
     channel_->setContentsMargins(4, 0, 4, 0);
+    channel_->setMinimumWidth(48); // faders line up from row 1 to row 999
+    channel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     channel_->setStyleSheet(QStringLiteral("color: white;"));
     layout->addWidget(channel_);
 
@@ -62,8 +65,7 @@ MixerRowWidget::MixerRowWidget(MixerModel& model, const Speaker& speaker, QWidge
 
     fader_ = new MixerFaderWidget(this);
     layout->addWidget(fader_, 1);
-    layout->addSpacing(10);
-    layout->addStretch(0);
+    layout->addSpacerItem(new QSpacerItem(10, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
 
     freeze_ = flagButton(this);
     freeze_->setIcon(mixerSymbol(MixerSymbol::snowflake, Qt::white));

@@ -182,8 +182,9 @@ private slots:
         const DeskRange range = fader->range();
         QCOMPARE(range.lower, -90.0);
         QCOMPARE(range.upper, 10.0);
-        const double x = (-12.7 + 90) / 100 * fader->width();
-        QVERIFY(std::abs(faderValueAt(x, fader->width(), range) + 12.7) < 1e-9);
+        const double x = mixerfader::trackInset + (-12.7 + 90) / 100 * fader->trackLength();
+        QVERIFY(std::abs(faderValueAt(x - mixerfader::trackInset, fader->trackLength(), range) + 12.7) <
+                1e-9);
         dragFader(fader, x);
         // Every position of the drag is sent, and the last level once more when the drag has
         // ended, so the desk ends at the truncated -12 whatever order the sends arrived in.
@@ -363,8 +364,12 @@ private slots:
         show->mixerLevels = levels;
         QTest::mouseClick(row(4)->muteButton(), Qt::LeftButton);
         QTest::mouseClick(row(9)->freezeButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(row(4)->fader()->value() == -90.0, 5000);
         QVERIFY(show->freezeStates->at(input1->id).at(9));
+        QVERIFY(show->muteStates->at(input1->id).at(4));
+        // Rows update on the next turn of the event loop.
+        QTRY_COMPARE_WITH_TIMEOUT(row(2)->fader()->value(), levels[input1->id][2], 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(row(9)->freezeButton()->styleSheet().contains("background: #"), 5000);
+        QCOMPARE(row(4)->fader()->value(), -90.0);
         guitest::saveScreenshot(*window(), "mixer-16-speakers-muted-frozen");
 
         show->oscOutputOn = false;
