@@ -197,6 +197,16 @@ TEST_F(MixerFixture, EachRowUsesTheRangeOfItsOwnSend) {
     // A fader cannot record a level outside its row's range.
     mixer->faderChanged(1, -500);
     EXPECT_DOUBLE_EQ(show->mixerLevels->at(input1->id).at(1), -90);
+
+    // Bounds listed high to low: "M" sends the first, the desk's silence value; a range
+    // that does not read sends 0 as silence.
+    show->selectedDesk.update([](auto& d) { d->mixOSCSendRange = DeskRangeTexts{"10", "-90"}; });
+    mixer->sendRangeMinimum(2);
+    EXPECT_DOUBLE_EQ(floatOf(outlet->sent.back().argument), 10);
+    EXPECT_DOUBLE_EQ(mixer->faderValue(speaker(2)), 10);
+    show->selectedDesk.update([](auto& d) { d->mixOSCSendRange = DeskRangeTexts{"-inf", "10"}; });
+    mixer->sendRangeMinimum(1);
+    EXPECT_DOUBLE_EQ(floatOf(outlet->sent.back().argument), 0);
 }
 
 TEST_F(MixerFixture, MuteAndFreezeExcludeEachOtherAndMuteSendsSilenceOnce) {
