@@ -283,6 +283,10 @@ public:
     void openMixerWindow();
     void validateFadeCuePreconditions();
 
+    // ---- Mixer window ---------------------------------------------------------------------------------------
+    // saveState for a window that may outlive the view: does nothing once the view is gone.
+    std::function<void()> saveStateWhileAlive();
+
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();

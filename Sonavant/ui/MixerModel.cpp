@@ -35,8 +35,7 @@ MixerModel::MixerModel(Inputs inputs) : inputs_(std::move(inputs)) {
 }
 
 MixerModel::Inputs MixerModel::inputsOf(ContentView& view) {
-    ContentView* owner = &view;
-    return {view.appState, view.targetDeskIP, view.targetPort, view.outlet, [owner] { owner->saveState(); }};
+    return {view.appState, view.targetDeskIP, view.targetPort, view.outlet, view.saveStateWhileAlive()};
 }
 
 const Speaker* MixerModel::speaker(std::int64_t speakerID) const {

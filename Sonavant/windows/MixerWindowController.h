@@ -17,8 +17,8 @@ class MixerWindowController {
 public:
     static MixerWindowController& shared();
 
-    // For the main view's show state, desk address and port, outlet and save action. The
-    // view must outlive the open window: its owner closes the window before dropping it.
+    // For the main view's show state, desk address and port, outlet and save action (which
+    // does nothing once the view is gone).
     void show(ContentView& view);
     void show(MixerInputs inputs, platform::UserDefaults* defaults = nullptr);
     // Closes the open window (nothing when none is open).

@@ -165,8 +165,8 @@ private slots:
         // The window goes before the view it was opened for.
         if (auto* w = window())
             delete w;
-        view.reset();
         host.reset();
+        view.reset();
         desk.reset();
         platform::UserDefaults::standard().remove(MixerWindowFrame::defaultsKey);
     }
@@ -353,6 +353,13 @@ private slots:
         openMixer();
         view->presenter->closeMixerWindow();
         QTRY_VERIFY_WITH_TIMEOUT(!MixerWindowController::shared().isOpen(), 5000);
+    }
+
+    void theWindowOutlivesTheViewSafely() {
+        openMixer();
+        view.reset(); // the save action now does nothing; sends still reach the desk
+        QTest::mouseClick(row(5)->muteButton(), Qt::LeftButton);
+        expectNext("/mix/5/in/1", -90.0f);
     }
 
     void screenshots() {
