@@ -283,7 +283,7 @@ public:
     void openMixerWindow();
     void validateFadeCuePreconditions();
 
-    // ---- Mixer window ---------------------------------------------------------------------------------------
+    // ---- Mixer window ----------------------------------------------------------------------------------
     // saveState for a window that may outlive the view: does nothing once the view is gone.
     std::function<void()> saveStateWhileAlive();
 
