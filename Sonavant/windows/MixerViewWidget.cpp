@@ -163,10 +163,10 @@ void MixerViewWidget::scheduleRefresh() {
 
 void MixerViewWidget::observeSelectedSource() {
     const auto& source = model_.selected();
-    if (source.get() == observedSource_)
+    if (source == observedSource_.lock() && (source || observedSource_.expired()))
         return;
     observers_->source.clear();
-    observedSource_ = source.get();
+    observedSource_ = source;
     if (!source)
         return;
     auto queue = [this](const auto&) { scheduleRefresh(); };
@@ -185,9 +185,9 @@ void MixerViewWidget::refreshNow() {
         titleArea_->setCurrentWidget(titleBox_);
         // The field keeps what the operator is typing, unless another source is shown now.
         const QString name = QString::fromStdString(source->name);
-        if ((source.get() != titleSource_ || !title_->hasFocus()) && title_->text() != name)
+        if ((source != titleSource_.lock() || !title_->hasFocus()) && title_->text() != name)
             title_->setText(name);
-        titleSource_ = source.get();
+        titleSource_ = source;
         const QColor bar = qtColor(model_.kindColour(), 0.5);
         const QString sheet = QStringLiteral("background: %1;").arg(bar.name(QColor::HexArgb));
         if (titleBar_->styleSheet() != sheet)

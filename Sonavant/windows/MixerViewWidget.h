@@ -17,6 +17,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
+class SoundObject;
 
 class MixerViewWidget : public QWidget {
     Q_OBJECT
@@ -66,6 +67,6 @@ private:
     // The subscriptions to the show state, held for as long as the view lives.
     struct Observers;
     std::unique_ptr<Observers> observers_;
-    const void* observedSource_ = nullptr;
-    const void* titleSource_ = nullptr;
+    std::weak_ptr<SoundObject> observedSource_;
+    std::weak_ptr<SoundObject> titleSource_;
 };

@@ -355,6 +355,33 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!MixerWindowController::shared().isOpen(), 5000);
     }
 
+    void renamingFromTheMixer() {
+        openMixer();
+        platform::LogCapture log;
+        QLineEdit* title = mixerView()->titleField();
+        QVERIFY(!title->hasFocus()); // opening focuses no field
+        QTest::mouseClick(title, Qt::LeftButton);
+        title->selectAll();
+        QTest::keyClicks(title, "Lead vocal");
+        QCOMPARE(input1->name.get(), std::string("Lead vocal"));
+        QTest::keyClick(title, Qt::Key_Return);
+        QVERIFY(!title->hasFocus());
+        QVERIFY(log.contains("✅ App state saved successfully."));
+
+        QLineEdit* name = row(3)->nameField();
+        QTest::mouseClick(name, Qt::LeftButton);
+        name->selectAll();
+        QTest::keyClicks(name, "Stage L");
+        show->mixerLevels = PerSourcePerSpeaker<double>{{input1->id, {{3, -6.0}}}}; // a level pass
+        QTRY_COMPARE_WITH_TIMEOUT(row(3)->fader()->value(), -6.0, 5000);
+        QCOMPARE(name->text(), QString("Stage L"));
+        QCOMPARE(show->speakers->at(2).displayName, std::string("Stage L"));
+        // Stepping shows the next source's name even while the title was being edited.
+        QTest::mouseClick(title, Qt::LeftButton);
+        QTest::mouseClick(mixerView()->nextButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(title->text(), QString::fromStdString(input2->name), 5000);
+    }
+
     void theWindowOutlivesTheViewSafely() {
         openMixer();
         view.reset(); // the save action now does nothing; sends still reach the desk
