@@ -127,7 +127,9 @@ void MixerModel::faderEditingEnded(std::int64_t speakerID) {
                 return;
             MixerModel& self = **model;
             const Speaker* target = self.speaker(pair.second);
-            if (!target || self.moves_[pair] != moves)
+            // Moved again, or muted meanwhile: the newer state stands.
+            if (!target || self.moves_[pair] != moves ||
+                pairFlag(self.appState().muteStates, pair.first, pair.second))
                 return;
             const Speaker copy = *target;
             self.send(copy, *sourceRef, value);

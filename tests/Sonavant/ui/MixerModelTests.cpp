@@ -136,12 +136,20 @@ TEST_F(MixerFixture, TheLastLevelOfADragIsSentAgainOnceTheSendsHaveLeft) {
     ASSERT_EQ(outlet->sent.size(), 7u);
     EXPECT_DOUBLE_EQ(floatOf(outlet->sent[6].argument), -20);
 
+    // Muted before the resend: silence stays.
+    mixer->faderChanged(1, -5);
+    mixer->faderEditingEnded(1);
+    mixer->sendRangeMinimum(1);
+    platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
+    ASSERT_EQ(outlet->sent.size(), 9u);
+    EXPECT_DOUBLE_EQ(floatOf(outlet->sent[8].argument), -90);
+
     // The window gone first: nothing.
     mixer->faderChanged(2, -10);
     mixer->faderEditingEnded(2);
     mixer.reset();
     platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
-    EXPECT_EQ(outlet->sent.size(), 8u);
+    EXPECT_EQ(outlet->sent.size(), 10u);
 }
 
 TEST_F(MixerFixture, AddressesFollowTheSourceAndLoudspeakerKinds) {
