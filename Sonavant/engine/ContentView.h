@@ -314,6 +314,10 @@ private:
     platform::SubscriptionBag pathCueObservers_;
 
 public:
+    // ---- Mixer window ----------------------------------------------------------------------------------
+    // saveState for a window that may outlive the view: does nothing once the view is gone.
+    std::function<void()> saveStateWhileAlive();
+
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();
