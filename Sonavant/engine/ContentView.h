@@ -318,6 +318,20 @@ public:
     // saveState for a window that may outlive the view: does nothing once the view is gone.
     std::function<void()> saveStateWhileAlive();
 
+    // ---- Desk selection, Clear and the top bar's level watches -----------------------------------
+    // The desk menu's handler: stores the desk, takes its ports, opens or drops the TCP link,
+    // switches SoundScape mode, sends the levels of the layout in place, then clears.
+    void selectDesk(const MixingDesk& desk);
+    // Inverts one flag of the show in one assignment.
+    void toggleAppStateFlag(platform::Published<bool> AppState::*flag);
+    // Empties the show (keeping desk, addresses, levels range and display settings), saves
+    // the working state and then records an undo state.
+    void clearCanvas();
+    // A change of the level bounds, the range or the pan law saves the working state and
+    // sends every level again, until the watches end.
+    void watchLevelSettings();
+    void endLevelSettingWatches();
+
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();
@@ -332,6 +346,7 @@ private:
     bool onScreen_ = false;
     platform::SubscriptionBag notificationObservers_;
     platform::SubscriptionBag settingObservers_;
+    platform::SubscriptionBag levelSettingWatches_;
     std::shared_ptr<SnapshotFade> snapshotFade_;
     // Declared last, so it runs first when the view goes: stops what would outlive it.
     struct ShowControlTeardown {

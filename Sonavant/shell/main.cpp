@@ -1,15 +1,15 @@
+#include "Sonavant/shell/DarkPalette.h"
+#include "Sonavant/shell/SonavantApp.h"
 #include "platform/qt/QtMainRunLoop.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName("Sonavant");
     platform::QtMainRunLoop::install();
-    QMainWindow window;
-    window.setWindowTitle("Sonavant");
-    window.setMinimumSize(800, 600);
-    window.show();
+    shell::applyDarkFusion(application);
+    SonavantApp app;
+    app.start();
     return QApplication::exec();
 }

@@ -1,0 +1,78 @@
+#include "Sonavant/shell/MainWindow.h"
+
+#include "Sonavant/ui/WindowFrame.h"
+#include "platform/UserDefaults.h"
+
+#include <QCloseEvent>
+#include <QStackedWidget>
+
+MainWindow::MainWindow(platform::UserDefaults& defaults, QWidget* parent)
+    : QMainWindow(parent), defaults_(defaults) {
+    setObjectName("MainWindow");
+    setWindowTitle("Sonavant");
+    setMinimumSize(800, 600);
+    resize(1200, 760);
+    stack_ = new QStackedWidget(this);
+    setCentralWidget(stack_);
+}
+
+void MainWindow::setSplash(QWidget* splash) {
+    stack_->insertWidget(0, splash);
+    stack_->setCurrentWidget(splash);
+}
+
+void MainWindow::setMainView(QWidget* mainView) {
+    mainView_ = mainView;
+    stack_->addWidget(mainView);
+}
+
+void MainWindow::showMainView() {
+    if (!mainView_)
+        return;
+    QWidget* old = stack_->currentWidget();
+    stack_->setCurrentWidget(mainView_);
+    // The splash shows once per launch.
+    if (old && old != mainView_) {
+        stack_->removeWidget(old);
+        old->deleteLater();
+    }
+    configureMainWindow();
+}
+
+bool MainWindow::isShowingMainView() const {
+    return mainView_ && stack_->currentWidget() == mainView_;
+}
+
+void MainWindow::configureMainWindow() {
+    if (auto text = defaults_.string(windowframe::mainWindowKey))
+        if (auto frame = windowframe::parse(*text))
+            setGeometry(frame->x, frame->y, frame->width, frame->height);
+    setMinimumSize(800, 600);
+    configured_ = true;
+}
+
+void MainWindow::saveFrame() {
+    if (!configured_)
+        return; // the frame of a window not yet set up would replace the operator's one
+    const QRect g = geometry();
+    defaults_.set(windowframe::mainWindowKey, windowframe::format({g.x(), g.y(), g.width(), g.height()}));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    saveFrame();
+    if (onClose)
+        onClose();
+    event->accept();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        saveFrame();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        saveFrame();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The one main window: the splash first, then the main view in the same window. At least
+// 800 x 600; its frame is kept in the user defaults under "NSWindow Frame MainWindow" and
+// given back when the main view comes (and at the next start).
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QStackedWidget;
+namespace platform {
+class UserDefaults;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(platform::UserDefaults& defaults, QWidget* parent = nullptr);
+
+    void setSplash(QWidget* splash);
+    void setMainView(QWidget* mainView);
+    void showMainView();
+    bool isShowingMainView() const;
+    QWidget* mainView() const { return mainView_; }
+
+    // Reads the stored frame and the minimum size; repeating it gives the same result.
+    void configureMainWindow();
+    void saveFrame();
+
+    // Runs before the window closes (the application saves its state there).
+    std::function<void()> onClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    platform::UserDefaults& defaults_;
+    QStackedWidget* stack_;
+    QWidget* mainView_ = nullptr;
+    bool configured_ = false;
+};

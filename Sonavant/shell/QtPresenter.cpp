@@ -1,0 +1,122 @@
+#include "Sonavant/shell/QtPresenter.h"
+
+#include "Sonavant/ui/UpdateCheck.h"
+#include "platform/Log.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+QString nameFilter(const PresenterFilePanel& panel) {
+    if (panel.extensions.empty())
+        return {};
+    QStringList patterns;
+    for (const auto& extension : panel.extensions)
+        patterns << "*." + QString::fromStdString(extension);
+    return "(" + patterns.join(' ') + ")";
+}
+
+} // namespace
+
+QtPresenter::QtPresenter(QWidget* parentWindow) : parent_(parentWindow) {}
+
+void QtPresenter::showMixerWindow(ContentView& view) {
+    if (hooks.showMixerWindow)
+        hooks.showMixerWindow(view);
+}
+
+void QtPresenter::closeMixerWindow() {
+    if (hooks.closeMixerWindow)
+        hooks.closeMixerWindow();
+}
+
+void QtPresenter::generateFadeCues(ContentView& view) {
+    if (hooks.generateFadeCues)
+        hooks.generateFadeCues(view);
+}
+
+std::size_t QtPresenter::showAlert(const PresenterAlert& alert) {
+    QMessageBox box(parent_);
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(alert.style == PresenterAlert::Style::critical  ? QMessageBox::Critical
+                : alert.style == PresenterAlert::Style::warning ? QMessageBox::Warning
+                                                                : QMessageBox::Information);
+    box.setWindowTitle("Sonavant");
+    box.setText(QString::fromStdString(alert.title));
+    box.setInformativeText(QString::fromStdString(alert.text));
+    std::vector<QAbstractButton*> buttons;
+    const std::vector<std::string> titles =
+        alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        auto* button = box.addButton(QString::fromStdString(titles[i]),
+                                     i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+        buttons.push_back(button);
+        if (i == 0)
+            box.setDefaultButton(button);
+    }
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (box.clickedButton() == buttons[i])
+            return i;
+    return titles.size() > 1 ? titles.size() - 1 : 0; // closed without a choice: the last, dismissing one
+}
+
+std::optional<std::filesystem::path> QtPresenter::chooseFileToOpen(const PresenterFilePanel& panel) {
+    const QString file =
+        QFileDialog::getOpenFileName(parent_, QString::fromStdString(panel.title), {}, nameFilter(panel));
+    if (file.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(file.toStdString());
+}
+
+std::optional<std::filesystem::path> QtPresenter::chooseFileToSave(const PresenterFilePanel& panel) {
+    const QString file =
+        QFileDialog::getSaveFileName(parent_, QString::fromStdString(panel.title),
+                                     QString::fromStdString(panel.defaultName), nameFilter(panel));
+    if (file.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(file.toStdString());
+}
+
+void QtPresenter::openURL(const std::string& url) {
+    // Only web addresses leave the application; a file or custom scheme could run anything.
+    if (!update::isOpenableDownloadAddress(url)) {
+        platform::consoleLog("Not opening " + url + ": only http and https addresses are opened.");
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::StrictMode));
+}
+
+void QtPresenter::showSpeakerSheet(ContentView& view, std::int64_t speakerID) {
+    if (hooks.showSpeakerSheet)
+        hooks.showSpeakerSheet(view, speakerID);
+}
+
+void QtPresenter::showInputSheet(ContentView& view, const platform::UUID& sourceID) {
+    if (hooks.showInputSheet)
+        hooks.showInputSheet(view, sourceID);
+}
+
+void QtPresenter::showPathCueSheet(ContentView& view) {
+    if (hooks.showPathCueSheet)
+        hooks.showPathCueSheet(view);
+}
+
+void QtPresenter::showSettingsWindow(ContentView& view) {
+    if (hooks.showSettingsWindow)
+        hooks.showSettingsWindow(view);
+}
+
+void QtPresenter::showSnapshotsWindow(ContentView& view) {
+    if (hooks.showSnapshotsWindow)
+        hooks.showSnapshotsWindow(view);
+}
+
+void QtPresenter::showGroupsWindow(ContentView& view) {
+    if (hooks.showGroupsWindow)
+        hooks.showGroupsWindow(view);
+}

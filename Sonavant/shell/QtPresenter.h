@@ -1,0 +1,48 @@
+#pragma once
+// The main view's alerts, open and save panels and web addresses, shown with Qt: plain-text
+// message boxes, file dialogs and the desktop's URL handler. The windows that other parts
+// of the application draw (mixer, sheets, settings, snapshots, groups, fade cues) are hooks:
+// whoever builds such a window sets its hook; an unset hook does nothing.
+
+#include "Sonavant/engine/ContentViewPresenter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QtPresenter : public ContentViewPresenter {
+public:
+    explicit QtPresenter(QWidget* parentWindow = nullptr);
+    void setParentWindow(QWidget* window) { parent_ = window; }
+
+    struct WindowHooks {
+        std::function<void(ContentView&)> showMixerWindow;
+        std::function<void()> closeMixerWindow;
+        std::function<void(ContentView&)> generateFadeCues;
+        std::function<void(ContentView&, std::int64_t)> showSpeakerSheet;
+        std::function<void(ContentView&, const platform::UUID&)> showInputSheet;
+        std::function<void(ContentView&)> showPathCueSheet;
+        std::function<void(ContentView&)> showSettingsWindow;
+        std::function<void(ContentView&)> showSnapshotsWindow;
+        std::function<void(ContentView&)> showGroupsWindow;
+    };
+    WindowHooks hooks;
+
+    void showMixerWindow(ContentView& view) override;
+    void closeMixerWindow() override;
+    void generateFadeCues(ContentView& view) override;
+    std::size_t showAlert(const PresenterAlert& alert) override;
+    std::optional<std::filesystem::path> chooseFileToOpen(const PresenterFilePanel& panel) override;
+    std::optional<std::filesystem::path> chooseFileToSave(const PresenterFilePanel& panel) override;
+    void openURL(const std::string& url) override;
+    void showSpeakerSheet(ContentView& view, std::int64_t speakerID) override;
+    void showInputSheet(ContentView& view, const platform::UUID& sourceID) override;
+    void showPathCueSheet(ContentView& view) override;
+    void showSettingsWindow(ContentView& view) override;
+    void showSnapshotsWindow(ContentView& view) override;
+    void showGroupsWindow(ContentView& view) override;
+
+private:
+    QPointer<QWidget> parent_;
+};

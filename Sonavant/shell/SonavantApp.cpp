@@ -1,0 +1,112 @@
+#include "Sonavant/shell/SonavantApp.h"
+
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/QtPresenter.h"
+#include "Sonavant/shell/SplashScreen.h"
+#include "Sonavant/shell/UpdateChecker.h"
+#include "Sonavant/ui/UpdateCheck.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+SonavantApp::SonavantApp() : SonavantApp(Options{}) {}
+
+SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
+    persistence_ = std::make_unique<AppStatePersistence>();
+    appState_ = makeInitialAppState(*persistence_);
+
+    auto qtPresenter = std::make_shared<QtPresenter>();
+    presenter_ = options_.presenter ? options_.presenter : qtPresenter;
+
+    contentView_ = std::make_unique<ContentView>(appState_, targetDeskIP, targetPort, showZeroPoint, 320.0);
+    contentView_->presenter = presenter_;
+    // Clear runs from the menu and the tool palette through the action slots.
+    contentView_->editingActions.clearCanvas = [view = contentView_.get()] { view->clearCanvas(); };
+
+    window_ = std::make_unique<MainWindow>(platform::UserDefaults::standard());
+    qtPresenter->setParentWindow(window_.get());
+    window_->onClose = [this] { shutdown(); };
+
+    auto* splash = new SplashScreen(options_.splashSeconds);
+    splash_ = splash;
+    window_->setSplash(splash);
+    mainView_ = new MainView(*contentView_);
+    window_->setMainView(mainView_);
+
+    updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
+                                       platform::UserDefaults::standard(), [this] { quit(); }, this);
+    connect(splash, &SplashScreen::appeared, this, [this] {
+        if (options_.checkForUpdates && updateChecker_ && !updateChecker_->versionCheckDone())
+            updateChecker_->checkForUpdate(options_.updateBaseAddress.value_or(update::baseAddress()));
+    });
+    connect(splash, &SplashScreen::activated, this, &SonavantApp::showMainView);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &SonavantApp::shutdown);
+}
+
+SonavantApp::~SonavantApp() {
+    shutdown();
+    // The widgets hold subscriptions to the view's values: they go first.
+    window_.reset();
+}
+
+QtPresenter* SonavantApp::qtPresenter() const {
+    return dynamic_cast<QtPresenter*>(presenter_.get());
+}
+
+std::shared_ptr<AppState> SonavantApp::makeInitialAppState(AppStatePersistence& persistence) {
+    if (auto restored = persistence.restoreAutosave())
+        return restored;
+    return std::make_shared<AppState>(
+        std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
+        std::vector<Snapshot>{}, std::nullopt,
+        /*oscOutputOn*/ true, "127.0.0.1", "49900", /*showZeroPoint*/ true,
+        /*range*/ 5.0, 0, 100, /*minMaxRelitive*/ false, std::vector<std::shared_ptr<PathCue>>{}, Point{0, 0},
+        ZeroPointPosition::bottomLeft,
+        /*isSoundScapeMode*/ false, "6000", std::nullopt, false, Point{0, 0}, 1.0, CanvasOrientation::top,
+        0.0, /*showSidebar*/ true, /*constantPowerPan*/ true, PanningMode::constantPower);
+}
+
+void SonavantApp::start() {
+    window_->configureMainWindow();
+    window_->show();
+}
+
+void SonavantApp::showMainView() {
+    if (mainViewShown_ || shutDown_)
+        return;
+    mainViewShown_ = true;
+    window_->showMainView();
+    contentView_->onAppearLoad();
+    contentView_->watchLevelSettings();
+    persistence_->startAutosave(appState_, 60.0);
+    emit mainViewShown();
+}
+
+void SonavantApp::shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    if (window_)
+        window_->saveFrame();
+    // A view that never came on screen never loaded the working state: saving it would
+    // replace the operator's with launch values.
+    if (mainViewShown_) {
+        contentView_->endLevelSettingWatches();
+        contentView_->onDisappearCleanup();
+    }
+    persistence_->writeAutosave(*appState_);
+    platform::UserDefaults::standard().synchronize();
+}
+
+void SonavantApp::quit() {
+    shutdown();
+    if (options_.terminate)
+        options_.terminate();
+    else
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
