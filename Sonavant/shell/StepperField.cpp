@@ -29,7 +29,10 @@ StepperField::StepperField(int fieldWidth, int height, QWidget* parent) : QWidge
     arrows->addWidget(down_);
     row->addLayout(arrows);
 
-    connect(field_, &QLineEdit::editingFinished, this, [this] { emit typed(field_->text()); });
+    connect(field_, &QLineEdit::editingFinished, this, [this] {
+        field_->setModified(false); // the owner shows what it accepted
+        emit typed(field_->text());
+    });
     connect(up_, &QToolButton::clicked, this, [this] { emit stepped(+1); });
     connect(down_, &QToolButton::clicked, this, [this] { emit stepped(-1); });
 }

@@ -1,0 +1,202 @@
+// Start-up, quit and restart of the whole application under fresh HOME and XDG folders:
+// splash then main view, the working state and autosave written at quit and read back,
+// the window's minimum size and saved frame, and a corrupt autosave set aside.
+
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/MixingDeskRoot.h"
+#include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/SonavantApp.h"
+#include "Sonavant/shell/SplashScreen.h"
+#include "Sonavant/shell/StepperField.h"
+#include "Sonavant/shell/TopBar.h"
+#include "Sonavant/ui/UpdateCheck.h"
+#include "Sonavant/ui/WindowFrame.h"
+#include "gui/GuiTestMain.h"
+#include "gui/LocalHttpServer.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "platform/qt/StyledButton.h"
+#include "support/RecordingPresenter.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+std::unique_ptr<SonavantApp> launch(double splash = 0, std::optional<std::string> updateBase = std::nullopt) {
+    SonavantApp::Options options;
+    options.splashSeconds = splash;
+    options.checkForUpdates = updateBase.has_value();
+    options.updateBaseAddress = updateBase;
+    options.presenter = std::make_shared<support::RecordingPresenter>();
+    options.terminate = [] {};
+    auto app = std::make_unique<SonavantApp>(options);
+    app->start();
+    return app;
+}
+
+std::string firstDeskName() {
+    return MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks.front().displayName;
+}
+
+void typeInto(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+QByteArray sameVersionReply() {
+    return QByteArray(R"({"currentVersion": ")") + update::appInfo().version.c_str() +
+           R"(", "downloadURL": "https://example.org"})";
+}
+
+} // namespace
+
+class AppShellTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // Every desk message of these tests stays on this machine.
+        platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
+    }
+
+    void splashThenMainViewWithTheFirstDeskAndOutputOn() {
+        guitest::LocalHttpServer server;
+        server.body = sameVersionReply();
+        QElapsedTimer clock;
+        clock.start();
+        auto app = launch(3.0, server.baseAddress());
+        QVERIFY(app->splash());
+        QTRY_VERIFY_WITH_TIMEOUT(app->splash()->isVisible(), 2000);
+        QVERIFY(app->splash()->versionLabel()->text().startsWith("Version "));
+        QCOMPARE(app->splash()->nameLabel()->text(), QString("Sonavant"));
+        QVERIFY(!app->mainWindow().isShowingMainView());
+
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 8000);
+        QVERIFY(clock.elapsed() >= 2900);
+        QVERIFY(app->mainWindow().isShowingMainView());
+        QCOMPARE(server.requests, 1);
+        auto* bar = app->mainView()->topBar();
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskButton()->text(), QString::fromStdString(firstDeskName()), 3000);
+        QCOMPARE(bar->outputSwitch()->text(), QString("OSC: On"));
+        QVERIFY(app->appState()->speakers.get().empty());
+        QCOMPARE(app->targetDeskIP.get(), std::string("127.0.0.1")); // pinned to loopback below
+        QVERIFY(app->persistence().autosaveTimer() != nullptr);
+    }
+
+    void whatIsWrittenAtQuitIsReadBackAtTheNextStart() {
+        {
+            auto app = launch();
+            QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+            auto* bar = app->mainView()->topBar();
+            QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: Off"), 2000);
+            typeInto(bar->minField()->field(), "12");
+            QCOMPARE(app->appState()->minLevel.get(), 12);
+            typeInto(bar->zoomField()->field(), "140");
+            QCOMPARE(app->contentView().zoomLevel.get(), 140.0);
+            app->mainWindow().close(); // the operator closes the window
+        }
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        QCOMPARE(app->appState()->oscOutputOn.get(), false);
+        QCOMPARE(app->appState()->minLevel.get(), 12);
+        QCOMPARE(app->contentView().zoomLevel.get(), 140.0);
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->topBar()->outputSwitch()->text(), QString("OSC: Off"),
+                                  2000);
+        // Back to the defaults for the tests that follow.
+        app->appState()->oscOutputOn = true;
+        app->appState()->minLevel = 0;
+        app->contentView().zoomLevel = 100.0;
+    }
+
+    void zoomMustStayFiniteAndAboveZero() {
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        auto* zoom = app->mainView()->topBar()->zoomField();
+        for (const char* refused : {"0", "-20", "abc"}) {
+            typeInto(zoom->field(), refused);
+            QCOMPARE(app->contentView().zoomLevel.get(), 100.0);
+            QCOMPARE(zoom->valueText(), QString("100"));
+        }
+        typeInto(zoom->field(), "3"); // below the stepper's range, written as typed
+        QCOMPARE(app->contentView().zoomLevel.get(), 3.0);
+        QTest::mouseClick(zoom->upButton(), Qt::LeftButton);
+        QCOMPARE(app->contentView().zoomLevel.get(), 8.0);
+        app->contentView().zoomLevel = 100.0;
+    }
+
+    void theWindowKeepsItsMinimumAndReopensAtItsFrame() {
+        QRect saved;
+        {
+            auto app = launch();
+            QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+            auto& window = app->mainWindow();
+            window.resize(300, 200);
+            QVERIFY(window.width() >= 800 && window.height() >= 600);
+            window.setGeometry(60, 70, 1010, 690);
+            QTRY_COMPARE_WITH_TIMEOUT(window.geometry().size(), QSize(1010, 690), 2000);
+            saved = window.geometry();
+            window.close();
+        }
+        const auto stored = platform::UserDefaults::standard().string(windowframe::mainWindowKey);
+        QVERIFY(stored.has_value());
+        QCOMPARE(windowframe::parse(*stored), (windowframe::Frame{saved.x(), saved.y(), 1010, 690}));
+
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainWindow().geometry(), saved, 2000);
+        QCOMPARE(app->mainWindow().minimumSize(), QSize(800, 600));
+    }
+
+    void aCorruptAutosaveIsSetAsideAndNeverOverwritten() {
+        namespace fs = std::filesystem;
+        AppStatePersistence probe;
+        const fs::path autosave = probe.autosaveURL();
+        fs::create_directories(autosave.parent_path());
+        { std::ofstream(autosave) << "<?xml version=\"1.0\"?><plist><dict><key>version</key>"; }
+        platform::LogCapture log;
+        auto app = launch();
+        QVERIFY(log.contains("does not decode"));
+        QVERIFY(app->appState()->speakers.get().empty());
+        QCOMPARE(app->appState()->targetPort.get(), std::string("49900"));
+        std::vector<fs::path> aside;
+        for (const auto& entry : fs::directory_iterator(autosave.parent_path()))
+            if (entry.path().filename().string().rfind("autosave-unreadable-", 0) == 0)
+                aside.push_back(entry.path());
+        QCOMPARE(aside.size(), std::size_t(1));
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        app->shutdown();
+        QVERIFY(fs::exists(autosave)); // the new autosave is written beside the old file
+        std::ifstream kept(aside.front());
+        std::string text((std::istreambuf_iterator<char>(kept)), {});
+        QVERIFY(text.find("<key>version</key>") != std::string::npos);
+        QVERIFY(SonavantApp::makeInitialAppState(probe) != nullptr);
+    }
+
+    void closingDuringTheSplashKeepsTheSavedWorkingState() {
+        platform::UserDefaults::standard().set("savedMinLevel", 33);
+        {
+            auto app = launch(30.0);
+            QTRY_VERIFY_WITH_TIMEOUT(app->splash()->isVisible(), 2000);
+            app->mainWindow().close();
+        }
+        QCOMPARE(platform::UserDefaults::standard().integer("savedMinLevel"),
+                 std::optional<std::int64_t>(33));
+        platform::UserDefaults::standard().remove("savedMinLevel");
+    }
+};
+
+SONAVANT_GUI_TEST_MAIN(AppShellTests)
+#include "AppShellTests.moc"
