@@ -1,0 +1,211 @@
+// The top bar and the sidebar column against a fake desk on loopback: choosing a desk sets
+// its ports, sends the levels of the layout in place and then clears the show; "OSC: Off"
+// sends nothing; a TCP desk gets its connection; the SoundScape desk greys out the level
+// controls and hides the column's foot buttons.
+
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/SidebarColumn.h"
+#include "Sonavant/shell/SonavantApp.h"
+#include "Sonavant/shell/StepperField.h"
+#include "Sonavant/shell/TopBar.h"
+#include "gui/DeskFiles.h"
+#include "gui/GuiTestMain.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "platform/qt/StyledButton.h"
+#include "support/RecordingPresenter.h"
+#include "support/ShowFixtures.h"
+#include "tools/FakeDesk.h"
+
+#include <QMenu>
+#include <QToolButton>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+MixingDesk acme(const std::string& name, bool udp, std::uint16_t port) {
+    MixingDesk desk = support::acmeDesk({.name = name, .inputs = 32, .mixes = 16, .udp = udp});
+    desk.defaultPort = port;
+    return desk;
+}
+
+// Two inputs near two loudspeakers of `desk`.
+void placeLayout(AppState& show, const MixingDesk& desk) {
+    const Point zero = show.zeroPoint;
+    show.speakers = std::vector<Speaker>{support::mixSpeakerAt(1, desk, 0.5, 0.5, zero),
+                                         support::mixSpeakerAt(2, desk, 2.0, 0.5, zero)};
+    show.soundObjects = std::vector<std::shared_ptr<SoundObject>>{support::inputAt(1, desk, 0.6, 0.6, zero),
+                                                                  support::inputAt(2, desk, 1.9, 0.4, zero)};
+}
+
+void choose(TopBar& bar, const QString& name) {
+    for (QAction* action : bar.deskMenu()->actions())
+        if (action->text() == name) {
+            action->trigger();
+            return;
+        }
+    QFAIL(qPrintable("no desk " + name));
+}
+
+} // namespace
+
+class TopBarDeskTests : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDesk> peer;
+    std::shared_ptr<support::RecordingPresenter> presenter;
+    std::unique_ptr<SonavantApp> app;
+
+private slots:
+    void init() {
+        platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
+        peer = std::make_unique<FakeDesk>();
+        auto desks = guitest::shippedDesks();
+        MixingDesk soundScape;
+        for (const auto& desk : desks)
+            if (desk.displayName == "D&B Soundscape")
+                soundScape = desk;
+        guitest::useDeskFile(
+            {acme("Acme UDP", true, peer->udpPort()), acme("Acme TCP", false, peer->tcpPort()), soundScape},
+            "desks");
+        presenter = std::make_shared<support::RecordingPresenter>();
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.presenter = presenter;
+        options.terminate = [] {};
+        app = std::make_unique<SonavantApp>(options);
+        app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->topBar()->deskMenu()->actions().size(), 3, 2000);
+        app->appState()->oscOutputOn = true; // whatever an earlier test left behind
+    }
+
+    void cleanup() {
+        app.reset();
+        peer.reset();
+    }
+
+    void aUdpDeskTakesItsPortsSendsTheOldLayoutThenClears() {
+        auto& view = app->contentView();
+        auto& show = *app->appState();
+        auto* bar = app->mainView()->topBar();
+        QCOMPARE(bar->deskButton()->text(), QString("Acme UDP")); // the first desk of the file
+        placeLayout(show, *view.selectedDesk.get());
+        platform::LogCapture log;
+
+        choose(*bar, "Acme UDP");
+        QCOMPARE(app->targetPort.get(), std::to_string(peer->udpPort()));
+        QCOMPARE(show.receivePort.get(), std::to_string(peer->udpPort() + 1));
+        QVERIFY(show.speakers.get().empty());
+        QVERIFY(show.soundObjects.get().empty());
+        QVERIFY(log.contains("Canvas cleared"));
+        // The levels decided before the clearing arrive: the layout had two mixes.
+        QVERIFY(peer->waitForDatagrams(4, 5000ms)); // two inputs on two mixes
+        bool mixLevels = false;
+        for (const auto& address : peer->addresses())
+            mixLevels = mixLevels || address.find("/mix/") != std::string::npos;
+        QVERIFY(mixLevels);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log.contains("✅ OSCReceiver restarted on port " + std::to_string(peer->udpPort() + 1)), 5000);
+
+        // Output off: the same choice computes the levels and sends none of them.
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: Off"), 2000);
+        QVERIFY(!show.oscOutputOn.get());
+        peer->clear();
+        placeLayout(show, *view.selectedDesk.get());
+        choose(*bar, "Acme UDP");
+        QVERIFY(show.speakers.get().empty());
+        QVERIFY(!peer->waitForDatagrams(1, 400ms)); // nothing within a generous send window
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: On"), 2000);
+    }
+
+    void aTcpDeskConnectsToItsDefaultPort() {
+        auto* bar = app->mainView()->topBar();
+        platform::LogCapture log;
+        choose(*bar, "Acme TCP");
+        QVERIFY(log.contains("Reconnecting TCP connection because desk.UDP is false."));
+        QVERIFY(peer->waitForConnections(1, 5000ms));
+        QCOMPARE(app->targetPort.get(), std::to_string(peer->tcpPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskButton()->text(), QString("Acme TCP"), 2000);
+    }
+
+    void soundScapeDisablesTheLevelControlsAndHidesTheColumnButtons() {
+        auto* bar = app->mainView()->topBar();
+        auto* column = app->mainView()->sidebarColumn();
+        QVERIFY(bar->minBox()->isEnabled() && bar->maxBox()->isEnabled() && bar->rangeBox()->isEnabled());
+        QVERIFY(column->mixerButton()->isVisible());
+        choose(*bar, "D&B Soundscape");
+        QVERIFY(app->appState()->isSoundScapeMode.get());
+        QTRY_VERIFY_WITH_TIMEOUT(!bar->minBox()->isEnabled(), 2000);
+        QVERIFY(!bar->maxBox()->isEnabled() && !bar->rangeBox()->isEnabled());
+        QVERIFY(bar->zoomBox()->isEnabled() && bar->outputSwitch()->isEnabled() &&
+                bar->deskButton()->isEnabled());
+        QVERIFY(!column->mixerButton()->isVisible() && !column->audienceAreaButton()->isVisible());
+        QVERIFY(column->sidebarToggle()->isVisible());
+
+        choose(*bar, "Acme UDP");
+        QTRY_VERIFY_WITH_TIMEOUT(bar->minBox()->isEnabled(), 2000);
+        QVERIFY(!app->appState()->isSoundScapeMode.get());
+        QVERIFY(column->mixerButton()->isVisible());
+    }
+
+    void theColumnButtonsToggleTheSidebarAndAreaEditingAndOpenTheMixer() {
+        auto* column = app->mainView()->sidebarColumn();
+        auto& show = *app->appState();
+        const bool shown = show.showSidebar;
+        QCOMPARE(app->mainView()->cueSidebar()->isVisible(), shown);
+        QTest::mouseClick(column->sidebarToggle(), Qt::LeftButton);
+        QCOMPARE(show.showSidebar.get(), !shown);
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->cueSidebar()->isVisible(), !shown, 2000);
+        QCOMPARE(column->sidebarToggle()->toolTip(),
+                 QString(shown ? "Show the cue sidebar" : "Hide the cue sidebar"));
+
+        QCOMPARE(column->audienceAreaButton()->toolTip(), QString("Edit Audience Areas"));
+        QTest::mouseClick(column->audienceAreaButton(), Qt::LeftButton);
+        QVERIFY(show.isEditingAudienceArea.get());
+        QTRY_COMPARE_WITH_TIMEOUT(column->audienceAreaButton()->toolTip(),
+                                  QString("Exit Audience Area Edit Mode"), 2000);
+        QTest::mouseClick(column->audienceAreaButton(), Qt::LeftButton);
+        QVERIFY(!show.isEditingAudienceArea.get());
+
+        QTest::mouseClick(column->mixerButton(), Qt::LeftButton);
+        QCOMPARE(presenter->mixerRequests, 1);
+        QTest::mouseClick(column->sidebarToggle(), Qt::LeftButton);
+        QCOMPARE(show.showSidebar.get(), shown);
+    }
+
+    void levelStepsHoldMinimumBelowMaximumAndReachTheDesk() {
+        auto& show = *app->appState();
+        auto* bar = app->mainView()->topBar();
+        show.minLevel = 40;
+        show.maxLevel = 41;
+        QTRY_VERIFY_WITH_TIMEOUT(bar->maxField()->upButton()->isEnabled(), 2000);
+        QVERIFY(!bar->minField()->upButton()->isEnabled());
+        QTest::mouseClick(bar->minField()->upButton(), Qt::LeftButton);
+        QCOMPARE(show.minLevel.get(), 40);
+        QTest::mouseClick(bar->maxField()->downButton(), Qt::LeftButton);
+        QCOMPARE(show.maxLevel.get(), 41);
+        QTest::mouseClick(bar->maxField()->upButton(), Qt::LeftButton);
+        QCOMPARE(show.maxLevel.get(), 42);
+
+        // A change of the bounds saves and sends the levels again.
+        placeLayout(show, *app->contentView().selectedDesk.get());
+        app->targetPort.set(std::to_string(peer->udpPort()));
+        peer->clear();
+        platform::LogCapture log;
+        show.maxLevel = 90;
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("✅ App state saved successfully."), 3000);
+        QVERIFY(peer->waitForDatagrams(1, 5000ms));
+    }
+};
+
+SONAVANT_GUI_TEST_MAIN(TopBarDeskTests)
+#include "TopBarDeskTests.moc"
