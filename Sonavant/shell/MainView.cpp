@@ -30,10 +30,12 @@ MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(
 
     auto* central = new QWidget(this);
     central->setObjectName("centralColumn");
-    central->setMinimumSize(600, 600);
+    // At least 600 x 600, and wide enough for the whole top bar.
+    central->setMinimumHeight(600);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->addSpacerItem(new QSpacerItem(600, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
     topBar_ = new TopBar(view_, central);
     column->addWidget(topBar_);
 

@@ -24,6 +24,22 @@ void MainWindow::setSplash(QWidget* splash) {
 void MainWindow::setMainView(QWidget* mainView) {
     mainView_ = mainView;
     stack_->addWidget(mainView);
+    mainView->installEventFilter(this);
+}
+
+void MainWindow::updateMinimumSize() {
+    QSize minimum(800, 600);
+    if (isShowingMainView())
+        minimum = minimum.expandedTo(mainView_->minimumSizeHint());
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Showing or hiding a part of the main view changes what it needs.
+    if (watched == mainView_ && event->type() == QEvent::LayoutRequest)
+        updateMinimumSize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::showMainView() {
@@ -37,6 +53,7 @@ void MainWindow::showMainView() {
         old->deleteLater();
     }
     configureMainWindow();
+    updateMinimumSize();
 }
 
 bool MainWindow::isShowingMainView() const {
@@ -47,7 +64,7 @@ void MainWindow::configureMainWindow() {
     if (auto text = defaults_.string(windowframe::mainWindowKey))
         if (auto frame = windowframe::parse(*text))
             setGeometry(frame->x, frame->y, frame->width, frame->height);
-    setMinimumSize(800, 600);
+    updateMinimumSize();
     configured_ = true;
 }
 

@@ -27,10 +27,14 @@ public:
     void configureMainWindow();
     void saveFrame();
 
+    // 800 x 600, or more while the content needs more (the cue sidebar shown).
+    void updateMinimumSize();
+
     // Runs before the window closes (the application saves its state there).
     std::function<void()> onClose;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

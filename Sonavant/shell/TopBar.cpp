@@ -10,17 +10,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
-#include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr int barHeight = 30;
 constexpr int rangeScale = 100; // slider steps per metre
+constexpr int menuArrowRoom = 44;
 
 QLabel* caption(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -39,12 +41,8 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
     row->setContentsMargins(8, 6, 8, 6);
     row->setSpacing(8);
 
-    deskButton_ = new QToolButton(this);
+    deskButton_ = new QPushButton(this);
     deskButton_->setObjectName("deskMenu");
-    deskButton_->setPopupMode(QToolButton::InstantPopup);
-    deskButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    deskButton_->setMinimumWidth(95);
-    deskButton_->setMaximumWidth(210);
     deskButton_->setFixedHeight(barHeight);
     deskButton_->setToolTip("Select what you want to control");
     deskMenu_ = new QMenu(deskButton_);
@@ -182,7 +180,9 @@ void TopBar::rebuildDeskMenu() {
     deskMenu_->clear();
     const auto desks = view_.mixingDesks.get();
     for (std::size_t i = 0; i < desks.size(); ++i) {
-        QAction* action = deskMenu_->addAction(QString::fromStdString(desks[i].displayName));
+        const QString name = QString::fromStdString(desks[i].displayName);
+        QAction* action = deskMenu_->addAction(QString(name).replace('&', "&&")); // "D&B" is no shortcut
+        action->setData(name);
         // By position: two desks may share a name, and each picks itself.
         connect(action, &QAction::triggered, this, [this, i] {
             const auto current = view_.mixingDesks.get();
@@ -199,8 +199,12 @@ void TopBar::refresh() {
         rebuildDeskMenu();
     }
     const auto& state = *view_.appState;
-    const QString title = QString::fromStdString(topbar::deskMenuTitle(view_.selectedDesk.get()));
-    deskButton_->setText(deskButton_->fontMetrics().elidedText(title, Qt::ElideRight, 190));
+    deskTitle_ = QString::fromStdString(topbar::deskMenuTitle(view_.selectedDesk.get()));
+    // Room for the menu arrow beside the text; long names are cut with an ellipsis.
+    const QFontMetrics metrics = deskButton_->fontMetrics();
+    const QString shown = metrics.elidedText(deskTitle_, Qt::ElideRight, 210 - menuArrowRoom);
+    deskButton_->setFixedWidth(std::clamp(metrics.horizontalAdvance(shown) + menuArrowRoom, 95, 210));
+    deskButton_->setText(QString(shown).replace('&', "&&"));
 
     const bool soundScape = topbar::isSoundScapeDesk(view_.selectedDesk.get());
     minBox_->setEnabled(!soundScape);

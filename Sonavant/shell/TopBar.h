@@ -8,7 +8,7 @@
 #include <QWidget>
 
 class ContentView;
-class QToolButton;
+class QPushButton;
 class QMenu;
 class QSlider;
 class QLabel;
@@ -23,7 +23,8 @@ public:
     explicit TopBar(ContentView& view, QWidget* parent = nullptr);
 
     // For tests and the integration: the controls themselves.
-    QToolButton* deskButton() const { return deskButton_; }
+    QPushButton* deskButton() const { return deskButton_; }
+    QString deskTitle() const { return deskTitle_; } // the desk menu's title as shown
     QMenu* deskMenu() const { return deskMenu_; }
     StepperField* zoomField() const { return zoom_; }
     StepperField* minField() const { return min_; }
@@ -44,7 +45,7 @@ private:
     QWidget* box(QWidget* content, const QString& help);
 
     ContentView& view_;
-    QToolButton* deskButton_;
+    QPushButton* deskButton_;
     QMenu* deskMenu_;
     StepperField* zoom_;
     StepperField* min_;
@@ -55,6 +56,7 @@ private:
     QWidget* minBox_;
     QWidget* maxBox_;
     QWidget* rangeBox_;
+    QString deskTitle_;
     bool refreshPending_ = false;
     bool desksChanged_ = true;
     platform::SubscriptionBag subscriptions_;

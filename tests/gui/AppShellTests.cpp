@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <filesystem>
@@ -88,7 +89,7 @@ private slots:
         QVERIFY(app->mainWindow().isShowingMainView());
         QCOMPARE(server.requests, 1);
         auto* bar = app->mainView()->topBar();
-        QTRY_COMPARE_WITH_TIMEOUT(bar->deskButton()->text(), QString::fromStdString(firstDeskName()), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString::fromStdString(firstDeskName()), 3000);
         QCOMPARE(bar->outputSwitch()->text(), QString("OSC: On"));
         QVERIFY(app->appState()->speakers.get().empty());
         QCOMPARE(app->targetDeskIP.get(), std::string("127.0.0.1")); // pinned to loopback below
@@ -145,19 +146,27 @@ private slots:
             auto& window = app->mainWindow();
             window.resize(300, 200);
             QVERIFY(window.width() >= 800 && window.height() >= 600);
-            window.setGeometry(60, 70, 1010, 690);
-            QTRY_COMPARE_WITH_TIMEOUT(window.geometry().size(), QSize(1010, 690), 2000);
+            window.setGeometry(60, 70, 1310, 790);
+            QTRY_COMPARE_WITH_TIMEOUT(window.geometry().size(), QSize(1310, 790), 2000);
             saved = window.geometry();
             window.close();
         }
         const auto stored = platform::UserDefaults::standard().string(windowframe::mainWindowKey);
         QVERIFY(stored.has_value());
-        QCOMPARE(windowframe::parse(*stored), (windowframe::Frame{saved.x(), saved.y(), 1010, 690}));
+        QCOMPARE(windowframe::parse(*stored), (windowframe::Frame{saved.x(), saved.y(), 1310, 790}));
 
         auto app = launch();
         QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(app->mainWindow().geometry(), saved, 2000);
-        QCOMPARE(app->mainWindow().minimumSize(), QSize(800, 600));
+        // Never below 800 x 600; more while the cue sidebar needs room beside the canvas.
+        QVERIFY(app->mainWindow().minimumWidth() >= 800 && app->mainWindow().minimumHeight() >= 600);
+        const int withSidebar = 600 + 320 + 40; // the central column, the sidebar, the column
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= withSidebar, 2000);
+        app->appState()->showSidebar = false;
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() < withSidebar, 2000);
+        QVERIFY(app->mainWindow().minimumWidth() >= 800);
+        app->appState()->showSidebar = true;
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= withSidebar, 2000);
     }
 
     void aCorruptAutosaveIsSetAsideAndNeverOverwritten() {

@@ -20,6 +20,7 @@
 #include "tools/FakeDesk.h"
 
 #include <QMenu>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <chrono>
@@ -45,7 +46,7 @@ void placeLayout(AppState& show, const MixingDesk& desk) {
 
 void choose(TopBar& bar, const QString& name) {
     for (QAction* action : bar.deskMenu()->actions())
-        if (action->text() == name) {
+        if (action->data().toString() == name) {
             action->trigger();
             return;
         }
@@ -95,7 +96,7 @@ private slots:
         auto& view = app->contentView();
         auto& show = *app->appState();
         auto* bar = app->mainView()->topBar();
-        QCOMPARE(bar->deskButton()->text(), QString("Acme UDP")); // the first desk of the file
+        QCOMPARE(bar->deskTitle(), QString("Acme UDP")); // the first desk of the file
         placeLayout(show, *view.selectedDesk.get());
         platform::LogCapture log;
 
@@ -134,7 +135,7 @@ private slots:
         QVERIFY(log.contains("Reconnecting TCP connection because desk.UDP is false."));
         QVERIFY(peer->waitForConnections(1, 5000ms));
         QCOMPARE(app->targetPort.get(), std::to_string(peer->tcpPort()));
-        QTRY_COMPARE_WITH_TIMEOUT(bar->deskButton()->text(), QString("Acme TCP"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("Acme TCP"), 2000);
     }
 
     void soundScapeDisablesTheLevelControlsAndHidesTheColumnButtons() {
