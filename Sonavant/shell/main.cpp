@@ -1,5 +1,6 @@
 #include "Sonavant/shell/DarkPalette.h"
 #include "Sonavant/shell/SonavantApp.h"
+#include "Sonavant/shell/TerminationSignals.h"
 #include "platform/qt/QtMainRunLoop.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     platform::QtMainRunLoop::install();
     shell::applyDarkFusion(application);
     SonavantApp app;
+    shell::quitOnTerminationSignals(&app, [&app] { app.quit(); });
     app.start();
     return QApplication::exec();
 }
