@@ -1,5 +1,6 @@
 #include "Sonavant/shell/SonavantApp.h"
 
+#include "Sonavant/OSC/OSCMonitor.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
@@ -19,6 +20,7 @@ SonavantApp::SonavantApp() : SonavantApp(Options{}) {}
 SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     persistence_ = std::make_unique<AppStatePersistence>();
     appState_ = makeInitialAppState(*persistence_);
+    oscMonitor_ = OSCMonitor::make();
 
     auto qtPresenter = std::make_shared<QtPresenter>();
     presenter_ = options_.presenter ? options_.presenter : qtPresenter;

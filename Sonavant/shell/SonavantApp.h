@@ -34,6 +34,7 @@ class AppStatePersistence;
 class ContentView;
 class ContentViewPresenter;
 class MainView;
+class OSCMonitor;
 class MainWindow;
 class QtPresenter;
 class UpdateChecker;
@@ -75,6 +76,9 @@ public:
     MainView* mainView() const { return mainView_; }
     SplashScreen* splash() const { return splash_; }
     UpdateChecker* updateChecker() const { return updateChecker_; }
+    // The OSC traffic log, kept for the life of the process for a monitor view; it is not
+    // registered with the send entry while no view reads it.
+    const std::shared_ptr<OSCMonitor>& oscMonitor() const { return oscMonitor_; }
 
     Binding<std::string> targetDeskIP{"127.0.0.1"};
     Binding<std::string> targetPort{"49900"};
@@ -91,6 +95,7 @@ private:
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
     std::shared_ptr<AppState> appState_;
+    std::shared_ptr<OSCMonitor> oscMonitor_;
     std::shared_ptr<ContentViewPresenter> presenter_;
     std::unique_ptr<ContentView> contentView_;
     std::unique_ptr<MainWindow> window_;

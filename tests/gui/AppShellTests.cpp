@@ -8,6 +8,7 @@
 #include "Sonavant/model/MixingDeskRoot.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/QtPresenter.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/SplashScreen.h"
 #include "Sonavant/shell/StepperField.h"
@@ -25,7 +26,9 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include <filesystem>
@@ -192,6 +195,33 @@ private slots:
         std::string text((std::istreambuf_iterator<char>(kept)), {});
         QVERIFY(text.find("<key>version</key>") != std::string::npos);
         QVERIFY(SonavantApp::makeInitialAppState(probe) != nullptr);
+    }
+
+    void theQtPresenterShowsPlainTextAndOpensOnlyWebAddresses() {
+        QtPresenter presenter;
+        PresenterAlert alert{PresenterAlert::Style::warning,
+                             "<b>A new version is available: 2</b>",
+                             "Download this version from: <a href=x>x</a>",
+                             {"Update", "Skip"}};
+        QString shownText;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shownText = box->text();
+            format = box->textFormat();
+            for (auto* button : box->buttons())
+                if (button->text() == "Skip")
+                    button->click();
+        });
+        QCOMPARE(presenter.showAlert(alert), std::size_t(1));
+        QCOMPARE(shownText, QString("<b>A new version is available: 2</b>"));
+        QCOMPARE(format, Qt::PlainText);
+
+        platform::LogCapture log;
+        presenter.openURL("file:///etc/passwd");
+        QVERIFY(log.contains("Not opening file:///etc/passwd"));
     }
 
     void closingDuringTheSplashKeepsTheSavedWorkingState() {
