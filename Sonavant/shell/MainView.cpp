@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int sidePanelWidth = 240;
+
 QWidget* placeholder(const char* name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -43,7 +45,7 @@ MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(
     canvasRow->setContentsMargins(0, 0, 0, 0);
     canvasRow->setSpacing(0);
     sidePanel_ = placeholder("sidePanelPlaceholder", "Object list", central);
-    sidePanel_->setFixedWidth(240);
+    sidePanel_->setFixedWidth(sidePanelWidth);
     canvasRow->addWidget(sidePanel_);
     canvas_ = placeholder("canvasPlaceholder", "Canvas", central);
     canvas_->setAutoFillBackground(true);
@@ -100,6 +102,7 @@ void MainView::setCanvas(QWidget* canvas) {
 
 void MainView::setSidePanel(QWidget* panel) {
     replace(sidePanel_, panel);
+    panel->setFixedWidth(sidePanelWidth);
     refresh();
 }
 
@@ -110,6 +113,7 @@ void MainView::setToolRow(QWidget* toolRow) {
 
 void MainView::setCueSidebar(QWidget* sidebar) {
     replace(cueSidebar_, sidebar);
+    sidebar->setFixedWidth(int(view_.listW));
     refresh();
 }
 

@@ -5,9 +5,9 @@
 // Other widgets hang themselves in through the setters; until then a placeholder holds
 // each place. The view takes ownership of what it is given and shows it:
 //   setCanvas      the canvas, filling the canvas row
-//   setSidePanel   the object list, at the leading edge of the canvas row while
+//   setSidePanel   the object list, 240 wide, at the leading edge of the canvas row while
 //                  ContentView::showingObjectList is true
-//   setToolRow     the row under the canvas
+//   setToolRow     the row under the canvas, as high as it asks to be
 //   setCueSidebar  the cue sidebar, before the sidebar column while AppState::showSidebar
 //                  is true (ContentView::listW wide)
 

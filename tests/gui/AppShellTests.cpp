@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -195,6 +196,39 @@ private slots:
         std::string text((std::istreambuf_iterator<char>(kept)), {});
         QVERIFY(text.find("<key>version</key>") != std::string::npos);
         QVERIFY(SonavantApp::makeInitialAppState(probe) != nullptr);
+    }
+
+    void otherWidgetsHangInThePlacesOfThePlaceholders() {
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        MainView& view = *app->mainView();
+        QPointer<QWidget> oldCanvas = view.canvas();
+        auto* canvas = new QWidget;
+        auto* panel = new QWidget;
+        auto* tools = new QWidget;
+        tools->setFixedHeight(40); // the tool row brings its own height; the view sets the widths
+        auto* cues = new QWidget;
+        view.setCanvas(canvas);
+        view.setSidePanel(panel);
+        view.setToolRow(tools);
+        view.setCueSidebar(cues);
+        QTRY_VERIFY_WITH_TIMEOUT(oldCanvas.isNull(), 2000); // the placeholder is gone
+        for (QWidget* w : {canvas, panel, tools, cues})
+            QVERIFY(view.isAncestorOf(w));
+        QVERIFY(canvas->isVisible() && tools->isVisible());
+        QCOMPARE(cues->isVisible(), app->appState()->showSidebar.get());
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(panel->width(), 240);
+        QCOMPARE(cues->width(), 320);
+        app->contentView().showingObjectList = true;
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isVisible(), 2000);
+        // The canvas sits between the side panel and the cue sidebar, the tool row under it.
+        QTRY_VERIFY_WITH_TIMEOUT(panel->mapTo(&view, QPoint()).x() < canvas->mapTo(&view, QPoint()).x(),
+                                 2000);
+        QVERIFY(canvas->mapTo(&view, QPoint()).x() < cues->mapTo(&view, QPoint()).x() || !cues->isVisible());
+        QVERIFY(tools->mapTo(&view, QPoint()).y() > canvas->mapTo(&view, QPoint()).y());
+        app->contentView().showingObjectList = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
     }
 
     void theQtPresenterShowsPlainTextAndOpensOnlyWebAddresses() {

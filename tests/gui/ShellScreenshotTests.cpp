@@ -8,6 +8,7 @@
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/OrientationIndicator.h"
+#include "Sonavant/shell/QtPresenter.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/TopBar.h"
 #include "gui/DeskFiles.h"
@@ -16,10 +17,13 @@
 #include "platform/qt/StyledButton.h"
 #include "support/RecordingPresenter.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -93,6 +97,25 @@ private slots:
         QVERIFY(app->mainView()->topBar()->deskMenu()->actions().isEmpty());
         guitest::saveScreenshot(app->mainWindow(), "main-window-no-desks");
         app->mainWindow().close();
+    }
+
+    void theUpdateAlert() {
+        QtPresenter presenter;
+        bool saved = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            guitest::saveScreenshot(*box, "update-alert");
+            saved = true;
+            box->buttons().last()->click();
+        });
+        presenter.showAlert(
+            {PresenterAlert::Style::informational,
+             "A new version is available: 1.2",
+             "Download this version from: https://updates.sonavant.app/download/Sonavant-1.2.tar.gz",
+             {"Update", "Skip"}});
+        QVERIFY(saved);
     }
 
     void theOrientationBadgeAndButtonStyles() {
