@@ -39,8 +39,10 @@ void ContentView::clearCanvas() {
     appState->freezeStates.set({});
     appState->muteStates.set({});
 
-    pathManager->setPathCues({});
+    pathManager->pathCues.set({});
     pathManager->stopAllPlayback();
+    pathManager->selectedCue.set(nullptr);
+    pathManager->currentPathNodes.set({});
     isRecordingPath = false;
     removeEmptyGroups();
     if (presenter)

@@ -1,6 +1,8 @@
 #include "Sonavant/shell/QtPresenter.h"
 
 #include "Sonavant/ui/UpdateCheck.h"
+#include "Sonavant/windows/MixerWindow.h"
+#include "Sonavant/windows/MixerWindowController.h"
 #include "platform/Log.h"
 
 #include <QDesktopServices>
@@ -25,13 +27,11 @@ QString nameFilter(const PresenterFilePanel& panel) {
 QtPresenter::QtPresenter(QWidget* parentWindow) : parent_(parentWindow) {}
 
 void QtPresenter::showMixerWindow(ContentView& view) {
-    if (hooks.showMixerWindow)
-        hooks.showMixerWindow(view);
+    MixerWindowController::shared().show(view);
 }
 
 void QtPresenter::closeMixerWindow() {
-    if (hooks.closeMixerWindow)
-        hooks.closeMixerWindow();
+    MixerWindowController::shared().close();
 }
 
 void QtPresenter::generateFadeCues(ContentView& view) {

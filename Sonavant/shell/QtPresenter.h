@@ -1,8 +1,8 @@
 #pragma once
 // The main view's alerts, open and save panels and web addresses, shown with Qt: plain-text
-// message boxes, file dialogs and the desktop's URL handler. The windows that other parts
-// of the application draw (mixer, sheets, settings, snapshots, groups, fade cues) are hooks:
-// whoever builds such a window sets its hook; an unset hook does nothing.
+// message boxes, file dialogs and the desktop's URL handler, and the one mixer window. The
+// windows still to come (sheets, settings, snapshots, groups, fade cues) are hooks: whoever
+// builds such a window sets its hook; an unset hook does nothing.
 
 #include "Sonavant/engine/ContentViewPresenter.h"
 
@@ -17,8 +17,6 @@ public:
     void setParentWindow(QWidget* window) { parent_ = window; }
 
     struct WindowHooks {
-        std::function<void(ContentView&)> showMixerWindow;
-        std::function<void()> closeMixerWindow;
         std::function<void(ContentView&)> generateFadeCues;
         std::function<void(ContentView&, std::int64_t)> showSpeakerSheet;
         std::function<void(ContentView&, const platform::UUID&)> showInputSheet;

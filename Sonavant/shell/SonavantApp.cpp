@@ -32,7 +32,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
 
     window_ = std::make_unique<MainWindow>(platform::UserDefaults::standard());
     qtPresenter->setParentWindow(window_.get());
-    window_->onClose = [this] { shutdown(); };
+    window_->onClose = [this] { quit(); }; // other windows (the mixer) do not keep it running
 
     auto* splash = new SplashScreen(options_.splashSeconds);
     splash_ = splash;
@@ -103,6 +103,7 @@ void SonavantApp::shutdown() {
     }
     persistence_->writeAutosave(*appState_);
     platform::UserDefaults::standard().synchronize();
+    presenter_->closeMixerWindow();
 }
 
 void SonavantApp::quit() {

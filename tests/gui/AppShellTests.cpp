@@ -9,12 +9,15 @@
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/QtPresenter.h"
+#include "Sonavant/shell/SidebarColumn.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/SplashScreen.h"
 #include "Sonavant/shell/StepperField.h"
 #include "Sonavant/shell/TopBar.h"
 #include "Sonavant/ui/UpdateCheck.h"
 #include "Sonavant/ui/WindowFrame.h"
+#include "Sonavant/windows/MixerWindow.h"
+#include "Sonavant/windows/MixerWindowController.h"
 #include "gui/GuiTestMain.h"
 #include "gui/LocalHttpServer.h"
 #include "platform/Files.h"
@@ -229,6 +232,30 @@ private slots:
         QVERIFY(tools->mapTo(&view, QPoint()).y() > canvas->mapTo(&view, QPoint()).y());
         app->contentView().showingObjectList = false;
         QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 2000);
+    }
+
+    void theMixerOpensFromTheColumnAndClosesWithClearAndWithTheMainWindow() {
+        int terminations = 0;
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.terminate = [&] { ++terminations; };
+        SonavantApp app(options); // the Qt presenter
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), 5000);
+        auto& mixer = MixerWindowController::shared();
+        auto* column = app.mainView()->sidebarColumn();
+        QTest::mouseClick(column->mixerButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mixer.isOpen(), 5000);
+
+        app.contentView().clearCanvas();
+        QTRY_VERIFY_WITH_TIMEOUT(!mixer.isOpen(), 5000);
+
+        QTest::mouseClick(column->mixerButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(mixer.isOpen(), 5000);
+        app.mainWindow().close();
+        QCOMPARE(terminations, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!mixer.isOpen(), 5000);
     }
 
     void theQtPresenterShowsPlainTextAndOpensOnlyWebAddresses() {
