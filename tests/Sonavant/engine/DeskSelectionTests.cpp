@@ -33,6 +33,11 @@ TEST_F(DeskSelectionTest, SendsTheOldLayoutsLevelsThenClearsKeepingDeskAndSettin
     show->minLevel = 10;
     show->selectedSoundObject = show->soundObjects.get()[0];
     v.selectedObjects = std::set<std::string>{"speaker-1"};
+    auto drawn = cue(2);
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{drawn};
+    v.pathManager->selectedCue = drawn;
+    v.pathManager->currentPathNodes = std::vector<Point>{{1, 2}, {3, 4}};
+    v.isRecordingPath = true;
 
     // The order observers see: levels published for the layout, then the show emptied.
     std::vector<std::string> events;
@@ -68,6 +73,10 @@ TEST_F(DeskSelectionTest, SendsTheOldLayoutsLevelsThenClearsKeepingDeskAndSettin
     EXPECT_EQ(show->selectedSoundObject.get(), nullptr);
     EXPECT_TRUE(v.selectedObjects.get().empty());
     EXPECT_EQ(presenter->mixerCloses, 1);
+    EXPECT_TRUE(v.pathManager->pathCues.get().empty());
+    EXPECT_EQ(v.pathManager->selectedCue.get(), nullptr);
+    EXPECT_TRUE(v.pathManager->currentPathNodes.get().empty());
+    EXPECT_FALSE(v.isRecordingPath.get());
     EXPECT_DOUBLE_EQ(show->range.get(), 7.5); // settings stay
     EXPECT_EQ(show->minLevel.get(), 10);
     EXPECT_TRUE(log.contains("Canvas cleared: all cues, paths, speakers, and recording states removed while "
