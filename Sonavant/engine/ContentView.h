@@ -14,6 +14,7 @@
 #include "Sonavant/cues/PathCue.h"
 #include "Sonavant/cues/PathManager.h"
 #include "Sonavant/engine/Binding.h"
+#include "Sonavant/engine/CanvasSelectionKey.h"
 #include "Sonavant/engine/DeskOutlet.h"
 #include "Sonavant/engine/DestinationKey.h"
 #include "Sonavant/engine/LockedValue.h"
@@ -213,6 +214,58 @@ private:
     // Working tables of the level pass, kept so a pass allocates next to nothing.
     struct LevelPassTables;
     std::shared_ptr<LevelPassTables> levelPassTables_;
+
+    // ---- Canvas: change handlers, selection, item drags, rubber band, focus handle ------------
+    // (ContentViewCanvas.cpp, ContentViewSelection.cpp.) The canvas widget turns pointer
+    // events into these calls; every rule lives here, so it is tested without a window.
+public:
+    // Where the pointer went down and where it is now, canvas points.
+    struct DragValue {
+        Point startLocation;
+        Point location;
+    };
+    // An item outside the visible canvas, drawn as a small marker at the edge it crossed.
+    struct OffCanvasMarker {
+        std::string key;
+        Point position;
+        std::string colour;
+        std::optional<std::string> outline;
+    };
+    static constexpr std::uint64_t shiftModifierFlag = 0x20000;
+    static constexpr std::uint64_t controlModifierFlag = 0x40000;
+    // The modifier keys held as a handler runs; the canvas sets it before each call.
+    std::uint64_t currentModifierFlags = 0;
+    platform::Published<std::shared_ptr<SoundObject>> localSelectedSoundObject; // last click selection
+
+    void canvasAppeared(const CanvasGeometryProxy& geometry);
+    void canvasResized(ViewSize newSize, const CanvasGeometryProxy& geometry);
+    void zoomLevelChanged(double newZoom);
+    void reprojectAllPositions(const CanvasGeometryProxy& geometry);
+    void levelSettingsChanged();
+
+    void selectItem(const std::string& key);
+    bool isSoundObjectSelected(const SoundObject& object) const;
+    bool isSpeakerSelected(const Speaker& speaker) const;
+    void pressSoundObject(const std::shared_ptr<SoundObject>& object);
+    void openSoundObject(const std::shared_ptr<SoundObject>& object);
+    void pressSpeaker(const Speaker& speaker);
+    void openSpeaker(const Speaker& speaker);
+    void moveSelectedObjects(const DragValue& value, const SoundObject& object);
+    void finishObjectDrag(const DragValue& value);
+    void moveSelectedSpeakers(const DragValue& value, const Speaker& speaker);
+    void finishSpeakerDrag(const DragValue& value);
+    void canvasTapped();
+    void updateSelectionRect(const DragValue& value);
+    void finishSelectionRect(const DragValue& value);
+    bool isCanvasSpotFree(Point point) const;
+    std::vector<OffCanvasMarker> offCanvasMarkers(ViewRect canvas) const;
+    // A change of a loudspeaker's focus-handle drag: the loudspeaker turns to face the
+    // pointer, and the levels follow when its focus changed.
+    void speakerFocusDragged(std::int64_t speakerID, Point location);
+
+private:
+    // A drag location the show may store: finite and within reach of the canvas.
+    static bool isUsableLocation(Point location);
 
     // Show control: start-up, working state, remote commands, snapshots, DS100, connections
 public:

@@ -1,0 +1,203 @@
+// The canvas: one full paint of a large show into an offscreen 1920 x 1080 image, and one
+// drag event on a 64 x 64 show from the Qt mouse event to the level pass done and its sends
+// queued (to a silent outlet). The drag reports its median and 99th percentile per event.
+// Console lines go to standard output: run with it redirected.
+
+#include "Sonavant/canvas/CanvasLayer.h"
+#include "Sonavant/canvas/CanvasWidget.h"
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/CanvasGeometry.h"
+#include "support/ShowFixtures.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+class SilentOutlet : public DeskOutlet {
+public:
+    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
+                 const OSCSendArgument&) override {}
+    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
+};
+
+MixingDesk benchDesk() {
+    return support::mixDesk("Bench", 128);
+}
+
+std::unique_ptr<ContentView> benchView(int sources, int speakers, double w, double h) {
+    auto state = support::emptyShow({.range = 8.0, .zeroPoint = Point{0, h}});
+    auto view =
+        std::make_unique<ContentView>(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
+                                      Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
+    view->selectedDesk = benchDesk();
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> x(0, w), y(0, h), angle(-180, 180);
+    const MixingDesk desk = benchDesk();
+    std::vector<Speaker> list;
+    for (int i = 0; i < speakers; ++i) {
+        Speaker s = support::speakerAt(i + 1, {x(random), y(random)}, i + 1, "Mix", angle(random), 70);
+        s.displayColour = "green";
+        list.push_back(s);
+    }
+    state->speakers = list;
+    std::vector<std::shared_ptr<SoundObject>> objects;
+    for (int i = 0; i < sources; ++i)
+        objects.push_back(support::sourceAt(i + 1, {x(random), y(random)}, desk));
+    state->soundObjects = objects;
+    state->showSpeakerFocus = true;
+    state->showSpeakerCoverage = true;
+    return view;
+}
+
+// Stand-ins for the audience-area and path-cue layers, which plug in with their own issues:
+// a filled polygon per area and a dashed polyline per cue, at their slots.
+class AreaStandIn : public CanvasLayer {
+public:
+    CanvasLayerSlot slot() const override { return CanvasLayerSlot::audienceAreas; }
+    void paint(QPainter& painter, const ContentView& view, const QSizeF&) override {
+        const AppState& s = *view.appState;
+        for (const AudienceArea& area : s.audienceAreas.get()) {
+            QPolygonF polygon;
+            for (const Point& node : area.nodesMeters) {
+                const Point p = metresToCanvas(s.canvasOrientation, node, view.zoomLevel, s.zeroPoint);
+                polygon << QPointF(p.x, p.y);
+            }
+            painter.setPen(QPen(QColor(10, 132, 255), 2));
+            painter.setBrush(QColor(10, 132, 255, 50));
+            painter.drawPolygon(polygon);
+        }
+    }
+};
+
+class CueStandIn : public CanvasLayer {
+public:
+    CanvasLayerSlot slot() const override { return CanvasLayerSlot::pathCues; }
+    void paint(QPainter& painter, const ContentView& view, const QSizeF&) override {
+        const AppState& s = *view.appState;
+        QPen pen(QColor(255, 159, 10), 1);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        for (const auto& cue : s.pathCues.get()) {
+            QPolygonF line;
+            for (const Point& node : cue->nodesMeters) {
+                const Point p = metresToCanvas(s.canvasOrientation, node, view.zoomLevel, s.zeroPoint);
+                line << QPointF(p.x, p.y);
+            }
+            painter.drawPolyline(line);
+            for (const QPointF& p : line)
+                painter.drawEllipse(p, 4, 4);
+        }
+    }
+};
+
+void BM_CanvasPaint(benchmark::State& state) {
+    const double w = 1920, h = 1080;
+    auto view = benchView(128, 64, w, h);
+    AppState& show = *view->appState;
+    std::vector<AudienceArea> areas(2);
+    for (int a = 0; a < 2; ++a)
+        for (int n = 0; n < 8; ++n) {
+            const double t = n * std::acos(-1.0) / 4;
+            areas[a].nodesMeters.push_back({5 + 9 * a + 3 * std::cos(t), 5 + 3 * std::sin(t)});
+        }
+    show.audienceAreas = areas;
+    std::vector<std::shared_ptr<PathCue>> cues;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> mx(0, 19), my(0, 10);
+    for (int c = 0; c < 10; ++c) {
+        std::vector<Point> nodes;
+        for (int n = 0; n < 20; ++n)
+            nodes.push_back({mx(random), my(random)});
+        cues.push_back(std::make_shared<PathCue>(
+            platform::UUID::random(), "Cue", 5.0, std::vector<platform::UUID>{}, nodes, double(c + 1),
+            std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, false));
+    }
+    show.pathCues = cues;
+    // Argument 1: without the two layers that cost most (range circles, coverage cones), to
+    // show what the rest takes.
+    if (state.range(0) == 1) {
+        show.isSoundScapeMode = true;
+        show.showSpeakerCoverage = false;
+    }
+    CanvasWidget canvas(*view);
+    canvas.resize(int(w), int(h));
+    AreaStandIn areasLayer;
+    CueStandIn cuesLayer;
+    canvas.addLayer(&areasLayer);
+    canvas.addLayer(&cuesLayer);
+    QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
+    // Argument 2: a frame of a source drag, where only sources move and the loudspeaker layer
+    // is copied from the frame before. Otherwise a loudspeaker turns before every frame, so
+    // each paint draws every layer afresh.
+    const bool sourceDrag = state.range(0) == 2;
+    auto& source = *show.soundObjects.get()[0];
+    int frame = 0;
+    for (auto _ : state) {
+        ++frame;
+        if (sourceDrag)
+            source.position = Point{500.0 + frame % 100, 500.0};
+        else
+            show.speakers.update([&](std::vector<Speaker>& list) { list[0].focus = frame % 360; });
+        QPainter painter(&image);
+        canvas.paintCanvas(painter, QSizeF(w, h));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_CanvasPaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_DragEvent(benchmark::State& state) {
+    auto view = benchView(64, 64, 1600, 1000);
+    CanvasWidget canvas(*view);
+    canvas.resize(1600, 1000);
+    const Point start = view->appState->soundObjects.get()[0]->position;
+    const QPointF down(start.x, start.y);
+    QMouseEvent press(QEvent::MouseButtonPress, down, down, down, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&canvas, &press);
+
+    std::vector<double> micros;
+    micros.reserve(1 << 16);
+    int step = 0;
+    for (auto _ : state) {
+        ++step;
+        const QPointF at(start.x + 40 * std::sin(step * 0.05), start.y + 40 * std::cos(step * 0.05));
+        QMouseEvent move(QEvent::MouseMove, at, at, at, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        const auto t0 = std::chrono::steady_clock::now();
+        QCoreApplication::sendEvent(&canvas, &move);
+        const auto t1 = std::chrono::steady_clock::now();
+        micros.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, down, down, down, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(&canvas, &release);
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        state.counters["p50_us"] = micros[micros.size() / 2];
+        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    }
+}
+BENCHMARK(BM_DragEvent)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
