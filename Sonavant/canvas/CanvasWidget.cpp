@@ -549,19 +549,23 @@ void CanvasWidget::paintEditBanner(QPainter& painter, QSizeF size) {
 }
 
 void CanvasWidget::paintOrientationIndicator(QPainter& painter, QSizeF size) {
-    // A small compass at the top right whose needle shows where the canvas's top wall is.
-    const QPointF centre(size.width() - 8 - 14, 8 + 14);
+    // The 40-point badge at the top right, 8 points in: a north arrow turned with the canvas.
+    const QPointF centre(size.width() - 8 - 20, 8 + 20);
     painter.save();
-    painter.setPen(QPen(QColor(255, 255, 255, 160), 1.5));
-    painter.setBrush(QColor(0, 0, 0, 140));
-    painter.drawEllipse(centre, 14, 14);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 77));
+    painter.drawEllipse(centre, 20, 20);
     painter.translate(centre);
     painter.rotate(forwardAngle(view_.appState->canvasOrientation) * radiansToDegrees);
+    painter.setOpacity(0.6);
+    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(0, 0), 11, 11);
     QPainterPath needle;
-    needle.moveTo(0, -10);
-    needle.lineTo(5, 4);
-    needle.lineTo(0, 1);
-    needle.lineTo(-5, 4);
+    needle.moveTo(0, -8);
+    needle.lineTo(5, 5);
+    needle.lineTo(0, 2);
+    needle.lineTo(-5, 5);
     needle.closeSubpath();
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::white);

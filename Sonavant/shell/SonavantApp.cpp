@@ -1,6 +1,7 @@
 #include "Sonavant/shell/SonavantApp.h"
 
 #include "Sonavant/OSC/OSCMonitor.h"
+#include "Sonavant/canvas/CanvasWidget.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
@@ -38,6 +39,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     splash_ = splash;
     window_->setSplash(splash);
     mainView_ = new MainView(*contentView_);
+    mainView_->setCanvas(new CanvasWidget(*contentView_));
     window_->setMainView(mainView_);
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
