@@ -44,6 +44,8 @@
 class OSCClient;
 class OSCReceiver;
 class ContentViewPresenter;
+class AppStatePersistence;
+struct PresenterFilePanel;
 namespace platform {
 class UserDefaults;
 }
@@ -384,6 +386,29 @@ public:
     // sends every level again, until the watches end.
     void watchLevelSettings();
     void endLevelSettingWatches();
+
+    // ---- Show export and import ("Save As..." and "Open...") -------------------------------------------
+    // The application's show files and recent list; when null, the view keeps its own over
+    // the application folder and the view's user defaults.
+    AppStatePersistence* persistence = nullptr;
+    // What a save or open panel gave back: a file, or an error (no file and no error: cancelled).
+    struct FilePanelOutcome {
+        std::optional<std::filesystem::path> url;
+        std::string error;
+    };
+    static PresenterFilePanel exportPanel();
+    static PresenterFilePanel importPanel();
+    // Run on "ExportState" and "ImportState": the panel, then its outcome.
+    void presentExporter();
+    void presentImporter();
+    void handleExportResult(const FilePanelOutcome& outcome);
+    void handleImportResult(const FilePanelOutcome& outcome);
+    AppStatePersistence& showFiles();
+
+private:
+    std::shared_ptr<AppStatePersistence> ownShowFiles_;
+
+public:
 
 private:
     struct SnapshotFade;

@@ -94,9 +94,13 @@ void ContentView::startReceiverAndObservers() {
         updateRelativeLevels();
 
     notificationObservers_.insert(notifications.addObserver(
-        exportStateNotification, [this](const platform::Notification&) { isExporting = true; }));
+        exportStateNotification, [this](const platform::Notification&) {
+            onMainQueue([](ContentView& view) { view.presentExporter(); });
+        }));
     notificationObservers_.insert(notifications.addObserver(
-        importStateNotification, [this](const platform::Notification&) { isImporting = true; }));
+        importStateNotification, [this](const platform::Notification&) {
+            onMainQueue([](ContentView& view) { view.presentImporter(); });
+        }));
 
     onMainQueue([](ContentView& view) {
         if (auto desk = view.appState->selectedDesk.get()) {
