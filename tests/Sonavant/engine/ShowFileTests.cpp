@@ -1,0 +1,178 @@
+// "Save As..." and "Open..." from the main view: the panels the view asks for, the forms
+// the export writes, what an import copies into the live show and what it leaves alone,
+// and that every failure changes nothing and is told to the operator.
+
+#include "ShowControlTestSupport.h"
+
+#include "Sonavant/model/AppStatePersistence.h"
+#include "platform/Files.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Serialization.h"
+
+#include <filesystem>
+
+using namespace showcontrol_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ShowFileTest : public ShowControlFixture {
+protected:
+    void SetUp() override {
+        ShowControlFixture::SetUp();
+        files = std::make_unique<AppStatePersistence>(folder.path() / "support", *defaults);
+        auto& v = makeView("127.0.0.1", "9");
+        v.persistence = files.get();
+        v.presenter = presenter;
+        show->speakers = {speaker(2, 1.5, 2.5)};
+        show->soundObjects = {source(3, 0.5, 1)};
+        show->range = 7.5;
+        show->backgroundImageRotation = 30.0;
+        show->panningMode = PanningMode::sine;
+    }
+    void TearDown() override {
+        ShowControlFixture::TearDown();
+        AppState::clearHistory();
+    }
+    static std::string encoded(const AppState& state) { return platform::writeJSON(state.encode()); }
+
+    std::unique_ptr<AppStatePersistence> files;
+    std::shared_ptr<RecordingPresenter> presenter = std::make_shared<RecordingPresenter>();
+};
+
+TEST_F(ShowFileTest, ExportWritesThePropertyListUnlessTheNameSaysJSONAndListsTheFileFirst) {
+    const fs::path bare = folder.path() / "Gala";
+    view->handleExportResult({bare, {}});
+    const fs::path written = folder.path() / "Gala.sonavant";
+    ASSERT_TRUE(fs::exists(written));
+    EXPECT_FALSE(fs::exists(bare));
+    EXPECT_NE(platform::readFile(written).find("<plist"), std::string::npos);
+
+    view->handleExportResult({folder.path() / "Gala.json", {}});
+    const std::string json = platform::readFile(folder.path() / "Gala.json");
+    ASSERT_FALSE(json.empty());
+    EXPECT_EQ(json.front(), '{');
+
+    view->handleExportResult({folder.path() / "Gala.xml", {}});
+    EXPECT_NE(platform::readFile(folder.path() / "Gala.xml").find("<plist"), std::string::npos);
+
+    EXPECT_EQ(files->recentFiles(),
+              (std::vector<std::string>{(folder.path() / "Gala.xml").string(), (folder.path() / "Gala.json").string(),
+                                        written.string()}));
+    EXPECT_TRUE(presenter->alerts.empty());
+}
+
+TEST_F(ShowFileTest, FailedOrCancelledExportsWriteNothingAndAFailureIsShown) {
+    platform::LogCapture log;
+    view->handleExportResult({std::nullopt, "The panel failed."});
+    EXPECT_TRUE(log.lines().empty()) << "an error outcome prints nothing";
+
+    // A folder that does not exist: the write fails.
+    view->handleExportResult({folder.path() / "missing" / "Gala.sonavant", {}});
+    EXPECT_EQ(countLines(log, "❌ Export failed: "), 1u);
+    ASSERT_EQ(presenter->alerts.size(), 1u);
+    EXPECT_EQ(presenter->alerts[0].title, "The show could not be saved.");
+    EXPECT_TRUE(files->recentFiles().empty()) << "a failed export is no recent file";
+
+    // A show that cannot be written whole leaves the earlier file as it was.
+    const fs::path target = folder.path() / "Gala.sonavant";
+    view->handleExportResult({target, {}});
+    const std::string before = platform::readFile(target);
+    show->range = std::numeric_limits<double>::quiet_NaN();
+    view->handleExportResult({target, {}});
+    EXPECT_EQ(platform::readFile(target), before);
+    EXPECT_EQ(presenter->alerts.size(), 2u);
+}
+
+TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwnStateAlone) {
+    const std::string saved = encoded(*show);
+    view->handleExportResult({folder.path() / "Gala", {}});
+    view->handleExportResult({folder.path() / "Gala.json", {}});
+
+    const MixingDesk desk = testDesk();
+    view->selectedDesk = desk;
+    view->zoomLevel = 140.0;
+    view->pathManager->setPathCues({cue(1)});
+
+    for (const char* name : {"Gala.sonavant", "Gala.json"}) {
+        SCOPED_TRACE(name);
+        show->speakers = std::vector<Speaker>{};
+        show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
+        show->range = 1.0;
+        show->panningMode = PanningMode::linear;
+        view->handleImportResult({folder.path() / name, {}});
+        EXPECT_EQ(encoded(*show), saved);
+        EXPECT_EQ(view->selectedDesk.get(), std::optional(desk));
+        EXPECT_EQ(view->zoomLevel.get(), 140.0);
+        EXPECT_EQ(view->pathManager->pathCues().size(), 1u);
+        EXPECT_EQ(files->recentFiles().front(), (folder.path() / name).string());
+        auto bookmark = defaults->data("SavedStateFileBookmark");
+        ASSERT_TRUE(bookmark);
+        EXPECT_EQ(std::string(bookmark->begin(), bookmark->end()), (folder.path() / name).string());
+    }
+    EXPECT_TRUE(presenter->alerts.empty());
+}
+
+TEST_F(ShowFileTest, AFileThatIsNeitherFormChangesNothingAndIsShownBesideTheConsoleLine) {
+    view->handleExportResult({folder.path() / "Gala.sonavant", {}});
+    const std::string whole = platform::readFile(folder.path() / "Gala.sonavant");
+    platform::writeFileAtomically(folder.path() / "Truncated.sonavant", whole.substr(0, whole.size() / 2));
+    platform::writeFileAtomically(folder.path() / "Other.json", R"({"speakers": 3})");
+    const auto recentBefore = files->recentFiles();
+
+    show->range = 2.0;
+    const std::string before = encoded(*show);
+    platform::LogCapture log;
+    for (const char* name : {"Truncated.sonavant", "Other.json"}) {
+        view->handleImportResult({folder.path() / name, {}});
+        EXPECT_EQ(encoded(*show), before) << name;
+    }
+    EXPECT_EQ(countLines(log, "❌ Import failed: "), 2u);
+    ASSERT_EQ(presenter->alerts.size(), 2u);
+    EXPECT_EQ(presenter->alerts[0].title, "The show could not be opened.");
+    EXPECT_NE(presenter->alerts[0].text.find("Truncated.sonavant"), std::string::npos);
+    EXPECT_EQ(files->recentFiles(), recentBefore);
+
+    // A file that has gone, and an error from the panel.
+    view->handleImportResult({folder.path() / "Gone.sonavant", {}});
+    EXPECT_EQ(countLines(log, "❌ Import failed: "), 3u);
+    view->handleImportResult({std::nullopt, "No permission."});
+    EXPECT_EQ(countLines(log, "❌ File import failed: No permission."), 1u);
+    EXPECT_EQ(encoded(*show), before);
+}
+
+TEST_F(ShowFileTest, TheMenuNotificationsOpenThePanelsWithTheirTypesAndDefaultName) {
+    show->receivePort = "0";
+    view->saveState(); // the start-up reads the working state back
+    view->onAppearLoad();
+    ASSERT_TRUE(mainLoopUntil([&] { return ActionDispatcher::updateOSC != nullptr; }));
+
+    presenter->nextSave = folder.path() / "FromMenu";
+    postAppNotification(exportStateNotification);
+    ASSERT_TRUE(mainLoopUntil([&] { return fs::exists(folder.path() / "FromMenu.sonavant"); }));
+    const double exportedRange = show->range;
+    ASSERT_EQ(presenter->savePanels.size(), 1u);
+    EXPECT_EQ(presenter->savePanels[0].defaultName, "SonavantState");
+    EXPECT_EQ(presenter->savePanels[0].extensions, (std::vector<std::string>{"sonavant", "xml", "json"}));
+    EXPECT_FALSE(view->isExporting);
+
+    show->range = exportedRange + 1;
+    presenter->nextOpen = folder.path() / "FromMenu.sonavant";
+    postAppNotification(importStateNotification);
+    ASSERT_TRUE(mainLoopUntil([&] { return show->range.get() == exportedRange; }));
+    ASSERT_EQ(presenter->openPanels.size(), 1u);
+    // What the export writes by default must be offered for opening.
+    const auto& offered = presenter->openPanels[0].extensions;
+    EXPECT_NE(std::find(offered.begin(), offered.end(), "sonavant"), offered.end());
+    EXPECT_FALSE(view->isImporting);
+
+    // Cancelled panels change nothing.
+    presenter->nextOpen.reset();
+    show->range = 4.0;
+    postAppNotification(importStateNotification);
+    ASSERT_TRUE(mainLoopUntil([&] { return presenter->openPanels.size() == 2; }));
+    settle(50ms);
+    EXPECT_EQ(show->range.get(), 4.0);
+}
+
+} // namespace
