@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -31,22 +32,59 @@ QString text(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// The image stretched to the width and 120 high, rounded, with a faint outline.
-QPixmap previewOf(const QImage& image, int width) {
-    QPixmap pixmap(width, previewHeight);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    const QRectF bounds(0.5, 0.5, width - 1, previewHeight - 1);
-    shape.addRoundedRect(bounds, 8, 8);
-    painter.setClipPath(shape);
-    painter.drawImage(bounds, image);
-    painter.setClipping(false);
-    painter.setPen(QPen(QColor(128, 128, 128, 51), 1));
-    painter.drawPath(shape);
-    return pixmap;
-}
+// The image stretched over the row's width and 120 high, rounded, with a faint outline.
+class ImagePreview : public QWidget {
+public:
+    void setImage(QImage image) {
+        image_ = std::move(image);
+        update();
+    }
+    bool hasImage() const { return !image_.isNull(); }
+    QSize sizeHint() const override { return {120, previewHeight}; }
+    QSize minimumSizeHint() const override { return {40, previewHeight}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        QPainterPath shape;
+        const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        shape.addRoundedRect(bounds, 8, 8);
+        painter.setClipPath(shape);
+        painter.drawImage(bounds, image_);
+        painter.setClipping(false);
+        painter.setPen(QPen(QColor(128, 128, 128, 51), 1));
+        painter.drawPath(shape);
+    }
+
+private:
+    QImage image_;
+};
+
+// The stored path on at most two lines, cut in the middle when longer: its text stays whole.
+class PathLabel : public QLabel {
+public:
+    PathLabel() { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); }
+    QSize sizeHint() const override { return {40, 2 * fontMetrics().lineSpacing()}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        const QFontMetrics metrics = fontMetrics();
+        const QString full = text();
+        // Two lines: as much as fits on the first, the rest (cut in its middle) on the second.
+        int split = 0;
+        while (split < full.size() && metrics.horizontalAdvance(full.left(split + 1)) <= width())
+            ++split;
+        painter.drawText(QPoint(0, metrics.ascent()), full.left(split));
+        if (split < full.size())
+            painter.drawText(QPoint(0, metrics.lineSpacing() + metrics.ascent()),
+                             metrics.elidedText(full.mid(split), Qt::ElideMiddle, width()));
+    }
+};
 
 } // namespace
 
@@ -68,18 +106,17 @@ SettingsBackgroundView::SettingsBackgroundView(std::shared_ptr<AppState> appStat
     chooseRow->addStretch();
     rows->addLayout(chooseRow);
 
-    path_ = new QLabel;
+    path_ = new PathLabel;
     path_->setObjectName("backgroundImagePath");
     path_->setToolTip("Current background image file path");
-    path_->setWordWrap(true);
     QFont caption = path_->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     path_->setFont(caption);
-    path_->setForegroundRole(QPalette::PlaceholderText);
     rows->addWidget(path_);
-    preview_ = new QLabel;
+    preview_ = new ImagePreview;
     preview_->setObjectName("backgroundImagePreview");
     preview_->setFixedHeight(previewHeight);
+    preview_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     rows->addWidget(preview_);
 
     auto fieldRow = [rows](const char* label, QLineEdit* field, QWidget* control, const QString& help) {
@@ -254,11 +291,8 @@ void SettingsBackgroundView::refresh() {
         if (auto file = Rules::imagePath(*url)) {
             QImageReader reader(QString::fromStdString(file->string()));
             QImage image = reader.read();
-            if (!image.isNull()) {
-                const int width = std::max(120, path_->width() > 0 ? path_->width() : 300);
-                preview_->setPixmap(previewOf(image, width));
-                preview_->setVisible(true);
-            }
+            static_cast<ImagePreview*>(preview_)->setImage(image);
+            preview_->setVisible(!image.isNull());
         }
     }
 

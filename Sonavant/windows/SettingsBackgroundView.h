@@ -48,7 +48,7 @@ private:
     QCheckBox* showImage_;
     QPushButton* choose_;
     QLabel* path_;
-    QLabel* preview_;
+    QWidget* preview_; // the image, while one loads from the stored file
     QLineEdit* offsetX_;
     QLineEdit* offsetY_;
     QLineEdit* scale_;

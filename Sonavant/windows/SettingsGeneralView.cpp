@@ -38,6 +38,9 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
     auto* orientation = page.group("Orientation", 12);
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
+    const QString segmentStyle = "QToolButton { padding: 3px 12px; border: 1px solid #505052; "
+                                 "background: #3a3a3c; color: #e6e6e6; }"
+                                 "QToolButton:checked { background: #0a84ff; color: white; }";
     orientation_ = new QButtonGroup(this);
     orientation_->setExclusive(true);
     for (std::size_t i = 0; i < allCanvasOrientations.size(); ++i) {
@@ -46,6 +49,8 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
         segment->setCheckable(true);
         segment->setMinimumWidth(56);
         segment->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        segment->setStyleSheet(segmentStyle);
+        segment->setObjectName(QString("orientation-%1").arg(int(i)));
         orientation_->addButton(segment, int(i));
         segments->addWidget(segment);
     }

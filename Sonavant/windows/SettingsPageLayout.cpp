@@ -18,14 +18,10 @@ SettingsPageLayout::SettingsPageLayout(QWidget* page, const QString& title) {
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget;
     column_ = new QVBoxLayout(content);
-    column_->setContentsMargins(16, 12, 16, 16);
+    column_->setContentsMargins(16, 16, 16, 16);
     column_->setSpacing(24);
-    auto* heading = new QLabel(title);
-    QFont font = heading->font();
-    font.setBold(true);
-    font.setPointSizeF(font.pointSizeF() * 1.4);
-    heading->setFont(font);
-    column_->addWidget(heading);
+    // The title names the page for accessibility; the sidebar already shows which it is.
+    content->setAccessibleName(title);
     scroll->setWidget(content);
     outer->addWidget(scroll);
 }

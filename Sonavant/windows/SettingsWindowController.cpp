@@ -60,6 +60,11 @@ SettingsWindowController::SettingsWindowController(std::shared_ptr<AppState> app
     sidebar_ = new QListWidget;
     sidebar_->setObjectName("settingsSidebar");
     sidebar_->setFixedWidth(200);
+    sidebar_->setFrameShape(QFrame::NoFrame);
+    sidebar_->setStyleSheet(
+        "QListWidget { background: #1e1e20; color: #e6e6e6; padding-top: 12px; outline: 0; }"
+        "QListWidget::item { padding: 6px 12px; border: none; }"
+        "QListWidget::item:selected { background: #0a84ff; color: white; }");
     for (auto section : allSettingsSections)
         sidebar_->addItem(QString::fromUtf8(rawValue(section).data(), int(rawValue(section).size())));
     row->addWidget(sidebar_);

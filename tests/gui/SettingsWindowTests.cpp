@@ -23,8 +23,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
@@ -101,14 +101,15 @@ private slots:
     void oneWindowReopensOnTheSectionLastShown() {
         startOn(desk->udpPort());
         int resends = 0;
-        SettingsWindowControllerHolder::shared().show(show, view->targetDeskIP, view->targetPort, view->showZeroPoint,
-                                                      [&] { ++resends; });
+        SettingsWindowControllerHolder::shared().show(show, view->targetDeskIP, view->targetPort,
+                                                      view->showZeroPoint, [&] { ++resends; });
         auto* first = window();
         QVERIFY(first);
         QVERIFY(QTest::qWaitForWindowExposed(first));
         QCOMPARE(first->windowTitle(), QString("Settings"));
         QCOMPARE(first->selection(), std::optional(SettingsSection::general));
-        QCOMPARE(first->size(), QSize(SettingsWindowController::windowWidth, SettingsWindowController::windowHeight));
+        QCOMPARE(first->size(),
+                 QSize(SettingsWindowController::windowWidth, SettingsWindowController::windowHeight));
         QCOMPARE(first->minimumSize(), first->maximumSize()); // not resizable
 
         QStringList sections;
@@ -290,7 +291,8 @@ private slots:
         QTest::keyClick(scale, Qt::Key_Return);
         QCOMPARE(show->backgroundImageScale.get(), 2.5);
         QCOMPARE(scale->text(), QString("2.50"));
-        QTest::mouseClick(w->findChild<QWidget*>("scaleStepper")->findChild<QToolButton*>("stepUp"), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QWidget*>("scaleStepper")->findChild<QToolButton*>("stepUp"),
+                          Qt::LeftButton);
         QCOMPARE(show->backgroundImageScale.get(), 2.6);
 
         // Offsets.
@@ -306,12 +308,15 @@ private slots:
         QImage plan(200, 100, QImage::Format_RGB32);
         plan.fill(QColor(30, 90, 160));
         QVERIFY(plan.save(file));
-        w->backgroundView()->chooseImageFile = [file] { return std::optional(std::filesystem::path(file.toStdString())); };
+        w->backgroundView()->chooseImageFile = [file] {
+            return std::optional(std::filesystem::path(file.toStdString()));
+        };
         QTest::mouseClick(child<QPushButton>(w, "chooseImage"), Qt::LeftButton);
-        const std::string expected = "file://" + QDir::homePath().toStdString() + "/Floor%20Plans/main%20stage.png";
+        const std::string expected =
+            "file://" + QDir::homePath().toStdString() + "/Floor%20Plans/main%20stage.png";
         QCOMPARE(show->backgroundImageURL.get(), std::optional(expected));
         QVERIFY(!show->showBackgroundImage.get());
-        QTRY_VERIFY_WITH_TIMEOUT(!child<QLabel>(w, "backgroundImagePreview")->isHidden(), deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(!child<QWidget>(w, "backgroundImagePreview")->isHidden(), deadline);
         QCOMPARE(child<QLabel>(w, "backgroundImagePath")->text(), QString::fromStdString(expected));
 
         // A cancelled chooser changes nothing.
@@ -355,7 +360,8 @@ private:
 
     void openFromToolRowWithoutView() {
         panLawCalls = 0;
-        SettingsWindowControllerHolder::shared().show(show, address, port, zeroPoint, [this] { ++panLawCalls; });
+        SettingsWindowControllerHolder::shared().show(show, address, port, zeroPoint,
+                                                      [this] { ++panLawCalls; });
         QVERIFY(window());
         QVERIFY(QTest::qWaitForWindowExposed(window()));
     }

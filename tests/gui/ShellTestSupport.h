@@ -27,16 +27,17 @@ inline std::shared_ptr<AppState> oneInputShow() {
     auto show = support::emptyShow({.imageScale = 1.0});
     const MixingDesk desk = acme32();
     show->soundObjects = std::vector{support::inputAt(1, desk, 0.5, 0.5, {0, 600})};
-    show->speakers =
-        std::vector{support::mixSpeakerAt(3, desk, 1, 1, {0, 600}), support::mixSpeakerAt(4, desk, 4, 1, {0, 600})};
+    show->speakers = std::vector{support::mixSpeakerAt(3, desk, 1, 1, {0, 600}),
+                                 support::mixSpeakerAt(4, desk, 4, 1, {0, 600})};
     return show;
 }
 
 // Starts the view on the main queue as the window does; the test waits until it is up.
 inline std::unique_ptr<ContentView> startView(std::shared_ptr<AppState> show, std::uint16_t deskPort,
                                               const std::string& receivePort = "0") {
-    auto view = std::make_unique<ContentView>(show, Binding<std::string>("127.0.0.1"),
-                                              Binding<std::string>(std::to_string(deskPort)), Binding<bool>(true));
+    auto view =
+        std::make_unique<ContentView>(show, Binding<std::string>("127.0.0.1"),
+                                      Binding<std::string>(std::to_string(deskPort)), Binding<bool>(true));
     view->selectedDesk = acme32();
     show->receivePort = receivePort;
     view->saveState(); // the start-up reads the working state back

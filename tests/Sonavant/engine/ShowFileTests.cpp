@@ -57,8 +57,8 @@ TEST_F(ShowFileTest, ExportWritesThePropertyListUnlessTheNameSaysJSONAndListsThe
     EXPECT_NE(platform::readFile(folder.path() / "Gala.xml").find("<plist"), std::string::npos);
 
     EXPECT_EQ(files->recentFiles(),
-              (std::vector<std::string>{(folder.path() / "Gala.xml").string(), (folder.path() / "Gala.json").string(),
-                                        written.string()}));
+              (std::vector<std::string>{(folder.path() / "Gala.xml").string(),
+                                        (folder.path() / "Gala.json").string(), written.string()}));
     EXPECT_TRUE(presenter->alerts.empty());
 }
 

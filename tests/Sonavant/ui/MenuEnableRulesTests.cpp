@@ -29,10 +29,11 @@ TEST_F(MenuEnableRulesTest, SoundScapeAndDeskNameDecideMixerDS100AndFadeCues) {
         std::optional<std::string> deskName;
         bool mixer, ds100, fadeCues;
     };
-    for (const Row& row : {Row{false, std::nullopt, true, false, false}, Row{true, std::nullopt, false, true, false},
-                           Row{false, "QLab 5", true, false, true}, Row{false, "qlab 5", true, false, false},
-                           Row{false, "QLab 5 ", true, false, false}, Row{false, "QLab 4", true, false, false},
-                           Row{true, "QLab 5", false, true, true}}) {
+    for (const Row& row :
+         {Row{false, std::nullopt, true, false, false}, Row{true, std::nullopt, false, true, false},
+          Row{false, "QLab 5", true, false, true}, Row{false, "qlab 5", true, false, false},
+          Row{false, "QLab 5 ", true, false, false}, Row{false, "QLab 4", true, false, false},
+          Row{true, "QLab 5", false, true, true}}) {
         SCOPED_TRACE(row.deskName.value_or("(none)"));
         show->isSoundScapeMode = row.soundScape;
         if (row.deskName) {

@@ -122,19 +122,13 @@ TEST(BackgroundSettingsRules, RotationCommitStoresClampedWholeNumbersAndRestores
         std::optional<double> stored;
         const char* text;
     };
-    for (const Row& row : {Row{"400", 10, 180.0, "180"},
-                           Row{"-400", 10, -180.0, "-180"},
-                           Row{"+45", 0, 45.0, "45"},
-                           Row{"-0", 3, 0.0, "0"},
-                           Row{"180", 0, 180.0, "180"},
-                           Row{"99999999999999999999999", 0, 180.0, "180"},
-                           Row{"12.5", 33.7, std::nullopt, "33"},
-                           Row{"", -20.9, std::nullopt, "-20"},
-                           Row{"abc", 0, std::nullopt, "0"},
-                           Row{"1e3", 5, std::nullopt, "5"},
-                           Row{" 12", 5, std::nullopt, "5"},
-                           Row{"+", 5, std::nullopt, "5"},
-                           Row{"--5", 5, std::nullopt, "5"}}) {
+    for (const Row& row :
+         {Row{"400", 10, 180.0, "180"}, Row{"-400", 10, -180.0, "-180"}, Row{"+45", 0, 45.0, "45"},
+          Row{"-0", 3, 0.0, "0"}, Row{"180", 0, 180.0, "180"},
+          Row{"99999999999999999999999", 0, 180.0, "180"}, Row{"12.5", 33.7, std::nullopt, "33"},
+          Row{"", -20.9, std::nullopt, "-20"}, Row{"abc", 0, std::nullopt, "0"},
+          Row{"1e3", 5, std::nullopt, "5"}, Row{" 12", 5, std::nullopt, "5"}, Row{"+", 5, std::nullopt, "5"},
+          Row{"--5", 5, std::nullopt, "5"}}) {
         SCOPED_TRACE(row.input);
         const auto commit = Background::commitRotation(row.input, row.current);
         EXPECT_EQ(commit.rotation, row.stored);
