@@ -404,12 +404,14 @@ public:
     void handleExportResult(const FilePanelOutcome& outcome);
     void handleImportResult(const FilePanelOutcome& outcome);
     AppStatePersistence& showFiles();
+    // What the settings window opened from the view runs after a pan-law change: every level
+    // sent again at once. Safe to keep after the view has gone (it then does nothing).
+    std::function<void()> panLawChangedAction();
 
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;
 
 public:
-
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();

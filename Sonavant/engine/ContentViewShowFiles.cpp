@@ -116,3 +116,7 @@ void ContentView::handleImportResult(const FilePanelOutcome& outcome) {
     }
     appState->load(*loaded);
 }
+
+std::function<void()> ContentView::panLawChangedAction() {
+    return whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
+}

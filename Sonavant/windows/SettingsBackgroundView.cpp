@@ -266,6 +266,17 @@ bool SettingsBackgroundView::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void SettingsBackgroundView::showEvent(QShowEvent* event) {
+    // Text left in a field without committing it is not kept: the page comes back with the
+    // stored values, the rotation field included.
+    shownRotation_.reset();
+    shownScale_.reset();
+    shownOffsetX_.reset();
+    shownOffsetY_.reset();
+    refresh();
+    QWidget::showEvent(event);
+}
+
 void SettingsBackgroundView::scheduleRefresh() {
     if (refreshPending_)
         return;

@@ -1,5 +1,6 @@
 #include "Sonavant/windows/SettingsWindowControllerHolder.h"
 
+#include "Sonavant/engine/ContentView.h"
 #include "Sonavant/windows/SettingsWindowController.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,10 @@ void SettingsWindowControllerHolder::show(std::shared_ptr<AppState> appState,
         QObject::connect(app, &QCoreApplication::aboutToQuit, windowController_.data(),
                          [] { SettingsWindowControllerHolder::shared().reset(); });
     windowController_->showAndActivate();
+}
+
+void SettingsWindowControllerHolder::show(ContentView& view) {
+    show(view.appState, view.targetDeskIP, view.targetPort, view.showZeroPoint, view.panLawChangedAction());
 }
 
 void SettingsWindowControllerHolder::reset() {

@@ -10,6 +10,7 @@
 #include <memory>
 
 class AppState;
+class ContentView;
 #include "Sonavant/windows/SettingsWindowController.h"
 
 class SettingsWindowControllerHolder {
@@ -19,6 +20,10 @@ public:
     void show(std::shared_ptr<AppState> appState, Binding<std::string> targetDeskIP,
               Binding<std::string> targetPort, Binding<bool> showZeroPoint,
               std::function<void()> onPanLawChanged);
+
+    // As the main view's settings button opens it: the view's bindings, and every level sent
+    // again after a pan-law change.
+    void show(ContentView& view);
 
     // Null until the window was first opened.
     SettingsWindowController* windowController() const { return windowController_; }

@@ -71,9 +71,7 @@ private:
 
     // The way the tool row opens the window: the view's bindings and an immediate resend.
     void openFromToolRow() {
-        ContentView* v = view.get();
-        SettingsWindowControllerHolder::shared().show(show, v->targetDeskIP, v->targetPort, v->showZeroPoint,
-                                                      [v] { v->updateRelativeLevels(); });
+        SettingsWindowControllerHolder::shared().show(*view);
         QVERIFY(window());
         QVERIFY(QTest::qWaitForWindowExposed(window()));
     }
@@ -161,6 +159,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(source->positionMeters.get(), (Point{2, 1.5}), deadline);
         // The old inlet is closed: its port is free for anyone.
         QTRY_VERIFY_WITH_TIMEOUT(guitest::udpPortIsFree(oldPort), deadline);
+
+        // Ports set elsewhere (a desk chosen in the top bar sets both) show at once.
+        view->targetPort = std::string("10023");
+        show->receivePort = std::to_string(newPort + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(window(), "targetPort")->text(), QString("10023"),
+                                  deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(field->text(), QString::number(newPort + 1), deadline);
+        show->receivePort = std::to_string(newPort);
+        QTRY_VERIFY_WITH_TIMEOUT(view->oscReceiver && view->oscReceiver->localPort() == newPort, deadline);
 
         // Deleting the text leaves no receiver and says so; nothing blocks.
         platform::LogCapture log;
@@ -301,6 +308,17 @@ private slots:
         QTest::keyClick(offsetX, Qt::Key_Return);
         QCOMPARE(show->backgroundImageOffset.get().x, -12.0);
 
+        // Rotation text never committed with Return is dropped when the page comes back; a
+        // number field commits when the operator leaves it.
+        retype(rotation, "77");
+        retype(scale, "9");
+        w->select(SettingsSection::general);
+        w->select(SettingsSection::background);
+        QCOMPARE(rotation->text(), QString("0"));
+        QCOMPARE(show->backgroundImageRotation.get(), 0.0);
+        QCOMPARE(show->backgroundImageScale.get(), 9.0);
+        QCOMPARE(scale->text(), QString("9.00"));
+
         // A floor plan in a folder with a space: stored percent-encoded, previewed, switch untouched.
         const QString folder = QDir::homePath() + "/Floor Plans";
         QVERIFY(QDir().mkpath(folder));
@@ -344,7 +362,7 @@ private slots:
             for (auto section : allSettingsSections) {
                 w->select(section);
                 QCoreApplication::processEvents();
-                QTest::qWaitForWindowExposed(w);
+                QVERIFY(QTest::qWaitForWindowExposed(w));
                 const QString name = QString("settings-%1-%2")
                                          .arg(QString::fromUtf8(rawValue(section).data()).toLower())
                                          .arg(soundScape ? "soundscape" : "normal");

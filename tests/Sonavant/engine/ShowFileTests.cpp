@@ -175,4 +175,16 @@ TEST_F(ShowFileTest, TheMenuNotificationsOpenThePanelsWithTheirTypesAndDefaultNa
     EXPECT_EQ(show->range.get(), 4.0);
 }
 
+TEST_F(ShowFileTest, TheSettingsWindowsResendOutlivesNoView) {
+    auto outlet = std::make_shared<RecordingOutlet>();
+    auto& v = makeView("127.0.0.1", "9000", outlet);
+    v.selectedDesk = testDesk();
+    v.cachedGeometryProxy = CanvasGeometryProxy{{1000, 600}, {}};
+    auto resend = v.panLawChangedAction();
+    resend();
+    ASSERT_TRUE(eventually([&] { return outlet->count() > 0; }));
+    view.reset();
+    resend(); // the window may outlive the view it was first opened from
+}
+
 } // namespace
