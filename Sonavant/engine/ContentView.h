@@ -387,7 +387,7 @@ public:
     void watchLevelSettings();
     void endLevelSettingWatches();
 
-    // ---- Show export and import ("Save As..." and "Open...") -------------------------------------------
+    // ---- Show files ("Save As...", "Open...") and the settings window's resend ---------------------------
     // The application's show files and recent list; when null, the view keeps its own over
     // the application folder and the view's user defaults.
     AppStatePersistence* persistence = nullptr;
@@ -398,7 +398,8 @@ public:
     };
     static PresenterFilePanel exportPanel();
     static PresenterFilePanel importPanel();
-    // Run on "ExportState" and "ImportState": the panel, then its outcome.
+    // Run on "ExportState" and "ImportState": the panel (its flag set while it is up), then
+    // its outcome.
     void presentExporter();
     void presentImporter();
     void handleExportResult(const FilePanelOutcome& outcome);
@@ -411,7 +412,6 @@ public:
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;
 
-public:
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();

@@ -41,8 +41,6 @@ AppStatePersistence& ContentView::showFiles() {
 }
 
 void ContentView::presentExporter() {
-    if (isExporting)
-        return;
     isExporting = true;
     std::optional<std::filesystem::path> chosen;
     if (presenter)
@@ -53,8 +51,6 @@ void ContentView::presentExporter() {
 }
 
 void ContentView::presentImporter() {
-    if (isImporting)
-        return;
     isImporting = true;
     std::optional<std::filesystem::path> chosen;
     if (presenter)

@@ -95,11 +95,18 @@ void ContentView::startReceiverAndObservers() {
 
     notificationObservers_.insert(notifications.addObserver(
         exportStateNotification, [this](const platform::Notification&) {
-            onMainQueue([](ContentView& view) { view.presentExporter(); });
+            // The flag stands for the panel until it has closed; a second request meanwhile is one.
+            if (!isExporting.get()) {
+                isExporting = true;
+                onMainQueue([](ContentView& view) { view.presentExporter(); });
+            }
         }));
     notificationObservers_.insert(notifications.addObserver(
         importStateNotification, [this](const platform::Notification&) {
-            onMainQueue([](ContentView& view) { view.presentImporter(); });
+            if (!isImporting.get()) {
+                isImporting = true;
+                onMainQueue([](ContentView& view) { view.presentImporter(); });
+            }
         }));
 
     onMainQueue([](ContentView& view) {
