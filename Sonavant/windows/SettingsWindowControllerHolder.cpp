@@ -21,10 +21,10 @@ void SettingsWindowControllerHolder::show(std::shared_ptr<AppState> appState,
     windowController_ =
         new SettingsWindowController(std::move(appState), std::move(targetDeskIP), std::move(targetPort),
                                      std::move(showZeroPoint), std::move(onPanLawChanged));
-    // A window still alive when the application object goes would outlive what it needs.
+    // A window still alive when the application object goes would outlive what it needs;
+    // deferred deletions still run as the event loop ends.
     if (auto* app = QCoreApplication::instance())
-        QObject::connect(app, &QCoreApplication::aboutToQuit, windowController_.data(),
-                         [] { SettingsWindowControllerHolder::shared().reset(); });
+        QObject::connect(app, &QCoreApplication::aboutToQuit, windowController_.data(), &QObject::deleteLater);
     windowController_->showAndActivate();
 }
 

@@ -291,6 +291,19 @@ private slots:
         QCOMPARE(persistence->recentFiles().size(), std::size_t(3));
     }
 
+    void screenshotsOfTheMenus() {
+        buildWindow(show);
+        persistence->saveState(*show, folder->filePath("Gala.sonavant").toStdString());
+        show->isSoundScapeMode = true;
+        for (const char* title : {"File", "Edit", "Tools"}) {
+            QMenu* menu = menus->menu(title);
+            menu->popup(window->mapToGlobal(QPoint(20, 20)));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            guitest::saveScreenshot(*menu, QString("menu-%1").arg(QString(title).toLower()));
+            menu->hide();
+        }
+    }
+
     void settingsFromTheMenuThenFromTheToolRowIsOneWindow() {
         startView();
         buildWindow(show);
