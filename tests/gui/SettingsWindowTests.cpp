@@ -3,7 +3,6 @@
 // loopback, the general page's pan law and SoundScape states, and the background page's
 // rotation, scale and floor-plan file. Also renders every page in both modes.
 
-// The core's headers come before Qt's: Qt's "emit" keyword is a macro.
 #include "gui/ShellTestSupport.h"
 
 #include "Sonavant/OSC/OSCReceiver.h"

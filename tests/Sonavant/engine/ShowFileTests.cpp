@@ -92,7 +92,7 @@ TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwn
     const MixingDesk desk = testDesk();
     view->selectedDesk = desk;
     view->zoomLevel = 140.0;
-    view->pathManager->setPathCues({cue(1)});
+    view->pathManager->pathCues = std::vector{cue(1)};
 
     for (const char* name : {"Gala.sonavant", "Gala.json"}) {
         SCOPED_TRACE(name);
@@ -104,7 +104,7 @@ TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwn
         EXPECT_EQ(encoded(*show), saved);
         EXPECT_EQ(view->selectedDesk.get(), std::optional(desk));
         EXPECT_EQ(view->zoomLevel.get(), 140.0);
-        EXPECT_EQ(view->pathManager->pathCues().size(), 1u);
+        EXPECT_EQ(view->pathManager->pathCues.get().size(), 1u);
         EXPECT_EQ(files->recentFiles().front(), (folder.path() / name).string());
         auto bookmark = defaults->data("SavedStateFileBookmark");
         ASSERT_TRUE(bookmark);
