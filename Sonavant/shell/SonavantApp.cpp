@@ -7,10 +7,12 @@
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/MenuBar.h"
 #include "Sonavant/shell/QtPresenter.h"
 #include "Sonavant/shell/SplashScreen.h"
 #include "Sonavant/shell/UpdateChecker.h"
 #include "Sonavant/ui/UpdateCheck.h"
+#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -28,6 +30,11 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
 
     contentView_ = std::make_unique<ContentView>(appState_, targetDeskIP, targetPort, showZeroPoint, 320.0);
     contentView_->presenter = presenter_;
+    // "Save As..." and "Open..." write and list shows where the menu's Open Recent reads them.
+    contentView_->persistence = persistence_.get();
+    qtPresenter->hooks.showSettingsWindow = [](ContentView& view) {
+        SettingsWindowControllerHolder::shared().show(view);
+    };
     // Clear runs from the menu and the tool palette through the action slots.
     contentView_->editingActions.clearCanvas = [view = contentView_.get()] { view->clearCanvas(); };
 
@@ -41,6 +48,9 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     mainView_ = new MainView(*contentView_);
     mainView_->setCanvas(new CanvasWidget(*contentView_));
     window_->setMainView(mainView_);
+    // Inert until the main view has started: its items reach the view through the action
+    // slots and notifications only.
+    new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -55,6 +65,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
 SonavantApp::~SonavantApp() {
     shutdown();
     // The widgets hold subscriptions to the view's values: they go first.
+    SettingsWindowControllerHolder::shared().reset();
     window_.reset();
 }
 

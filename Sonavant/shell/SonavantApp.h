@@ -13,7 +13,7 @@
 //
 // Other parts of the application plug in here:
 //   mainView()->setCanvas / setSidePanel / setToolRow / setCueSidebar   (see MainView.h)
-//   mainWindow().setMenuBar(...)                                         the menu bar
+//   the menu bar (MenuBar) is installed on the main window at construction
 //   qtPresenter()->hooks                                                  windows and sheets
 // mainViewShown() is emitted once the main view is on screen and ContentView has started;
 // the main view and its widgets exist from construction, so they can be hung in at once.

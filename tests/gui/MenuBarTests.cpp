@@ -7,7 +7,10 @@
 
 #include "Sonavant/engine/ContentViewPresenter.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/MenuBar.h"
+#include "Sonavant/shell/QtPresenter.h"
+#include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
@@ -303,6 +306,37 @@ private slots:
             guitest::saveScreenshot(*menu, QString("menu-%1").arg(QString(title).toLower()));
             menu->hide();
         }
+    }
+
+    void theApplicationCarriesTheMenuBarAndTheSettingsWindow() {
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.terminate = [] {};
+        SonavantApp app(options); // the Qt presenter
+        app.appState()->receivePort = "0";
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), deadline);
+        QCOMPARE(app.contentView().persistence, &app.persistence());
+
+        QStringList menuTitles;
+        for (QAction* action : app.mainWindow().menuBar()->actions())
+            menuTitles << action->text();
+        QCOMPARE(menuTitles, (QStringList{"Sonavant", "File", "Edit", "View", "Tools", "Paths"}));
+        QAction* settingsItem = nullptr;
+        for (QMenu* menu : app.mainWindow().menuBar()->findChildren<QMenu*>())
+            for (QAction* action : menu->actions())
+                if (action->text() == "Settings…")
+                    settingsItem = action;
+        QVERIFY(settingsItem);
+        settingsItem->trigger();
+        auto* settings = SettingsWindowControllerHolder::shared().windowController();
+        QVERIFY(settings);
+        settings->select(SettingsSection::network);
+        // The tool row's way: through the presenter.
+        app.presenter().showSettingsWindow(app.contentView());
+        QCOMPARE(SettingsWindowControllerHolder::shared().windowController(), settings);
+        QCOMPARE(settings->selection(), std::optional(SettingsSection::network));
     }
 
     void settingsFromTheMenuThenFromTheToolRowIsOneWindow() {
