@@ -3,6 +3,8 @@
 // "<case>/<library>".
 
 #include "OSCCore/OSCObject.h"
+#include "OSCCore/OSCPacketView.h"
+#include "OSCCore/OSCPacketWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <lo/lo.h>
@@ -29,7 +31,41 @@ std::vector<std::string> bundleAddresses() {
 }
 const std::vector<std::string> levelAddresses = bundleAddresses();
 
-// ---- Sonavant
+// ---- Sonavant: packets written into a kept buffer and read in place
+
+double viewSum(ByteView bytes) {
+    OSCMessageView m;
+    if (OSCMessageView::parse(bytes, m) != OSCMessageView::Status::ok)
+        return 0;
+    double sum = 0;
+    for (const OSCArgumentView a : m)
+        sum += a.tag() == 'i' ? a.int32() : a.float32();
+    return sum;
+}
+
+template <class... V> void sonavantMessage(benchmark::State& state, const char* address, V... values) {
+    Data buffer;
+    for (auto _ : state) {
+        OSCPacketWriter(buffer).message(address, values...);
+        benchmark::DoNotOptimize(viewSum(buffer));
+    }
+}
+
+void sonavantBundle(benchmark::State& state) {
+    Data buffer;
+    for (auto _ : state) {
+        OSCPacketWriter writer(buffer);
+        writer.beginBundle();
+        for (int i = 0; i < 32; ++i)
+            writer.message(levelAddresses[static_cast<std::size_t>(i)], std::int32_t{i});
+        double sum = 0;
+        for (ByteView element : OSCBundleView::parse(buffer))
+            sum += viewSum(element);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// ---- Sonavant: messages as value objects (the general API)
 
 double sonavantDecodeSum(Data&& bytes) {
     double sum = 0;
@@ -50,14 +86,14 @@ double sonavantDecodeSum(Data&& bytes) {
     return sum;
 }
 
-template <class... V> void sonavantMessage(benchmark::State& state, const char* address, V... values) {
+template <class... V> void sonavantValuesMessage(benchmark::State& state, const char* address, V... values) {
     for (auto _ : state) {
         Data bytes = OSCMessage(address, {values...}).rawData();
         benchmark::DoNotOptimize(sonavantDecodeSum(std::move(bytes)));
     }
 }
 
-void sonavantBundle(benchmark::State& state) {
+void sonavantValuesBundle(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<OSCObject> elements;
         elements.reserve(32);
@@ -169,8 +205,9 @@ void oscpackBundle(benchmark::State& state) {
     }
 }
 
-void registerCase(const std::string& name, auto sonavant, auto liblo, auto oscpack) {
+void registerCase(const std::string& name, auto sonavant, auto values, auto liblo, auto oscpack) {
     benchmark::RegisterBenchmark((name + "/sonavant").c_str(), sonavant);
+    benchmark::RegisterBenchmark((name + "/sonavant_values").c_str(), values);
     benchmark::RegisterBenchmark((name + "/liblo").c_str(), liblo);
     benchmark::RegisterBenchmark((name + "/oscpack").c_str(), oscpack);
 }
@@ -182,22 +219,26 @@ int main(int argc, char** argv) {
     const float fader = 0.73f;
     registerCase(
         "level_int", [=](benchmark::State& s) { sonavantMessage(s, levelAddress, level); },
+        [=](benchmark::State& s) { sonavantValuesMessage(s, levelAddress, level); },
         [=](benchmark::State& s) { libloMessage(s, levelAddress, level); },
         [=](benchmark::State& s) { oscpackMessage(s, levelAddress, level); });
     registerCase(
         "level_float", [=](benchmark::State& s) { sonavantMessage(s, levelAddress, fader); },
+        [=](benchmark::State& s) { sonavantValuesMessage(s, levelAddress, fader); },
         [=](benchmark::State& s) { libloMessage(s, levelAddress, fader); },
         [=](benchmark::State& s) { oscpackMessage(s, levelAddress, fader); });
     registerCase(
         "ds100_position", [](benchmark::State& s) { sonavantMessage(s, positionAddress, 1.2345f, -3.5f); },
+        [](benchmark::State& s) { sonavantValuesMessage(s, positionAddress, 1.2345f, -3.5f); },
         [](benchmark::State& s) { libloMessage(s, positionAddress, 1.2345f, -3.5f); },
         [](benchmark::State& s) { oscpackMessage(s, positionAddress, 1.2345f, -3.5f); });
     registerCase(
         "remote_command",
         [](benchmark::State& s) { sonavantMessage(s, remoteAddress, std::int32_t{4}, 1.5f, 2.5f); },
+        [](benchmark::State& s) { sonavantValuesMessage(s, remoteAddress, std::int32_t{4}, 1.5f, 2.5f); },
         [](benchmark::State& s) { libloMessage(s, remoteAddress, std::int32_t{4}, 1.5f, 2.5f); },
         [](benchmark::State& s) { oscpackMessage(s, remoteAddress, std::int32_t{4}, 1.5f, 2.5f); });
-    registerCase("bundle_32_levels", sonavantBundle, libloBundle, oscpackBundle);
+    registerCase("bundle_32_levels", sonavantBundle, sonavantValuesBundle, libloBundle, oscpackBundle);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -1,0 +1,235 @@
+#include "OSCCore/OSCPacketView.h"
+
+#include "OSCCore/OSCDecodeError.h"
+#include "OSCCore/OSCValueDecoder.h"
+
+#include <bit>
+
+namespace {
+
+std::uint32_t loadBE32(const std::uint8_t* at) {
+    std::uint32_t v;
+    std::memcpy(&v, at, 4);
+    return __builtin_bswap32(v);
+}
+
+bool allBelow128(ByteView bytes) {
+    std::size_t i = 0;
+    for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < bytes.size(); ++i)
+        if (bytes[i] >= 128)
+            return false;
+    return true;
+}
+
+// Moves past a number of `size` bytes, or throws the full decoder's text for it.
+void skipNumber(OSCValueDecoder& d, std::int64_t size, const char* shortText) {
+    if (d.remainingByteCount() < size)
+        throw OSCDecodeError::malformed(shortText);
+    d.pos += size;
+}
+
+// The full decoder's blob checks, without its copy of the bytes.
+void checkBlob(OSCValueDecoder& d) {
+    static const char* const badLength =
+        "Failed to read Int32 length chunk at start of 4-byte aligned null-terminated blob data chunk.";
+    std::int32_t length;
+    try {
+        length = d.readInt32();
+    } catch (const OSCDecodeError&) {
+        throw OSCDecodeError::malformed(badLength);
+    }
+    if (length > OSCValueDecoder::maxBlobLength)
+        throw OSCDecodeError::malformed(badLength);
+    if (length < 0)
+        throw OSCDecodeError::malformed("Encoded blob chunk length is negative.");
+    const std::int64_t n = length;
+    const std::int64_t padded = (n + 3) / 4 * 4;
+    const std::int64_t remaining = d.remainingByteCount();
+    if (n > remaining)
+        throw OSCDecodeError::malformed(
+            "Encoded blob chunk length is greater than the available data length.");
+    if (padded > remaining)
+        throw OSCDecodeError::malformed(
+            "Not enough bytes in 4-byte aligned null-terminated blob data chunk.");
+    const ByteView rest = d.remainingData();
+    for (std::int64_t i = n; i < padded; ++i)
+        if (rest[static_cast<std::size_t>(i)] != 0)
+            throw OSCDecodeError::malformed(
+                "Expected 4-byte null terminated data but expected null bytes were not found.");
+    d.pos += padded;
+}
+
+// Checks one argument at the decoder's position and moves past it, throwing as the full
+// decoder does. Returns false for kinds this reader does not cover.
+bool checkArgument(char tag, OSCValueDecoder& d) {
+    switch (tag) {
+    case 'i':
+        skipNumber(d, 4, "Not enough bytes while reading Int32 data chunk.");
+        return true;
+    case 'f':
+        skipNumber(d, 4, "Not enough bytes while reading Float32 data chunk.");
+        return true;
+    case 'd':
+        skipNumber(d, 8, "Not enough bytes while reading Double data chunk.");
+        return true;
+    case 'h':
+        skipNumber(d, 8, "Not enough bytes while reading Int64 data chunk.");
+        return true;
+    case 's':
+        if (!allBelow128(d.readPaddedChunk()))
+            throw OSCDecodeError::malformed(
+                "Failed to form valid ASCII string from 4-byte aligned null-terminated ASCII string chunk. "
+                "Non-ASCII characters may be present or the data is malformed.");
+        return true;
+    case 'b':
+        checkBlob(d);
+        return true;
+    case 'T':
+    case 'F':
+    case 'N':
+    case 'I':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+float OSCArgumentView::float32() const {
+    return std::bit_cast<float>(load32());
+}
+
+double OSCArgumentView::float64() const {
+    return std::bit_cast<double>(load64());
+}
+
+OSCMessageView::Status OSCMessageView::parse(ByteView bytes, OSCMessageView& out) {
+    if (bytes.size() % 4 != 0)
+        throw OSCDecodeError::malformed("Length not a multiple of 4 bytes.");
+    if (bytes.empty() || bytes[0] != '/')
+        throw OSCDecodeError::malformed("Does not start with an address pattern.");
+    OSCValueDecoder d(bytes);
+    ByteView address, tags;
+    try {
+        address = d.readPaddedChunk();
+    } catch (const OSCDecodeError&) {
+        throw OSCDecodeError::malformed("Address pattern string could not be parsed.");
+    }
+    if (!allBelow128(address))
+        throw OSCDecodeError::malformed("Address pattern string could not be parsed.");
+    try {
+        tags = d.readPaddedChunk();
+    } catch (const OSCDecodeError&) {
+        throw OSCDecodeError::malformed("Couldn't extract OSC-type chunk.");
+    }
+    if (!allBelow128(tags))
+        throw OSCDecodeError::malformed("Couldn't extract OSC-type chunk.");
+
+    out.address_ = {reinterpret_cast<const char*>(address.data()), address.size()};
+    out.tags_ = {reinterpret_cast<const char*>(tags.data()), tags.size()};
+    out.payload_ = bytes.data() + d.pos;
+    out.count_ = 0;
+    for (char tag : out.tags_) {
+        if (tag == ',')
+            continue;
+        if (!checkArgument(tag, d))
+            return Status::unsupported;
+        ++out.count_;
+    }
+    return Status::ok;
+}
+
+OSCMessageView::Iterator::Iterator(std::string_view tags, std::size_t tag, const std::uint8_t* at)
+    : tags_(tags), tag_(tag), at_(at) {
+    load();
+}
+
+// Moves to the next argument at or after `tag_` and reads where it lies; the message was
+// checked whole by parse, so nothing here can run past its end.
+void OSCMessageView::Iterator::load() {
+    while (tag_ < tags_.size() && tags_[tag_] == ',')
+        ++tag_;
+    if (tag_ >= tags_.size())
+        return;
+    const char tag = tags_[tag_];
+    switch (tag) {
+    case 'i':
+    case 'f':
+        current_ = {tag, at_, 4};
+        step_ = 4;
+        break;
+    case 'd':
+    case 'h':
+        current_ = {tag, at_, 8};
+        step_ = 8;
+        break;
+    case 's': {
+        const std::size_t length = std::strlen(reinterpret_cast<const char*>(at_));
+        current_ = {tag, at_, static_cast<std::uint32_t>(length)};
+        step_ = length + 4 - length % 4;
+        break;
+    }
+    case 'b': {
+        const std::uint32_t length = loadBE32(at_);
+        current_ = {tag, at_ + 4, length};
+        step_ = 4 + (std::size_t(length) + 3) / 4 * 4;
+        break;
+    }
+    default:
+        current_ = {tag, at_, 0};
+        step_ = 0;
+        break;
+    }
+}
+
+OSCMessageView::Iterator& OSCMessageView::Iterator::operator++() {
+    at_ += step_;
+    ++tag_;
+    load();
+    return *this;
+}
+
+bool OSCBundleView::isBundle(ByteView bytes) {
+    return bytes.size() >= 8 && std::memcmp(bytes.data(), "#bundle", 8) == 0;
+}
+
+OSCBundleView OSCBundleView::parse(ByteView bytes) {
+    static const char* const endedEarly = "Data bytes ended earlier than expected.";
+    if (bytes.size() < 16)
+        throw OSCDecodeError::malformed("Data length too short. (Length is " + std::to_string(bytes.size()) +
+                                        ")");
+    if (!isBundle(bytes))
+        throw OSCDecodeError::malformed("Bundle header is not present or is malformed.");
+    OSCBundleView out;
+    out.bytes_ = bytes;
+    std::uint64_t tag;
+    std::memcpy(&tag, bytes.data() + 8, 8);
+    out.timeTag_ = __builtin_bswap64(tag);
+    const std::int64_t count = static_cast<std::int64_t>(bytes.size());
+    for (std::int64_t pos = 16; pos < count;) {
+        if (count - pos < 4)
+            throw OSCDecodeError::malformed(endedEarly);
+        const auto size = static_cast<std::int32_t>(loadBE32(bytes.data() + pos));
+        if (size < 0)
+            throw OSCDecodeError::malformed("Bundle element size is negative.");
+        pos += 4 + std::int64_t(size);
+        if (pos > count)
+            throw OSCDecodeError::malformed(endedEarly);
+    }
+    return out;
+}
+
+ByteView OSCBundleView::Iterator::operator*() const {
+    return {at_ + 4, loadBE32(at_)};
+}
+
+OSCBundleView::Iterator& OSCBundleView::Iterator::operator++() {
+    at_ += 4 + loadBE32(at_);
+    return *this;
+}
