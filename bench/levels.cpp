@@ -70,11 +70,45 @@ void levelPass(benchmark::State& bench) {
     ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
                      Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
     view.selectedDesk = benchDesk();
+    // Every pair computed, as after a change that touches every source.
+    view.setLevelRowReuse(false);
     view.updateRelativeLevels(); // the first pass sends everything
     for (auto _ : bench)
         view.updateRelativeLevels();
     bench.SetLabel(std::string(rawValue(mode)) + (aware ? ", audience" : ""));
     bench.counters["pairs"] = size * size;
+}
+
+// A pass in which nothing moved: every send decision runs, no level is computed again.
+void unchangedPass(benchmark::State& bench) {
+    const int size = static_cast<int>(bench.range(0));
+    auto state = benchShow(size, size, PanningMode::constantPower, true);
+    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
+                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
+    view.selectedDesk = benchDesk();
+    view.updateRelativeLevels();
+    for (auto _ : bench)
+        view.updateRelativeLevels();
+    bench.SetLabel("Constant Power, audience, nothing moved");
+}
+
+// One loudspeaker moved: every source's levels are computed again.
+void speakerDragPass(benchmark::State& bench) {
+    const int size = static_cast<int>(bench.range(0));
+    auto state = benchShow(size, size, PanningMode::constantPower, true);
+    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
+                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
+    view.selectedDesk = benchDesk();
+    view.updateRelativeLevels();
+    double x = 0;
+    for (auto _ : bench) {
+        x = x > 1900 ? 0 : x + 7;
+        auto speakers = state->speakers.get();
+        speakers.front().position = Point{x, 1000};
+        state->speakers = std::move(speakers);
+        view.updateRelativeLevels();
+    }
+    bench.SetLabel("Constant Power, audience, one loudspeaker dragged");
 }
 
 // One source dragged: its levels change on every pass and go out.
@@ -106,5 +140,7 @@ void allShows(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(levelPass)->Apply(allShows)->Unit(benchmark::kMicrosecond);
 BENCHMARK(dragPass)->Arg(64)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(unchangedPass)->Arg(64)->Arg(128)->Unit(benchmark::kMicrosecond);
+BENCHMARK(speakerDragPass)->Arg(64)->Arg(128)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -157,6 +157,11 @@ public:
     // Every source's level on every loudspeaker into AppState.mixerLevels, and the ones that
     // changed (or are due for a repeat) to the desk; in SoundScape mode positions instead.
     void updateRelativeLevels();
+    // A source whose position, kind and mutes are unchanged, in a pass whose loudspeakers,
+    // areas, law and limits are unchanged, keeps its last levels instead of computing them
+    // again (its send decisions still run). On by default; off, every pass computes every
+    // pair, which tests use as the reference.
+    void setLevelRowReuse(bool on);
 
     // Audience-area factors of one loudspeaker, from the show's areas, orientation and zero
     // point and the zoom.

@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <deque>
 #include <numbers>
@@ -139,9 +140,82 @@ private:
     }
 };
 
+bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+bool sameBits(Point a, Point b) {
+    return sameBits(a.x, b.x) && sameBits(a.y, b.y);
+}
+
+// Everything a source's levels depend on besides the source itself. Numbers compare by their
+// bits: a -0 that would turn an angle must not pass for a 0.
+struct PassInputs {
+    struct SpeakerInputs {
+        std::int64_t id;
+        Point position;
+        std::string type;
+        double focus, width;
+    };
+    std::vector<SpeakerInputs> speakers;
+    std::vector<Point> areaNodes;
+    std::vector<std::size_t> areaSizes;
+    double zoom = 0, range = 0, minLevel = 0, maxLevel = 0, zeroFactor = 0;
+    bool relative = false, audienceAware = false;
+    PanningMode mode = PanningMode::linear;
+    CanvasOrientation orientation{};
+    Point zeroPoint;
+    MixingDesk desk;
+
+    bool sameAs(const PassInputs& o) const {
+        if (speakers.size() != o.speakers.size() || areaNodes.size() != o.areaNodes.size() ||
+            areaSizes != o.areaSizes || !sameBits(zoom, o.zoom) || !sameBits(range, o.range) ||
+            !sameBits(minLevel, o.minLevel) || !sameBits(maxLevel, o.maxLevel) ||
+            !sameBits(zeroFactor, o.zeroFactor) || relative != o.relative ||
+            audienceAware != o.audienceAware || mode != o.mode || orientation != o.orientation ||
+            !sameBits(zeroPoint, o.zeroPoint))
+            return false;
+        for (std::size_t i = 0; i < speakers.size(); ++i) {
+            const auto &a = speakers[i], &b = o.speakers[i];
+            if (a.id != b.id || !sameBits(a.position, b.position) || !sameBits(a.focus, b.focus) ||
+                !sameBits(a.width, b.width) || a.type != b.type)
+                return false;
+        }
+        for (std::size_t i = 0; i < areaNodes.size(); ++i)
+            if (!sameBits(areaNodes[i], o.areaNodes[i]))
+                return false;
+        return desk == o.desk;
+    }
+};
+
+// One source's levels of the last pass and what they were computed from. A source with a
+// frozen pair reads the last published levels, so its row is always computed anew.
+struct SourceRow {
+    bool valid = false;
+    platform::UUID id;
+    Point position;
+    std::string type;
+    std::map<std::int64_t, bool> mutes;
+    std::vector<double> values;
+    std::vector<char> has;
+    bool skippedUndefined = false;
+};
+
+bool anyFlagged(const std::map<std::int64_t, bool>* row) {
+    if (row)
+        for (const auto& [id, on] : *row)
+            if (on)
+                return true;
+    return false;
+}
+
 } // namespace
 
 struct ContentView::LevelPassTables {
+    // Rows reused while neither their source nor the pass's inputs changed.
+    bool reuseRows = true;
+    bool haveInputs = false;
+    PassInputs inputs, nextInputs;
+    std::vector<SourceRow> sourceRows; // by source index
     std::vector<SpeakerSlot> slots;
     std::unordered_map<std::int64_t, std::size_t> slotOf;
     std::vector<std::int64_t> slotIDs;
@@ -155,6 +229,12 @@ struct ContentView::LevelPassTables {
     // The map the last assignment replaced; refilled in place when it has this pass's pairs.
     PerSourcePerSpeaker<double> spareLevels;
 };
+
+void ContentView::setLevelRowReuse(bool on) {
+    if (!levelPassTables_)
+        levelPassTables_ = std::make_shared<LevelPassTables>();
+    levelPassTables_->reuseRows = on;
+}
 
 void ContentView::updateRelativeLevels() {
     const std::string host = targetDeskIP.get();
@@ -227,7 +307,53 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         slot.last = &speaker;
     }
     const std::size_t count = slots.size();
-    if (audienceAware) {
+
+    // Rows of the last pass stay good while nothing they were computed from changed.
+    PassInputs& inputs = tables.nextInputs;
+    inputs.speakers.resize(speakers.size());
+    for (std::size_t i = 0; i < speakers.size(); ++i) {
+        const Speaker& speaker = speakers[i];
+        auto& in = inputs.speakers[i];
+        in.id = speaker.id;
+        in.position = speaker.position;
+        in.focus = speaker.focus;
+        in.width = speaker.width;
+        in.type = speaker.type;
+    }
+    inputs.areaNodes.clear();
+    inputs.areaSizes.clear();
+    if (audienceAware)
+        for (const AudienceArea& area : show.audienceAreas.get()) {
+            inputs.areaSizes.push_back(area.nodesMeters.size());
+            inputs.areaNodes.insert(inputs.areaNodes.end(), area.nodesMeters.begin(), area.nodesMeters.end());
+        }
+    inputs.zoom = zoom;
+    inputs.range = range;
+    inputs.minLevel = minLevel;
+    inputs.maxLevel = maxLevel;
+    inputs.zeroFactor = speakerZeroFactor;
+    inputs.relative = relative;
+    inputs.audienceAware = audienceAware;
+    inputs.mode = mode;
+    inputs.orientation = show.canvasOrientation.get();
+    inputs.zeroPoint = show.zeroPoint.get();
+    if (!tables.haveInputs || !(tables.inputs.desk == desk))
+        inputs.desk = desk;
+    else
+        inputs.desk = tables.inputs.desk; // equal; spares copying a desk's texts when unchanged
+    const bool rowsStillGood = tables.reuseRows && tables.haveInputs && inputs.sameAs(tables.inputs);
+    std::swap(tables.inputs, tables.nextInputs);
+    tables.haveInputs = true;
+    if (!rowsStillGood)
+        for (SourceRow& row : tables.sourceRows)
+            row.valid = false;
+    tables.sourceRows.resize(sources.size());
+
+    bool factorsReady = false;
+    auto computeFactors = [&] {
+        if (factorsReady || !audienceAware)
+            return;
+        factorsReady = true;
         const auto orientation = show.canvasOrientation.get();
         const auto nodes = audienceNodeCanvasPoints(show.audienceAreas, orientation, zoom, show.zeroPoint);
         for (SpeakerSlot& slot : slots) {
@@ -235,7 +361,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                 audienceFactors(*slot.first, orientation, nodes, focusFactorLimits(slot.first->width),
                                 coverageFactorLimits(slot.first->width));
         }
-    }
+    };
 
     // Where each source's remembered levels are, by loudspeaker order; found again only when
     // the loudspeakers changed.
@@ -303,17 +429,18 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     for (std::size_t i = 0; i < count; ++i)
         batches[i] = {slots[i].first->id, {}};
 
-    tables.passLevels.start(sources.size(), count);
-    bool skippedUndefined = false;
-
-    for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
-        const SoundObject& source = *sources[sourceIndex];
-        double* const passLevels = tables.passLevels.values.data() + sourceIndex * count;
-        char* const passHasLevel = tables.passLevels.has.data() + sourceIndex * count;
-        const Point at = source.position;
-        const std::string& sourceType = source.type;
-        const auto& routes = routesFor(sourceType);
-
+    // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
+    // be left out for an undefined position or level.
+    auto oldRowOf = [&](const platform::UUID& id) -> const std::map<std::int64_t, double>* {
+        const auto it = oldLevels.find(id);
+        return it == oldLevels.end() ? nullptr : &it->second;
+    };
+    auto computeSourceLevels = [&](const SoundObject& source, Point at, const std::vector<SlotRoute>& routes,
+                                   const std::map<std::int64_t, bool>* muteRow,
+                                   const std::map<std::int64_t, bool>* freezeRow, double* passLevels,
+                                   char* passHasLevel) {
+        bool skipped = false;
+        std::fill(passHasLevel, passHasLevel + count, 0);
         // Pass 1: distance and share per loudspeaker id.
         double total = 0;
         for (std::size_t i = 0; i < count; ++i) {
@@ -323,7 +450,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             // An undefined position has no distance: the pair gets no level at all.
             usable[i] = std::isfinite(d);
             if (!usable[i]) {
-                skippedUndefined = true;
+                skipped = true;
                 continue;
             }
             double s = d <= r0 ? 100.0 : std::max((1 - (d - r0) / range) * 100.0, 0.0);
@@ -347,9 +474,11 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                 const double d = distance[i];
                 const double part = total == 0 ? 0.0 : share[i] / total;
                 double g = 0;
-                if (d <= range)
-                    g = c * part * std::pow(nearField / std::max(nearField, d), 1.5);
-                else if (d <= 1.1 * range)
+                if (d <= range) {
+                    // Within the near field the ratio is exactly 1, and so is its power.
+                    const double ratio = nearField / std::max(nearField, d);
+                    g = c * part * (ratio == 1.0 ? 1.0 : std::pow(ratio, 1.5));
+                } else if (d <= 1.1 * range)
                     g = c * part * std::pow(nearField / std::max(nearField, range), 1.5) *
                         (1 - (d - range) / (1.1 * range - range));
                 gain[i] = g;
@@ -359,12 +488,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         }
 
         // Pass 2: the level of every loudspeaker id.
-        const auto* muteRow = rowOf(show.muteStates, source.id);
-        const auto* freezeRow = rowOf(show.freezeStates, source.id);
-        const auto oldIt = oldLevels.find(source.id);
-        const auto* oldRow = oldIt == oldLevels.end() ? nullptr : &oldIt->second;
-        MappedLevelRow& remembered = mappedLevelRow(source.id);
-        std::string sourceKey;
+        const auto* oldRow = freezeRow ? oldRowOf(source.id) : nullptr;
 
         for (std::size_t i = 0; i < count; ++i) {
             if (!usable[i])
@@ -376,43 +500,99 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const double focus = audienceAware ? slot.focusFactor : 1.0;
             const double t = std::max(0.0, std::min(1 - d / range, 1.0));
 
-            double raw = 0;
-            switch (mode) {
-            case PanningMode::linear:
-                raw = (upper - lower) * share[i] * focus / 100;
-                break;
-            case PanningMode::sine:
-                raw = decibelsToRange(lower, upper, focus * std::sin(t * std::numbers::pi * 0.5));
-                break;
-            case PanningMode::cosine:
-                raw = decibelsToRange(lower, upper, focus * ((1 - std::cos(t * std::numbers::pi)) * 0.5));
-                break;
-            case PanningMode::power:
-                raw = decibelsToRange(lower, upper, focus * std::pow(t, 1.5));
-                break;
-            case PanningMode::constantPower:
-                raw = decibelsToRange(lower, upper, gain[i] / norm);
-                break;
-            }
-            double level = lower + raw;
-
-            if (flagged(muteRow, slot.id)) {
-                level = lower;
-            } else if (flagged(freezeRow, slot.id) && oldRow) {
+            // Out of range or muted, the level is the lower bound whatever the law gives, and a
+            // frozen pair keeps its last level: the law is only worked out when it is used.
+            const bool muted = flagged(muteRow, slot.id);
+            const double* kept = nullptr;
+            if (!(range < d) && !muted && flagged(freezeRow, slot.id) && oldRow)
                 if (auto it = oldRow->find(slot.id); it != oldRow->end())
-                    level = it->second;
-            }
-            if (range < d)
+                    kept = &it->second;
+            double level = lower;
+            if (range < d || muted) {
                 level = lower;
+            } else if (kept) {
+                level = *kept;
+            } else {
+                double raw = 0;
+                switch (mode) {
+                case PanningMode::linear:
+                    raw = (upper - lower) * share[i] * focus / 100;
+                    break;
+                case PanningMode::sine:
+                    raw = decibelsToRange(lower, upper, focus * std::sin(t * std::numbers::pi * 0.5));
+                    break;
+                case PanningMode::cosine:
+                    raw = decibelsToRange(lower, upper, focus * ((1 - std::cos(t * std::numbers::pi)) * 0.5));
+                    break;
+                case PanningMode::power:
+                    raw = decibelsToRange(lower, upper, focus * std::pow(t, 1.5));
+                    break;
+                case PanningMode::constantPower:
+                    raw = decibelsToRange(lower, upper, gain[i] / norm);
+                    break;
+                }
+                level = lower + raw;
+            }
             // Only a desk range beyond what a double holds gets here; such a level is neither
             // shown nor sent.
             if (!std::isfinite(level)) {
-                skippedUndefined = true;
+                skipped = true;
                 continue;
             }
             passLevels[i] = level;
             passHasLevel[i] = 1;
+        }
+        return skipped;
+    };
 
+    tables.passLevels.start(sources.size(), count);
+    bool skippedUndefined = false;
+
+    for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
+        const SoundObject& source = *sources[sourceIndex];
+        double* const passLevels = tables.passLevels.values.data() + sourceIndex * count;
+        char* const passHasLevel = tables.passLevels.has.data() + sourceIndex * count;
+        const Point at = source.position;
+        const std::string& sourceType = source.type;
+        const auto& routes = routesFor(sourceType);
+
+        const auto* muteRow = rowOf(show.muteStates, source.id);
+        const auto* freezeRow = rowOf(show.freezeStates, source.id);
+        SourceRow& cached = tables.sourceRows[sourceIndex];
+        const bool frozen = anyFlagged(freezeRow);
+        if (cached.valid && !frozen && cached.id == source.id && sameBits(cached.position, at) &&
+            cached.type == sourceType && (muteRow ? cached.mutes == *muteRow : cached.mutes.empty())) {
+            std::copy(cached.values.begin(), cached.values.end(), passLevels);
+            std::copy(cached.has.begin(), cached.has.end(), passHasLevel);
+            skippedUndefined = skippedUndefined || cached.skippedUndefined;
+        } else {
+            computeFactors();
+            const bool skipped =
+                computeSourceLevels(source, at, routes, muteRow, freezeRow, passLevels, passHasLevel);
+            skippedUndefined = skippedUndefined || skipped;
+            cached.valid = !frozen;
+            cached.id = source.id;
+            cached.position = at;
+            cached.type = sourceType;
+            if (muteRow)
+                cached.mutes = *muteRow;
+            else
+                cached.mutes.clear();
+            cached.values.assign(passLevels, passLevels + count);
+            cached.has.assign(passHasLevel, passHasLevel + count);
+            cached.skippedUndefined = skipped;
+        }
+
+        // The send decision of every pair, reused levels included: repeat counters advance
+        // on every pass.
+        MappedLevelRow& remembered = mappedLevelRow(source.id);
+        std::string sourceKey;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!passHasLevel[i])
+                continue;
+            const SpeakerSlot& slot = slots[i];
+            const KindRoute& route = *routes[i].route;
+            const double level = passLevels[i];
             if (!route.sends)
                 continue;
             bool send = true;
