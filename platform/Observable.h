@@ -191,7 +191,12 @@ public:
         if (channel->ownerGone) // a subscriber destroyed the owner
             return;
         value_ = std::move(v);
+        ++version_;
     }
+
+    // How many assignments have taken effect; a caller can tell whether a value it assigned
+    // is still the one held.
+    std::uint64_t version() const { return version_; }
 
     // Like set, and hands back the value it replaced, so a caller that assigns often can
     // refill that value next time instead of allocating afresh. Empty if the owner went.
@@ -200,6 +205,7 @@ public:
         channel->emit(static_cast<const T&>(v));
         if (channel->ownerGone)
             return T();
+        ++version_;
         return std::exchange(value_, std::move(v));
     }
 
@@ -224,6 +230,7 @@ public:
     std::size_t subscriberCount() const { return channel_->subscriberCount(); }
 
 private:
+    std::uint64_t version_ = 0;
     T value_;
     std::shared_ptr<detail::Channel<const T&>> channel_ = std::make_shared<detail::Channel<const T&>>();
 };

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <deque>
 #include <numbers>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -80,14 +81,16 @@ struct PassLevels {
 
     // Into `levels` exactly as building it pair by pair would (a source id twice keeps its
     // first source's pairs); the nodes already there are reused when they fit.
+    // `changedRows`, when given, are the only rows whose pairs differ from what `levels`
+    // holds: the map is known to be laid out for this pass's sources and loudspeakers.
     void store(PerSourcePerSpeaker<double>& levels, const std::vector<std::shared_ptr<SoundObject>>& sources,
-               const std::vector<SpeakerSlot>& slots) {
+               const std::vector<SpeakerSlot>& slots, const std::vector<std::size_t>* changedRows) {
         slotsByID.resize(count);
         for (std::size_t i = 0; i < count; ++i)
             slotsByID[i] = i;
         std::sort(slotsByID.begin(), slotsByID.end(),
                   [&](std::size_t a, std::size_t b) { return slots[a].id < slots[b].id; });
-        if (refill(levels, sources, slots))
+        if (changedRows ? refillRows(levels, sources, slots, *changedRows) : refill(levels, sources, slots))
             return;
         levels.clear();
         for (std::size_t s = 0; s < sources.size(); ++s) {
@@ -118,25 +121,40 @@ private:
         if (std::adjacent_find(sortedRows.begin(), sortedRows.end()) != sortedRows.end())
             return false;
 
-        for (std::size_t s = 0; s < rows.size(); ++s) {
-            auto it = rows[s]->begin();
-            const auto end = rows[s]->end();
-            for (std::size_t i : slotsByID) {
-                const bool present = it != end && it->first == slots[i].id;
-                if (!has[s * count + i]) {
-                    if (present)
-                        return false;
-                    continue;
-                }
-                if (!present)
-                    return false;
-                it->second = values[s * count + i];
-                ++it;
-            }
-            if (it != end)
+        for (std::size_t s = 0; s < rows.size(); ++s)
+            if (!refillRow(*rows[s], s, slots))
+                return false;
+        return true;
+    }
+
+    bool refillRows(PerSourcePerSpeaker<double>& levels,
+                    const std::vector<std::shared_ptr<SoundObject>>& sources,
+                    const std::vector<SpeakerSlot>& slots, const std::vector<std::size_t>& changedRows) {
+        for (std::size_t s : changedRows) {
+            auto it = levels.find(sources[s]->id);
+            if (it == levels.end() || !refillRow(it->second, s, slots))
                 return false;
         }
         return true;
+    }
+
+    bool refillRow(std::map<std::int64_t, double>& row, std::size_t s,
+                   const std::vector<SpeakerSlot>& slots) {
+        auto it = row.begin();
+        const auto end = row.end();
+        for (std::size_t i : slotsByID) {
+            const bool present = it != end && it->first == slots[i].id;
+            if (!has[s * count + i]) {
+                if (present)
+                    return false;
+                continue;
+            }
+            if (!present)
+                return false;
+            it->second = values[s * count + i];
+            ++it;
+        }
+        return it == end;
     }
 };
 
@@ -216,6 +234,20 @@ struct ContentView::LevelPassTables {
     bool haveInputs = false;
     PassInputs inputs, nextInputs;
     std::vector<SourceRow> sourceRows; // by source index
+
+    // The published map and the spare are ours, from the last two passes, while nobody else
+    // assigned the levels: then only rows computed since the spare's pass need writing.
+    struct Layout {
+        std::vector<platform::UUID> sources;
+        std::vector<std::int64_t> speakers;
+        bool operator==(const Layout&) const = default;
+    };
+    std::uint64_t passNumber = 0;
+    std::vector<std::uint64_t> rowComputedAt; // by source index
+    std::optional<std::uint64_t> publishedVersion;
+    Layout publishedLayout, spareLayout, layout;
+    bool spareIsOurs = false;
+    std::vector<std::size_t> changedRows;
     std::vector<SpeakerSlot> slots;
     std::unordered_map<std::int64_t, std::size_t> slotOf;
     std::vector<std::int64_t> slotIDs;
@@ -348,6 +380,8 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (SourceRow& row : tables.sourceRows)
             row.valid = false;
     tables.sourceRows.resize(sources.size());
+    ++tables.passNumber;
+    tables.rowComputedAt.resize(sources.size(), tables.passNumber);
 
     bool factorsReady = false;
     auto computeFactors = [&] {
@@ -567,6 +601,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             skippedUndefined = skippedUndefined || cached.skippedUndefined;
         } else {
             computeFactors();
+            tables.rowComputedAt[sourceIndex] = tables.passNumber;
             const bool skipped =
                 computeSourceLevels(source, at, routes, muteRow, freezeRow, passLevels, passHasLevel);
             skippedUndefined = skippedUndefined || skipped;
@@ -628,8 +663,34 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     // The usual drag keeps sources and loudspeakers: the last map's nodes take the new
     // levels, and the map this assignment replaces becomes the next pass's spare.
     auto levels = std::exchange(tables.spareLevels, {});
-    tables.passLevels.store(levels, sources, slots);
+    auto& layout = tables.layout;
+    layout.sources.resize(sources.size());
+    for (std::size_t s = 0; s < sources.size(); ++s)
+        layout.sources[s] = sources[s]->id;
+    layout.speakers = tables.slotIDs;
+    const std::vector<std::size_t>* changedRows = nullptr;
+    if (tables.spareIsOurs && tables.spareLayout == layout && levels.size() == sources.size()) {
+        tables.changedRows.clear();
+        for (std::size_t s = 0; s < sources.size(); ++s)
+            if (tables.rowComputedAt[s] + 1 >= tables.passNumber) // this pass or the one before
+                tables.changedRows.push_back(s);
+        changedRows = &tables.changedRows;
+    }
+    tables.passLevels.store(levels, sources, slots, changedRows);
+
     // A subscriber may drop the view during the announcement: only the tables are touched after.
     auto keep = levelPassTables_;
-    keep->spareLevels = appState->mixerLevels.exchange(std::move(levels));
+    auto& published = appState->mixerLevels;
+    const bool heldOurs = keep->publishedVersion && published.version() == *keep->publishedVersion;
+    const std::uint64_t before = published.version();
+    auto replaced = published.exchange(std::move(levels));
+    keep->spareLevels = std::move(replaced);
+    // The map handed back is the last pass's only if nobody assigned in between, and ours
+    // stays held only if nobody assigned during the announcement.
+    keep->spareIsOurs = heldOurs && published.version() == before + 1;
+    keep->spareLayout = std::exchange(keep->publishedLayout, keep->layout);
+    if (published.version() == before + 1)
+        keep->publishedVersion = published.version();
+    else
+        keep->publishedVersion.reset();
 }

@@ -417,15 +417,17 @@ TEST(LevelComputation, LaterPassesAfterChangesGiveTheMapAFreshEngineGives) {
 }
 
 // Reused rows must give exactly what computing every pair gives, and advance every pair's
-// send decision and repeat counter the same, over a long run of ordinary edits.
+// send decision and repeat counter the same, over a long run of ordinary edits. The two views
+// keep their own show state (sharing the sources), so each sees only its own assignments.
 TEST(LevelComputation, ReusedRowsGiveWhatComputingEveryPairGives) {
     const MixingDesk desk = udpDesk();
-    Fixture f; // reuses rows
-    f.state->oscOutputOn = false;
-    ContentView reference(f.state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
-                          Binding<bool>(true), 320.0, f.outlet);
-    reference.selectedDesk = desk;
-    reference.setLevelRowReuse(false);
+    Fixture reusing, reference;
+    reference.view.setLevelRowReuse(false);
+    std::vector<AppState*> states{reusing.state.get(), reference.state.get()};
+    auto both = [&](auto&& change) {
+        for (AppState* state : states)
+            change(*state);
+    };
 
     std::mt19937 random(99);
     std::uniform_real_distribution<double> coordinate(0, 900);
@@ -433,14 +435,17 @@ TEST(LevelComputation, ReusedRowsGiveWhatComputingEveryPairGives) {
     for (int i = 0; i < 10; ++i)
         speakers.push_back(speakerAt(i + 1, {coordinate(random), coordinate(random)}, i % 8 + 1,
                                      i % 3 ? "Mix" : "Matrix", i * 30.0, 60));
-    f.state->speakers = speakers;
     std::vector<std::shared_ptr<SoundObject>> sources;
     for (int i = 0; i < 6; ++i)
         sources.push_back(sourceAt(i + 1, {coordinate(random), coordinate(random)}, desk));
-    f.state->soundObjects = sources;
     AudienceArea area;
     area.nodesMeters = {{0, 0}, {4, 0}, {4, 4}};
-    f.state->audienceAreas = std::vector{area};
+    both([&](AppState& s) {
+        s.oscOutputOn = false;
+        s.speakers = speakers;
+        s.soundObjects = sources;
+        s.audienceAreas = std::vector{area};
+    });
 
     auto mapped = [](const ContentView& view) {
         std::map<std::string, std::pair<double, std::int64_t>> out;
@@ -451,48 +456,62 @@ TEST(LevelComputation, ReusedRowsGiveWhatComputingEveryPairGives) {
     for (int step = 0; step < 400; ++step) {
         const auto pick = random() % 20;
         auto& source = *sources[random() % sources.size()];
+        const auto speaker = random() % 10;
+        const auto other = std::int64_t(random() % 10 + 1);
+        const Point somewhere{coordinate(random), coordinate(random)};
         if (pick < 8) {
-            source.position = Point{coordinate(random), coordinate(random)};
+            source.position = somewhere; // shared by both shows
         } else if (pick == 8) {
-            auto mutes = f.state->muteStates.get();
-            mutes[source.id][std::int64_t(random() % 10 + 1)] ^= true;
-            f.state->muteStates = mutes;
+            both([&](AppState& s) {
+                auto mutes = s.muteStates.get();
+                mutes[source.id][other] ^= true;
+                s.muteStates = mutes;
+            });
         } else if (pick == 9) {
-            auto freezes = f.state->freezeStates.get();
-            freezes[source.id][std::int64_t(random() % 10 + 1)] ^= true;
-            f.state->freezeStates = freezes;
+            both([&](AppState& s) {
+                auto freezes = s.freezeStates.get();
+                freezes[source.id][other] ^= true;
+                s.freezeStates = freezes;
+            });
         } else if (pick == 10) {
-            auto list = f.state->speakers.get();
-            list[random() % list.size()].position = Point{coordinate(random), coordinate(random)};
-            f.state->speakers = list;
+            both([&](AppState& s) {
+                auto list = s.speakers.get();
+                list[speaker].position = somewhere;
+                s.speakers = list;
+            });
         } else if (pick == 11) {
-            const double zoom = 80.0 + double(random() % 40);
-            f.view.zoomLevel = zoom;
-            reference.zoomLevel = zoom;
+            reusing.view.zoomLevel = 80.0 + somewhere.x / 20;
+            reference.view.zoomLevel = 80.0 + somewhere.x / 20;
         } else if (pick == 12) {
-            f.state->panningMode = allPanningModes[random() % 5];
+            both([&](AppState& s) { s.panningMode = allPanningModes[speaker % 5]; });
         } else if (pick == 13) {
-            f.state->audienceAwarePanLaw = !f.state->audienceAwarePanLaw;
+            both([&](AppState& s) { s.audienceAwarePanLaw = !s.audienceAwarePanLaw; });
         } else if (pick == 14) {
-            auto areas = f.state->audienceAreas.get();
-            areas[0].nodesMeters[1] = Point{coordinate(random) / 100, 0};
-            f.state->audienceAreas = areas;
+            both([&](AppState& s) {
+                auto areas = s.audienceAreas.get();
+                areas[0].nodesMeters[1] = Point{somewhere.x / 100, 0};
+                s.audienceAreas = areas;
+            });
         } else if (pick == 15) {
-            source.type = random() % 2 ? "Input" : "Mix";
+            source.type = speaker % 2 ? "Input" : "Mix";
         } else if (pick == 16) {
             source.position = Point{std::nan(""), 1};
         } else if (pick == 17) {
-            f.state->minLevel = double(random() % 30);
-            f.state->minMaxRelitive = random() % 2 == 0;
+            both([&](AppState& s) {
+                s.minLevel = double(speaker * 3);
+                s.minMaxRelitive = speaker % 2 == 0;
+            });
+        } else if (pick == 18) {
+            // Someone else publishes levels (the mixer window, a loaded show).
+            both([&](AppState& s) {
+                s.mixerLevels = PerSourcePerSpeaker<double>{{source.id, {{other, -3.0}}}};
+            });
         }
         // Nothing changed otherwise: unchanged levels count towards their periodic repeat.
 
-        const auto before = f.state->mixerLevels.get();
-        reference.updateRelativeLevels();
-        const auto expected = f.state->mixerLevels.get();
-        f.state->mixerLevels = before;
-        f.view.updateRelativeLevels();
-        ASSERT_EQ(f.state->mixerLevels.get(), expected) << "step " << step; // bit for bit
-        ASSERT_EQ(mapped(f.view), mapped(reference)) << "step " << step;
+        reference.view.updateRelativeLevels();
+        reusing.view.updateRelativeLevels();
+        ASSERT_EQ(reusing.state->mixerLevels.get(), reference.state->mixerLevels.get()) << "step " << step;
+        ASSERT_EQ(mapped(reusing.view), mapped(reference.view)) << "step " << step;
     }
 }
