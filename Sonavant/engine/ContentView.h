@@ -331,6 +331,29 @@ public:
     // keep their stale ids.
     void removeEmptyGroups();
 
+    // ---- Editing: outputs, inputs, reset, selection, tool palette, snapshots ------------------------------
+    // Operations that change the show record an undo state before and after, so one Undo
+    // takes back exactly one of them.
+    void addSpeaker();     // "Add Output"
+    void addSoundObject(); // "Add Input"
+    void newBlankCanvas();
+    void zeroSelected();
+    // Ctrl+Backspace: the selected loudspeakers, sources and path nodes.
+    void deleteSelection();
+    void importDbprFile();
+    void deleteAudienceArea();
+    void duplicateAudienceArea();
+    void removeAllAudienceAreas();
+    void toggleObjectList();
+    void openSettingsWindow();
+    void showSnapshotsWindow();
+    void showGroupsWindow();
+    void addSnapshot();
+    void updateSnapshot(const Snapshot& snapshot); // re-captures; keeps id, number, name, time
+    void deleteSnapshot(const Snapshot& snapshot);
+    // A loudspeaker id no loudspeaker has: one above the highest in use.
+    std::int64_t nextSpeakerID() const;
+
     // ---- Connections and windows -------------------------------------------------------------------------
     void restartOSCReceiver(const std::string& newPort);
     void reconnectTCPClient();
@@ -421,6 +444,13 @@ private:
     void observeSettingChanges();
     void snapshotFadeTick(SnapshotFade& fade);
     void endSnapshotFade();
+    // Editing helpers (ContentViewEditing.cpp).
+    void installEditingActions();
+    std::optional<std::int64_t> lowestFreeSpeakerChannel(const std::string& type, std::int64_t limit,
+                                                         std::int64_t ignoringID) const;
+    std::int64_t lowestFreeSourceNumber(const std::string& type) const;
+    void removeSourceOfSelection(const SoundObject& source); // no undo state of its own
+    void clearShowForBlankCanvas();
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;
