@@ -5,9 +5,9 @@
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/engine/ContentViewPresenter.h"
+#include "Sonavant/engine/SelectionKeys.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "Sonavant/model/ImportDBPR.h"
-#include "Sonavant/engine/SelectionKeys.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
@@ -125,7 +125,8 @@ void ContentView::addSpeaker() {
     Speaker speaker(id, place.x, place.y, appState->defaultSpeakerWidth, zoom, zero, channel, type, desk);
     // Drawn where the metres put it under the canvas's orientation, as every later refresh does.
     speaker.position = metresToCanvas(appState->canvasOrientation, speaker.positionMeters, zoom, zero);
-    appState->speakers.update([&](std::vector<Speaker>& speakers) { speakers.push_back(std::move(speaker)); });
+    appState->speakers.update(
+        [&](std::vector<Speaker>& speakers) { speakers.push_back(std::move(speaker)); });
     updateRelativeLevels();
     appState->saveStateForUndo();
 }
@@ -143,8 +144,8 @@ void ContentView::addSoundObject() {
     const Point place = randomPlace(canvasSize, zero, zoom, 0.25, 0.75);
     const std::string type =
         desk.mixSendEnabled.value_or(false) && desk.mixName ? *desk.mixName : desk.inputName;
-    auto source = std::make_shared<SoundObject>(type, lowestFreeSourceNumber(type), desk, place.x, place.y,
-                                                zoom, zero);
+    auto source =
+        std::make_shared<SoundObject>(type, lowestFreeSourceNumber(type), desk, place.x, place.y, zoom, zero);
     source->position = metresToCanvas(appState->canvasOrientation, source->positionMeters, zoom, zero);
     appState->soundObjects.update([&](auto& sources) { sources.push_back(source); });
     selectedObjects = std::set<std::string>{SelectionKeys::soundObject(source->id)};
@@ -187,8 +188,8 @@ void ContentView::clearShowForBlankCanvas() {
     disableSoundObjectOSCUpdates = false;
     appState->selectedSoundObject = nullptr;
     selectedObjects = std::set<std::string>{};
-    platform::consoleLog(
-        "Canvas cleared: all cues, paths, speakers, and recording states removed while preserving selectedDesk.");
+    platform::consoleLog("Canvas cleared: all cues, paths, speakers, and recording states removed while "
+                         "preserving selectedDesk.");
     saveState();
     appState->saveStateForUndo();
 }
@@ -233,7 +234,8 @@ void ContentView::zeroSelected() {
     bool speakersMoved = false;
     for (const auto& key : keys) {
         if (auto id = SelectionKeys::speakerID(key)) {
-            auto it = std::find_if(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == *id; });
+            auto it =
+                std::find_if(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == *id; });
             if (it != speakers.end()) {
                 it->position = zero;
                 it->positionMeters = Point{0, 0};
@@ -289,8 +291,9 @@ void ContentView::deleteSelection() {
         if (std::none_of(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == *id; }))
             continue;
         beginChange();
-        appState->speakers.update(
-            [&](std::vector<Speaker>& list) { std::erase_if(list, [&](const Speaker& s) { return s.id == *id; }); });
+        appState->speakers.update([&](std::vector<Speaker>& list) {
+            std::erase_if(list, [&](const Speaker& s) { return s.id == *id; });
+        });
     }
     for (const auto& key : keys) {
         auto id = SelectionKeys::soundObjectID(key);
@@ -309,7 +312,8 @@ void ContentView::deleteSelection() {
         auto cues = pathManager->pathCues();
         bool cuesChanged = false;
         for (const auto& [cueID, indices] : nodes) {
-            auto it = std::find_if(cues.begin(), cues.end(), [&](const auto& c) { return c->id.string() == cueID; });
+            auto it = std::find_if(cues.begin(), cues.end(),
+                                   [&](const auto& c) { return c->id.string() == cueID; });
             if (it == cues.end())
                 continue;
             auto& cue = **it;
@@ -333,11 +337,13 @@ void ContentView::deleteSelection() {
 void ContentView::importDbprFile() {
     if (!presenter)
         return;
-    auto file = presenter->chooseFileToOpen(PresenterFilePanel{.title = "Import .dbpr", .extensions = {}, .defaultName = {}});
+    auto file = presenter->chooseFileToOpen(
+        PresenterFilePanel{.title = "Import .dbpr", .extensions = {}, .defaultName = {}});
     if (!file || file->empty())
         return;
     if (file->extension() != ".dbpr") {
-        presenter->showAlert({PresenterAlert::Style::warning, "Unsupported File", "Please select a .dbpr file.", {}});
+        presenter->showAlert(
+            {PresenterAlert::Style::warning, "Unsupported File", "Please select a .dbpr file.", {}});
         return;
     }
     const Point zero = appState->zeroPoint;
@@ -358,12 +364,14 @@ void ContentView::deleteAudienceArea() {
     if (!selected)
         return;
     const auto& areas = appState->audienceAreas.get();
-    auto it = std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
+    auto it =
+        std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
     if (it == areas.end())
         return;
     const auto index = it - areas.begin();
     appState->saveStateForUndo();
-    appState->audienceAreas.update([&](std::vector<AudienceArea>& list) { list.erase(list.begin() + index); });
+    appState->audienceAreas.update(
+        [&](std::vector<AudienceArea>& list) { list.erase(list.begin() + index); });
     appState->selectedAudienceAreaID = std::nullopt;
 }
 
@@ -372,10 +380,12 @@ void ContentView::duplicateAudienceArea() {
     if (!selected)
         return;
     const auto& areas = appState->audienceAreas.get();
-    auto it = std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
+    auto it =
+        std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
     if (it == areas.end())
         return;
-    AudienceArea copy{.id = platform::UUID::random(), .name = it->name + " Copy", .color = it->color, .nodesMeters = {}};
+    AudienceArea copy{
+        .id = platform::UUID::random(), .name = it->name + " Copy", .color = it->color, .nodesMeters = {}};
     for (const Point& node : it->nodesMeters)
         copy.nodesMeters.push_back({node.x + 1.0, node.y + 1.0});
     appState->saveStateForUndo();

@@ -33,13 +33,15 @@ void ContentView::updateSnapshot(const Snapshot& given) {
     replacement.name = given.name;
     replacement.recallTime = given.recallTime;
     replacement.fill(appState->speakers, appState->soundObjects);
-    appState->snapshots.update([&](std::vector<Snapshot>& snapshots) { snapshots[index] = std::move(replacement); });
+    appState->snapshots.update(
+        [&](std::vector<Snapshot>& snapshots) { snapshots[index] = std::move(replacement); });
 }
 
 void ContentView::deleteSnapshot(const Snapshot& given) {
     appState->saveStateForUndo();
-    appState->snapshots.update(
-        [&](std::vector<Snapshot>& list) { std::erase_if(list, [&](const Snapshot& s) { return s.id == given.id; }); });
+    appState->snapshots.update([&](std::vector<Snapshot>& list) {
+        std::erase_if(list, [&](const Snapshot& s) { return s.id == given.id; });
+    });
     platform::consoleLog("\U0001F5D1 Snapshot " + std::to_string(given.number) + " deleted.");
     saveState();
     appState->saveStateForUndo();

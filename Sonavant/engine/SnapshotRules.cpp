@@ -80,9 +80,11 @@ std::string SnapshotRules::rowText(const Snapshot& snapshot) {
     return numberText(snapshot.number) + " | " + snapshot.name + " | " + recallTimeText(snapshot.recallTime);
 }
 
-const Snapshot* SnapshotRules::find(const std::vector<Snapshot>& snapshots, const std::optional<platform::UUID>& id) {
+const Snapshot* SnapshotRules::find(const std::vector<Snapshot>& snapshots,
+                                    const std::optional<platform::UUID>& id) {
     if (!id)
         return nullptr;
-    auto it = std::find_if(snapshots.begin(), snapshots.end(), [&](const Snapshot& s) { return s.id == *id; });
+    auto it =
+        std::find_if(snapshots.begin(), snapshots.end(), [&](const Snapshot& s) { return s.id == *id; });
     return it == snapshots.end() ? nullptr : &*it;
 }

@@ -23,8 +23,8 @@ struct SnapshotRules {
     // The recall-time field: any finite decimal number (0 or less recalls in one step).
     static std::optional<double> readRecallTime(std::string_view text);
 
-    static std::string numberText(std::int64_t number);    // "%lld"
-    static std::string recallTimeText(double seconds);     // "%.1f s"
+    static std::string numberText(std::int64_t number);     // "%lld"
+    static std::string recallTimeText(double seconds);      // "%.1f s"
     static std::string recallTimeFieldText(double seconds); // one fraction digit, no unit
     // "<number> | <name> | <time>", as a row reads.
     static std::string rowText(const Snapshot& snapshot);
@@ -34,5 +34,6 @@ struct SnapshotRules {
         return selected.has_value();
     }
     // The snapshot a selection names, if it still exists.
-    static const Snapshot* find(const std::vector<Snapshot>& snapshots, const std::optional<platform::UUID>& id);
+    static const Snapshot* find(const std::vector<Snapshot>& snapshots,
+                                const std::optional<platform::UUID>& id);
 };

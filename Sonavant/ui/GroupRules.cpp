@@ -56,7 +56,8 @@ void GroupRules::updateFromSelection(std::vector<ObjectGroup>& groups, const std
     it->soundObjectIDs = std::move(sources);
 }
 
-const ObjectGroup* GroupRules::find(const std::vector<ObjectGroup>& groups, const std::optional<platform::UUID>& id) {
+const ObjectGroup* GroupRules::find(const std::vector<ObjectGroup>& groups,
+                                    const std::optional<platform::UUID>& id) {
     if (!id)
         return nullptr;
     auto it = std::find_if(groups.begin(), groups.end(), [&](const ObjectGroup& g) { return g.id == *id; });

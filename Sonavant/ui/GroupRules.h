@@ -27,5 +27,6 @@ struct GroupRules {
     static void updateFromSelection(std::vector<ObjectGroup>& groups, const std::set<std::string>& selection,
                                     const platform::UUID& group);
 
-    static const ObjectGroup* find(const std::vector<ObjectGroup>& groups, const std::optional<platform::UUID>& id);
+    static const ObjectGroup* find(const std::vector<ObjectGroup>& groups,
+                                   const std::optional<platform::UUID>& id);
 };

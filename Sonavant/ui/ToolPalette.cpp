@@ -14,7 +14,8 @@ std::vector<ToolPalette::Button> ToolPalette::buttons(bool isEditingAudienceArea
     else
         buttons.push_back({"Add Output", "Add a new output to the canvas", Action::addSpeaker});
     buttons.push_back({"Add Input", "Add a new input to the canvas", Action::addSoundObject});
-    buttons.push_back({"Clear", "Clear all outputs, inputs, cues, and paths from the canvas", Action::clearCanvas});
+    buttons.push_back(
+        {"Clear", "Clear all outputs, inputs, cues, and paths from the canvas", Action::clearCanvas});
     buttons.push_back({"Groups", "Show or hide the groups window", Action::showGroups});
     buttons.push_back({"Snapshots", "Show or hide the snapshots window", Action::showSnapshots});
     return buttons;
