@@ -65,8 +65,9 @@ ToolRow::ToolRow(ContentView& view, QWidget* parent) : QWidget(parent), view_(vi
     // Both announce before the new value is visible: take the other from the show.
     subscriptions_.insert(view_.appState->isEditingAudienceArea.observe(
         [this](const bool& editing) { rebuildPalette(editing, view_.appState->isSoundScapeMode); }));
-    subscriptions_.insert(view_.appState->isSoundScapeMode.observe(
-        [this](const bool& soundScape) { rebuildPalette(view_.appState->isEditingAudienceArea, soundScape); }));
+    subscriptions_.insert(view_.appState->isSoundScapeMode.observe([this](const bool& soundScape) {
+        rebuildPalette(view_.appState->isEditingAudienceArea, soundScape);
+    }));
     rebuildPalette(view_.appState->isEditingAudienceArea, view_.appState->isSoundScapeMode);
 }
 
@@ -131,6 +132,7 @@ void ToolRow::rebuildPalette(bool isEditingAudienceArea, bool isSoundScapeMode) 
         });
         paletteLayout_->addWidget(button);
         buttons_.push_back(button);
+        button->show(); // a layout shows a new child of a visible window only later
     }
     paletteLayout_->addStretch(1);
     deleteShortcut_->setEnabled(ToolPalette::deleteShortcutActive(isEditingAudienceArea));

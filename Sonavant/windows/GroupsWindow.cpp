@@ -23,7 +23,8 @@ namespace {
 const QColor systemBlue(10, 132, 255);
 
 QPushButton* actionButton(const QString& text, Symbol symbol, QWidget* parent) {
-    auto* button = new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
+    auto* button =
+        new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
@@ -168,7 +169,8 @@ GroupsWindow::Row& GroupsWindow::makeRow(const platform::UUID& id) {
     // Stored with every keystroke; no rule applies to a name, an empty one included.
     connect(r->nameEdit, &QLineEdit::textEdited, this, [this, id](const QString& text) {
         auto groups = view_.appState->groups.get();
-        auto it = std::find_if(groups.begin(), groups.end(), [&](const ObjectGroup& g) { return g.id == id; });
+        auto it =
+            std::find_if(groups.begin(), groups.end(), [&](const ObjectGroup& g) { return g.id == id; });
         if (it == groups.end())
             return;
         it->name = text.toStdString();
@@ -179,6 +181,7 @@ GroupsWindow::Row& GroupsWindow::makeRow(const platform::UUID& id) {
         render();
     });
     listLayout_->insertWidget(listLayout_->count() - 1, r->frame);
+    r->frame->show(); // a layout shows a new child of a visible window only later
     auto& stored = rows_[id];
     stored = std::move(row);
     return *stored;
@@ -196,8 +199,10 @@ void GroupsWindow::syncRows(const std::vector<ObjectGroup>& groups) {
         if (!row.nameEdit->hasFocus())
             row.nameEdit->setText(QString::fromStdString(g.name));
         const auto members = GroupRules::members(g);
-        row.speakerIcon->setVisible(members == GroupRules::Members::speakers || members == GroupRules::Members::both);
-        row.micIcon->setVisible(members == GroupRules::Members::soundObjects || members == GroupRules::Members::both);
+        row.speakerIcon->setVisible(members == GroupRules::Members::speakers ||
+                                    members == GroupRules::Members::both);
+        row.micIcon->setVisible(members == GroupRules::Members::soundObjects ||
+                                members == GroupRules::Members::both);
     }
     for (auto it = rows_.begin(); it != rows_.end();) {
         if (std::find(order.begin(), order.end(), it->first) == order.end()) {

@@ -30,7 +30,8 @@ QFrame* divider(QWidget* parent) {
 }
 
 QPushButton* actionButton(const QString& text, Symbol symbol, QWidget* parent) {
-    auto* button = new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
+    auto* button =
+        new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
@@ -54,7 +55,8 @@ struct SnapshotsWindow::Row {
     }
 };
 
-SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent) : QWidget(parent, Qt::Window), view_(view) {
+SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
+    : QWidget(parent, Qt::Window), view_(view) {
     setWindowTitle("Snapshots");
     setFixedSize(windowWidth, windowHeight);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -142,7 +144,8 @@ SnapshotsWindow::Row& SnapshotsWindow::makeRow(const platform::UUID& id) {
     layout->setContentsMargins(6, 2, 6, 2);
     layout->setSpacing(8);
 
-    auto column = [&](int width, Qt::Alignment alignment, QLabel*& label, QLineEdit*& edit, const char* placeholder) {
+    auto column = [&](int width, Qt::Alignment alignment, QLabel*& label, QLineEdit*& edit,
+                      const char* placeholder) {
         auto* cell = new QWidget(row->frame);
         cell->setFixedWidth(width);
         auto* stack = new QHBoxLayout(cell);
@@ -199,6 +202,7 @@ SnapshotsWindow::Row& SnapshotsWindow::makeRow(const platform::UUID& id) {
         });
     }
     listLayout_->insertWidget(listLayout_->count() - 1, r->frame);
+    r->frame->show(); // a layout shows a new child of a visible window only later
     auto& stored = rows_[id];
     stored = std::move(row);
     return *stored;

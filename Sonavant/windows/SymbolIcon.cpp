@@ -69,8 +69,8 @@ void draw(QPainter& p, Symbol symbol, const QColor& c) {
         break;
     case Symbol::speaker: {
         p.setBrush(c);
-        p.drawPolygon(QPolygonF({QPointF(3, 9), QPointF(7, 9), QPointF(12, 4), QPointF(12, 20), QPointF(7, 15),
-                                 QPointF(3, 15)}));
+        p.drawPolygon(QPolygonF(
+            {QPointF(3, 9), QPointF(7, 9), QPointF(12, 4), QPointF(12, 20), QPointF(7, 15), QPointF(3, 15)}));
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(10, 8, 6, 8), -60 * 16, 120 * 16);
         p.drawArc(QRectF(9, 5, 11, 14), -60 * 16, 120 * 16);
@@ -97,7 +97,9 @@ void draw(QPainter& p, Symbol symbol, const QColor& c) {
         for (int tooth = 0; tooth < 8; ++tooth) {
             const double a0 = tooth * M_PI / 4 - 0.22, a1 = tooth * M_PI / 4 + 0.22;
             const double a2 = tooth * M_PI / 4 + M_PI / 8;
-            auto at = [](double angle, double r) { return QPointF(12 + r * std::cos(angle), 12 + r * std::sin(angle)); };
+            auto at = [](double angle, double r) {
+                return QPointF(12 + r * std::cos(angle), 12 + r * std::sin(angle));
+            };
             if (tooth == 0)
                 path.moveTo(at(a0, 10));
             else
