@@ -448,9 +448,6 @@ private:
     void installEditingActions();
     std::optional<std::int64_t> lowestFreeSpeakerChannel(const std::string& type, std::int64_t limit,
                                                          std::int64_t ignoringID) const;
-    std::int64_t lowestFreeSourceNumber(const std::string& type) const;
-    void removeSourceOfSelection(const SoundObject& source); // no undo state of its own
-    void clearShowForBlankCanvas();
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;

@@ -44,6 +44,7 @@ bool readsAsPort(const std::string& text) {
 void ContentView::installEditingActions() {
     editingActions.addSpeaker = [this] { addSpeaker(); };
     editingActions.addSoundObject = [this] { addSoundObject(); };
+    editingActions.clearCanvas = [this] { clearCanvas(); };
     editingActions.newBlankCanvas = [this] { newBlankCanvas(); };
     editingActions.zeroSelected = [this] { zeroSelected(); };
 }
@@ -78,20 +79,6 @@ std::optional<std::int64_t> ContentView::lowestFreeSpeakerChannel(const std::str
     return std::nullopt;
 }
 
-std::int64_t ContentView::lowestFreeSourceNumber(const std::string& type) const {
-    std::set<std::int64_t> used;
-    std::int64_t highest = 0;
-    for (const auto& source : appState->soundObjects.get())
-        if (source->type.get() == type) {
-            used.insert(source->number);
-            highest = std::max(highest, source->number.get());
-        }
-    for (std::int64_t n = 1; n <= 512; ++n)
-        if (!used.count(n))
-            return n;
-    return highest + 1;
-}
-
 void ContentView::addSpeaker() {
     appState->saveStateForUndo();
     const auto& deskChoice = selectedDesk.get();
@@ -101,9 +88,9 @@ void ContentView::addSpeaker() {
 
     std::int64_t matrices = 0, mixes = 0, groups = 0;
     for (const auto& speaker : appState->speakers.get()) {
-        matrices += desk.mtxName && speaker.type == *desk.mtxName;
-        mixes += desk.mixName && speaker.type == *desk.mixName;
-        groups += desk.groupName && speaker.type == *desk.groupName;
+        matrices += speakerIsMatrix(speaker, desk);
+        mixes += speakerIsMix(speaker, desk);
+        groups += speakerIsGroup(speaker, desk);
     }
     std::string type;
     if (desk.mtxEnabled.value_or(false) && desk.mtxNum && matrices < *desk.mtxNum)
@@ -145,7 +132,7 @@ void ContentView::addSoundObject() {
     const std::string type =
         desk.mixSendEnabled.value_or(false) && desk.mixName ? *desk.mixName : desk.inputName;
     auto source =
-        std::make_shared<SoundObject>(type, lowestFreeSourceNumber(type), desk, place.x, place.y, zoom, zero);
+        std::make_shared<SoundObject>(type, nextSoundObjectNumber(type), desk, place.x, place.y, zoom, zero);
     source->position = metresToCanvas(appState->canvasOrientation, source->positionMeters, zoom, zero);
     appState->soundObjects.update([&](auto& sources) { sources.push_back(source); });
     selectedObjects = std::set<std::string>{SelectionKeys::soundObject(source->id)};
@@ -165,38 +152,9 @@ void ContentView::addSoundObject() {
     appState->saveStateForUndo();
 }
 
-void ContentView::clearShowForBlankCanvas() {
-    if (editingActions.clearCanvas) {
-        editingActions.clearCanvas();
-        return;
-    }
-    pathManager->stopAllPlayback();
-    appState->speakers = std::vector<Speaker>{};
-    appState->soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
-    appState->groups = std::vector<ObjectGroup>{};
-    appState->snapshots = std::vector<Snapshot>{};
-    appState->pathCues = std::vector<std::shared_ptr<PathCue>>{};
-    appState->soundscapeSpeakers = std::vector<SoundscapeSpeaker>{};
-    appState->mixerLevels = PerSourcePerSpeaker<double>{};
-    appState->freezeStates = PerSourcePerSpeaker<bool>{};
-    appState->muteStates = PerSourcePerSpeaker<bool>{};
-    pathManager->setPathCues({});
-    isRecordingPath = false;
-    removeEmptyGroups();
-    if (presenter)
-        presenter->closeMixerWindow();
-    disableSoundObjectOSCUpdates = false;
-    appState->selectedSoundObject = nullptr;
-    selectedObjects = std::set<std::string>{};
-    platform::consoleLog("Canvas cleared: all cues, paths, speakers, and recording states removed while "
-                         "preserving selectedDesk.");
-    saveState();
-    appState->saveStateForUndo();
-}
-
 void ContentView::newBlankCanvas() {
     appState->saveStateForUndo();
-    clearShowForBlankCanvas();
+    clearCanvas();
     AppState& s = *appState;
     s.speakers = std::vector<Speaker>{};
     s.soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
@@ -256,18 +214,17 @@ void ContentView::zeroSelected() {
     appState->saveStateForUndo();
 }
 
-void ContentView::removeSourceOfSelection(const SoundObject& source) {
-    const platform::UUID id = source.id;
-    appState->soundObjects.update(
-        [&](auto& sources) { std::erase_if(sources, [&](const auto& s) { return s->id == id; }); });
-    platform::consoleLog("Deleted sound object. Remaining objects keep their numbers.");
-    for (const auto& cue : pathManager->pathCues()) {
-        std::erase(cue->soundObjectIDs, id);
-        if (cue->soundObjectIDs.empty())
-            cue->hasError = true;
-    }
-    appState->selectedSoundObject = nullptr;
-}
+namespace {
+
+// Holds back the history entries of the steps inside one operation that records its own
+// before and after.
+struct HistoryPause {
+    bool was = AppState::isRestoring;
+    HistoryPause() { AppState::isRestoring = true; }
+    ~HistoryPause() { AppState::isRestoring = was; }
+};
+
+} // namespace
 
 void ContentView::deleteSelection() {
     const auto keys = selectedObjects.get();
@@ -304,12 +261,13 @@ void ContentView::deleteSelection() {
         if (it == sources.end())
             continue;
         beginChange();
-        removeSourceOfSelection(**it);
+        HistoryPause pause;
+        deleteSoundObject(*it);
     }
 
     const auto nodes = SelectionKeys::pathNodes(keys);
     if (!nodes.empty()) {
-        auto cues = pathManager->pathCues();
+        auto cues = pathManager->pathCues.get();
         bool cuesChanged = false;
         for (const auto& [cueID, indices] : nodes) {
             auto it = std::find_if(cues.begin(), cues.end(),
@@ -325,7 +283,7 @@ void ContentView::deleteSelection() {
             cuesChanged = true;
         }
         if (cuesChanged)
-            pathManager->setPathCues(std::move(cues));
+            pathManager->pathCues = std::move(cues);
     }
 
     selectedObjects = std::set<std::string>{};

@@ -106,8 +106,7 @@ void ToolRow::rebuildPalette(bool isEditingAudienceArea, bool isSoundScapeMode) 
                 view_.addSoundObject();
                 break;
             case A::clearCanvas:
-                if (view_.editingActions.clearCanvas)
-                    view_.editingActions.clearCanvas();
+                view_.clearCanvas();
                 break;
             case A::showGroups:
                 view_.showGroupsWindow();

@@ -1,7 +1,8 @@
 // The tool row, the snapshots window and the groups window driven with real events over a
 // main view that sends to the loopback fake desk.
 
-// The show core first: its observable values have a method named like Qt's "emit" keyword.
+#include "gui/GuiTestMain.h"
+
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/engine/SelectionKeys.h"
@@ -15,8 +16,6 @@
 #include "support/ShowFixtures.h"
 #include "support/TempFolder.h"
 #include "tools/FakeDesk.h"
-
-#include "gui/GuiTestMain.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -265,18 +264,18 @@ private slots:
             std::make_shared<PathCue>(platform::UUID::random(), "Cue 1", 4.0, std::vector<platform::UUID>{},
                                       std::vector<Point>{{0, 0}, {1, 1}, {2, 2}}, 1.0, std::nullopt,
                                       std::nullopt, false, std::nullopt, TriggerNextOption::none, false);
-        view->pathManager->setPathCues({cue});
+        view->pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{cue};
         ObjectGroup empty{.name = "empty", .speakerIDs = {}, .soundObjectIDs = {}};
         show->groups = std::vector<ObjectGroup>{empty};
         view->selectedObjects = std::set<std::string>{};
         ctrlBackspace();
         QCOMPARE(show->groups->size(), std::size_t(1));
-        QCOMPARE(view->pathManager->pathCues().size(), std::size_t(1));
+        QCOMPARE(view->pathManager->pathCues.get().size(), std::size_t(1));
 
         view->selectedObjects = std::set<std::string>{"pathNode:" + cue->id.string() + ":0",
                                                       "pathNode:" + cue->id.string() + ":2"};
         ctrlBackspace();
-        QVERIFY(view->pathManager->pathCues().empty());
+        QVERIFY(view->pathManager->pathCues.get().empty());
         QVERIFY(view->selectedObjects->empty());
     }
 

@@ -180,7 +180,7 @@ TEST_F(EditingTest, DeleteSelectionRemovesItemsNodesAndEmptyGroupsAndUndoesInOne
     three->nodesMeters = {{0, 0}, {1, 1}, {2, 2}};
     five->nodesMeters = {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
     five->soundObjectIDs = {gone->id};
-    v.pathManager->setPathCues({three, five, untouched});
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{three, five, untouched};
     ObjectGroup mixed{.name = "mixed", .speakerIDs = {1}, .soundObjectIDs = {kept->id}};
     ObjectGroup allGone{.name = "gone", .speakerIDs = {1, 2}, .soundObjectIDs = {gone->id}};
     ObjectGroup empty{.name = "empty", .speakerIDs = {}, .soundObjectIDs = {}};
@@ -207,8 +207,8 @@ TEST_F(EditingTest, DeleteSelectionRemovesItemsNodesAndEmptyGroupsAndUndoesInOne
     EXPECT_EQ(speakerIDs(), std::vector<std::int64_t>{3});
     ASSERT_EQ(show->soundObjects->size(), 1u);
     EXPECT_EQ(show->soundObjects.get()[0], kept);
-    ASSERT_EQ(v.pathManager->pathCues().size(), 2u) << "the three-node cue lost two nodes and went";
-    EXPECT_EQ(v.pathManager->pathCues()[0], five);
+    ASSERT_EQ(v.pathManager->pathCues.get().size(), 2u) << "the three-node cue lost two nodes and went";
+    EXPECT_EQ(v.pathManager->pathCues.get()[0], five);
     EXPECT_EQ(five->nodesMeters, (std::vector<Point>{{1, 1}, {3, 3}, {4, 4}}));
     EXPECT_TRUE(five->hasError) << "its only source was deleted";
     EXPECT_TRUE(v.selectedObjects->empty());
