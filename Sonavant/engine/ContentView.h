@@ -278,8 +278,9 @@ public:
     std::shared_ptr<ContentViewPresenter> presenter; // the GUI's windows and dialogues; null headless
     // Where the working state is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
-    // The menu actions the view does not carry yet (Add Output and Input, Clear, New Blank
-    // Canvas, Zero Selected, Draw and Delete Path); the action slots run them when set.
+    // The editing actions the menu's slots run, when set. The view points them at its own
+    // operations as it gains them (Draw and Delete Path are still to come); tests may
+    // replace them.
     struct EditingActions {
         std::function<void()> addSpeaker, addSoundObject, clearCanvas, startDrawingPath, deleteSelectedPath,
             newBlankCanvas, zeroSelected;
