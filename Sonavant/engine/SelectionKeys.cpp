@@ -1,13 +1,13 @@
 #include "Sonavant/engine/SelectionKeys.h"
 
+#include "Sonavant/engine/CanvasSelectionKey.h"
+
 #include <algorithm>
 #include <charconv>
 
 namespace {
 
-constexpr std::string_view speakerPrefix = "speaker-";
-constexpr std::string_view soundObjectPrefix = "soundObject-";
-constexpr std::string_view pathNodePrefix = "pathNode:";
+constexpr std::string_view pathNodePrefix = pathNodeKeyPrefix;
 
 std::optional<std::int64_t> decimal(std::string_view text) {
     if (!text.empty() && text.front() == '+')
@@ -24,23 +24,19 @@ std::optional<std::int64_t> decimal(std::string_view text) {
 } // namespace
 
 std::string SelectionKeys::speaker(std::int64_t id) {
-    return std::string(speakerPrefix) + std::to_string(id);
+    return speakerKey(id);
 }
 
 std::string SelectionKeys::soundObject(const platform::UUID& id) {
-    return std::string(soundObjectPrefix) + id.string();
+    return soundObjectKey(id);
 }
 
 std::optional<std::int64_t> SelectionKeys::speakerID(std::string_view key) {
-    if (!key.starts_with(speakerPrefix))
-        return std::nullopt;
-    return decimal(key.substr(speakerPrefix.size()));
+    return speakerIDFromKey(key);
 }
 
 std::optional<platform::UUID> SelectionKeys::soundObjectID(std::string_view key) {
-    if (!key.starts_with(soundObjectPrefix))
-        return std::nullopt;
-    return platform::UUID::parse(key.substr(soundObjectPrefix.size()));
+    return soundObjectIDFromKey(key);
 }
 
 std::map<std::string, std::vector<std::int64_t>> SelectionKeys::pathNodes(const std::set<std::string>& keys) {

@@ -1,8 +1,6 @@
 #pragma once
-// The canvas selection's keys: "speaker-" + a loudspeaker id, "soundObject-" + a source's
-// upper-case UUID text, "pathNode:" + a cue's UUID text + ":" + a node index. Every window
-// that reads or writes the selection goes through these, so a key that does not parse is
-// skipped the same way everywhere.
+// Sets of canvas selection keys (CanvasSelectionKey.h builds and reads one key): the members
+// they name, and the path nodes they name per cue, in the order those can be removed in.
 
 #include "platform/UUID.h"
 
@@ -18,9 +16,7 @@ struct SelectionKeys {
     static std::string speaker(std::int64_t id);
     static std::string soundObject(const platform::UUID& id);
 
-    // An optional sign, then decimal digits within the 64-bit range, nothing else.
     static std::optional<std::int64_t> speakerID(std::string_view key);
-    // Either letter case.
     static std::optional<platform::UUID> soundObjectID(std::string_view key);
 
     // Node indices per cue id text, each index once, largest first (the order they can be

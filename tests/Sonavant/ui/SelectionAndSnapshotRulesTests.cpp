@@ -18,7 +18,7 @@ Snapshot numbered(std::int64_t n) {
 
 } // namespace
 
-TEST(SelectionKeysTest, ParsesOnlyWellFormedKeys) {
+TEST(SelectionKeysTest, ParsesOnlyWellFormedKeysLikeTheCanvas) {
     struct Row {
         const char* key;
         std::optional<std::int64_t> speaker;
@@ -26,7 +26,7 @@ TEST(SelectionKeysTest, ParsesOnlyWellFormedKeys) {
     };
     const Row rows[] = {
         {"speaker-3", 3, false},
-        {"speaker-+7", 7, false},
+        {"speaker-+7", std::nullopt, false},
         {"speaker--2", -2, false},
         {"speaker-", std::nullopt, false},
         {"speaker-a", std::nullopt, false},
