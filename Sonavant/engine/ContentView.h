@@ -283,8 +283,9 @@ public:
     std::shared_ptr<ContentViewPresenter> presenter; // the GUI's windows and dialogues; null headless
     // Where the working state is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
-    // The menu actions the view does not carry yet (Add Output and Input, Clear, New Blank
-    // Canvas, Zero Selected, Draw and Delete Path); the action slots run them when set.
+    // The editing actions the menu's slots run, when set. The view points them at its own
+    // operations as it gains them (Draw and Delete Path are still to come); tests may
+    // replace them.
     struct EditingActions {
         std::function<void()> addSpeaker, addSoundObject, clearCanvas, startDrawingPath, deleteSelectedPath,
             newBlankCanvas, zeroSelected;
@@ -335,6 +336,29 @@ public:
     // Drops every group none of whose members exists any more; groups with one live member
     // keep their stale ids.
     void removeEmptyGroups();
+
+    // ---- Editing: outputs, inputs, reset, selection, tool palette, snapshots ------------------------------
+    // Operations that change the show record an undo state before and after, so one Undo
+    // takes back exactly one of them.
+    void addSpeaker();     // "Add Output"
+    void addSoundObject(); // "Add Input"
+    void newBlankCanvas();
+    void zeroSelected();
+    // Ctrl+Backspace: the selected loudspeakers, sources and path nodes.
+    void deleteSelection();
+    void importDbprFile();
+    void deleteAudienceArea();
+    void duplicateAudienceArea();
+    void removeAllAudienceAreas();
+    void toggleObjectList();
+    void openSettingsWindow();
+    void showSnapshotsWindow();
+    void showGroupsWindow();
+    void addSnapshot();
+    void updateSnapshot(const Snapshot& snapshot); // re-captures; keeps id, number, name, time
+    void deleteSnapshot(const Snapshot& snapshot);
+    // A loudspeaker id no loudspeaker has: one above the highest in use.
+    std::int64_t nextSpeakerID() const;
 
     // ---- Connections and windows -------------------------------------------------------------------------
     void restartOSCReceiver(const std::string& newPort);
@@ -426,6 +450,10 @@ private:
     void observeSettingChanges();
     void snapshotFadeTick(SnapshotFade& fade);
     void endSnapshotFade();
+    // Editing helpers (ContentViewEditing.cpp).
+    void installEditingActions();
+    std::optional<std::int64_t> lowestFreeSpeakerChannel(const std::string& type, std::int64_t limit,
+                                                         std::int64_t ignoringID) const;
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;

@@ -10,9 +10,12 @@
 #include "Sonavant/shell/MenuBar.h"
 #include "Sonavant/shell/QtPresenter.h"
 #include "Sonavant/shell/SplashScreen.h"
+#include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/shell/UpdateChecker.h"
 #include "Sonavant/ui/UpdateCheck.h"
 #include "Sonavant/windows/SettingsWindowControllerHolder.h"
+#include "Sonavant/windows/GroupsWindowHolder.h"
+#include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -47,10 +50,15 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     window_->setSplash(splash);
     mainView_ = new MainView(*contentView_);
     mainView_->setCanvas(new CanvasWidget(*contentView_));
+    mainView_->setToolRow(new ToolRow(*contentView_));
     window_->setMainView(mainView_);
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
     new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
+    qtPresenter->hooks.showSnapshotsWindow = [](ContentView& view) {
+        SnapshotsWindowHolder::shared().show(view);
+    };
+    qtPresenter->hooks.showGroupsWindow = [](ContentView& view) { GroupsWindowHolder::shared().show(view); };
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -66,6 +74,8 @@ SonavantApp::~SonavantApp() {
     shutdown();
     // The widgets hold subscriptions to the view's values: they go first.
     SettingsWindowControllerHolder::shared().reset();
+    SnapshotsWindowHolder::shared().reset();
+    GroupsWindowHolder::shared().reset();
     window_.reset();
 }
 

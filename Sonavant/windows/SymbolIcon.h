@@ -1,0 +1,24 @@
+#pragma once
+// The small symbols of the tool row and the auxiliary windows, drawn with painter paths (no
+// platform artwork is copied). Each is drawn for the size asked, in one colour.
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+enum class Symbol {
+    plus,
+    trash,
+    pencil,
+    camera,
+    circleArrows, // refresh from the current state
+    uturnLeft,    // recall
+    people,       // groups
+    speaker,
+    mic,
+    listPanel, // the object list
+    gear,
+};
+
+QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour);
+QIcon symbolIcon(Symbol symbol, const QColor& colour, int size = 32);
