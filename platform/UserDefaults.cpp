@@ -60,7 +60,7 @@ void UserDefaults::Impl::load() {
         return;
     }
     try {
-        Value root = readPropertyList(bytes);
+        Value root = readPropertyList(bytes, /*markerIsText=*/true); // defaults never hold null
         auto object = root.asObject();
         if (!object)
             throw CodingError(CodingError::Reason::dataCorrupted, "",
