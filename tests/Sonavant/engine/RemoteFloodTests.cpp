@@ -64,10 +64,10 @@ class NotingCueEngine : public RecordingCueEngine {
 public:
     std::shared_ptr<SoundObject> watched;
     std::vector<Point> positionsAtStart;
-    void startPathCue(const std::shared_ptr<PathCue>& cue, double height, double zoom,
-                      std::function<void()> step, std::optional<std::int64_t> loopCount) override {
+    void startPathCue(const std::shared_ptr<PathCue>& cue, double zoom, std::function<void()> step,
+                      std::optional<std::int64_t> loopCount) override {
         positionsAtStart.push_back(watched->positionMeters.get());
-        RecordingCueEngine::startPathCue(cue, height, zoom, std::move(step), loopCount);
+        RecordingCueEngine::startPathCue(cue, zoom, std::move(step), loopCount);
     }
 };
 
@@ -78,7 +78,7 @@ TEST_F(RemoteFloodTest, AFloodCostsOneLevelPassPerRunAndKeepsOrderAroundOtherCom
     auto& v = recordingView();
     auto engine = std::make_shared<NotingCueEngine>();
     engine->watched = s;
-    engine->setPathCues({cue(7)});
+    engine->pathCues = std::vector<std::shared_ptr<PathCue>>{cue(7)};
     v.pathManager = engine;
     auto receiver = OSCReceiver::make(0);
     v.installReceiverCallbacks(*receiver);
