@@ -59,11 +59,18 @@ OSCAddressPattern::Component OSCAddressPattern::parsePatternComponent(std::strin
             tokens.push_back(Token::literal(std::move(buffer)));
         buffer.clear();
     };
+    // Where the next "]" and "}" stand from each place on, found in one backward pass: a
+    // long run of unclosed brackets must not cost a scan each.
+    std::vector<std::size_t> nextSquare(chars.size() + 1, chars.size()),
+        nextCurly(chars.size() + 1, chars.size());
+    for (std::size_t j = chars.size(); j-- > 0;) {
+        nextSquare[j] = chars[j] == "]" ? j : nextSquare[j + 1];
+        nextCurly[j] = chars[j] == "}" ? j : nextCurly[j + 1];
+    }
     const auto find = [&](std::size_t from, std::string_view what) {
-        for (std::size_t j = from; j < chars.size(); ++j)
-            if (chars[j] == what)
-                return j;
-        return chars.size();
+        return std::min(from, chars.size()) == chars.size() ? chars.size()
+               : what == "]"                                ? nextSquare[from]
+                                                            : nextCurly[from];
     };
     std::size_t i = 0;
     while (i < chars.size()) {
@@ -191,6 +198,16 @@ bool OSCAddressPattern::Component::matches(std::string_view nameText) const {
     // length of the name, however many "*" the pattern holds.
     const osccore::Characters name(nameText);
     const std::size_t n = name.size();
+    // The work grows with the pattern's length times the name's: past a bound far beyond
+    // any real address, the component matches nothing rather than stalling its caller.
+    std::size_t patternWeight = 0;
+    for (const Token& token : tokens) {
+        patternWeight += 1 + token.literalText().size() + token.groups().size();
+        for (const auto& member : token.stringMembers())
+            patternWeight += member.size();
+    }
+    if (patternWeight > maxMatchWork / (n + 1))
+        return false;
     std::vector<char> reach(n + 1, 0), next(n + 1, 0);
     reach[0] = 1;
     for (const Token& token : tokens) {

@@ -80,6 +80,8 @@ public:
         // Whether this component matches one part of an address. A "{...}" list tries each
         // of its members, so the answer never depends on their order.
         bool matches(std::string_view name) const;
+        // Steps one match may take (pattern weight times name length); beyond it, no match.
+        static constexpr std::size_t maxMatchWork = std::size_t{1} << 20;
         bool operator==(const Component&) const = default;
     };
 

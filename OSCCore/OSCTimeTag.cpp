@@ -79,6 +79,14 @@ double OSCTimeTag::timeInterval(Date since) const {
     return (date() - since).count();
 }
 
+double OSCTimeTag::receivedWaitFrom(const OSCTimeTag& now) const {
+    if (isImmediate())
+        return 0;
+    // Two's-complement difference of the raw values: the nearest era wins.
+    const auto difference = static_cast<std::int64_t>(rawValue_ - now.rawValue_);
+    return static_cast<double>(difference) / fractionScale;
+}
+
 std::string OSCTimeTag::description() const {
     if (isImmediate())
         return "1 (immediate)";

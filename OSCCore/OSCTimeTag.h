@@ -41,6 +41,11 @@ public:
     double timeIntervalSinceNow() const;
     double timeInterval(Date since) const;
 
+    // Seconds from `now` to a tag received off the wire, 0 when immediate. The wire carries
+    // no era, so the raw value is read in the era nearest to `now` (within 2^31 s): a tag
+    // sent a moment after the 2036 rollover, or received after it, keeps its true distance.
+    double receivedWaitFrom(const OSCTimeTag& now) const;
+
     std::string description() const;
 
     bool operator==(const OSCTimeTag&) const = default;

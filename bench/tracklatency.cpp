@@ -6,8 +6,9 @@
 // over 1,000 commands, with the loudspeaker's stagger (its id x 10 ms) subtracted. The send
 // throttle is off (as during fade-cue generation) so that every command's level goes out.
 // TrackRate sends commands at a fixed rate for one second and reports whether the main
-// view kept up: every command handled, and the lag of the last quarter no larger than that
-// of the first (a growing backlog shows as a growing lag). The closing line names the
+// view kept up: the last command handled, and the lag of the last quarter no larger than that
+// of the first (a growing backlog shows as a growing lag). Commands that queued up behind the
+// main thread merge into the newest, so handled_share may be below 1. The closing line names the
 // highest rate that kept up. Console lines go to /dev/null while measuring.
 
 #include "OSCCore/OSCMessage.h"
@@ -255,7 +256,9 @@ void BM_TrackRate(benchmark::State& state) {
             }
             done = true;
         });
-        platform::MainRunLoop::runUntil([&] { return done && handledCount == commands; }, 10s);
+        // Commands for one source that queue up behind the main thread merge into the newest,
+        // so not every one is seen: the last one must be, without a growing lag.
+        platform::MainRunLoop::runUntil([&] { return done && handled[commands - 1]; }, 10s);
         sender.join();
         sentRate = commands / std::chrono::duration<double>(sentAt.back() - sentAt.front()).count();
         platform::MainRunLoop::runFor(20ms);
@@ -273,7 +276,7 @@ void BM_TrackRate(benchmark::State& state) {
         firstLag = averageLag(0, commands / 4);
         lastLag = averageLag(commands - commands / 4, commands);
         handledShare = static_cast<double>(handledCount) / commands;
-        keptUp = handledCount == commands && lastLag <= 2 * firstLag + 1.0;
+        keptUp = handled[commands - 1] && lastLag <= 2 * firstLag + 1.0;
     }
     state.counters["handled_share"] = handledShare;
     state.counters["lag_first_quarter_ms"] = firstLag;

@@ -46,3 +46,11 @@ void OSCServer::stop() {
 std::uint16_t OSCServer::boundPort() const {
     return udpSocket_->localPort();
 }
+
+void OSCServer::setReceiveBufferSize(int bytes) {
+    udpSocket_->setKernelReceiveBufferSize(bytes);
+}
+
+int OSCServer::receiveBufferSize() const {
+    return udpSocket_->kernelReceiveBufferSize();
+}

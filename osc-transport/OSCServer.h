@@ -24,6 +24,11 @@ public:
     void start();
     void stop();
 
+    // The kernel receive buffer asked for at the next start (see UdpSocketEngine).
+    void setReceiveBufferSize(int bytes);
+    // What the kernel gave the listening socket; 0 when not listening.
+    int receiveBufferSize() const;
+
     // The port given at creation (0 = any).
     std::uint16_t localPort() const { return localPort_; }
     // The port the socket is bound to; 0 when not listening.

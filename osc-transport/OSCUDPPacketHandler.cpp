@@ -69,12 +69,12 @@ void OSCUDPPacketHandler::handlePacket(const OSCObject& packet, const OSCTimeTag
 }
 
 void OSCUDPPacketHandler::handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag) {
-    if (timeTagMode() == OSCTimeTagMode::ignore || timeTag.isImmediate() || !timeTag.isFuture()) {
+    if (timeTagMode() == OSCTimeTagMode::ignore || timeTag.isImmediate()) {
         deliver(message, timeTag);
         return;
     }
-    // Far-future tags wait as long as a timer can count.
-    const double seconds = std::min(timeTag.timeIntervalSinceNow(), 9.0e9);
+    // Received tags carry no era: the wait is read in the era nearest to now.
+    const double seconds = timeTag.receivedWaitFrom(OSCTimeTag::now());
     if (seconds <= 0) {
         deliver(message, timeTag);
         return;

@@ -69,6 +69,8 @@ template <> struct Coder<std::string> {
     static std::string decode(const Value& v, const std::string& path) {
         if (auto s = v.asText())
             return *s;
+        if (v.isNullMarker())
+            return "$null";
         throwTypeMismatch(path, "String", v);
     }
 };
@@ -137,20 +139,30 @@ public:
         return v && !v->isNull();
     }
 
-    // Required: absent gives keyNotFound, null gives valueNotFound.
+    // Required: absent gives keyNotFound, null gives valueNotFound (for text, the
+    // property-list marker is the text "$null").
     template <class T> T decode(const std::string& key) const {
         auto v = member(key);
         if (!v)
             throw CodingError(CodingError::Reason::keyNotFound, joinPath(path_, key),
                               "No value associated with key \"" + key + "\".");
-        if (v->isNull())
+        if (v->isNull() && !(std::is_same_v<T, std::string> && v->isNullMarker()))
             throw CodingError(CodingError::Reason::valueNotFound, joinPath(path_, key),
                               "Expected a value for key \"" + key + "\" but found null.");
         return Coder<T>::decode(*v, joinPath(path_, key));
     }
 
-    // Absent or null gives nothing; a value of the wrong type still fails.
+    // Absent or null gives nothing; a value of the wrong type still fails. For a field
+    // written only when present, the property-list marker is the text "$null".
     template <class T> std::optional<T> decodeIfPresent(const std::string& key) const {
+        auto v = member(key);
+        if (!v || (v->isNull() && !(std::is_same_v<T, std::string> && v->isNullMarker())))
+            return std::nullopt;
+        return Coder<T>::decode(*v, joinPath(path_, key));
+    }
+
+    // The counterpart of encodeOrNull: absent or any null, the marker included, gives nothing.
+    template <class T> std::optional<T> decodeOrNull(const std::string& key) const {
         auto v = member(key);
         if (!v || v->isNull())
             return std::nullopt;

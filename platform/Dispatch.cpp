@@ -61,6 +61,7 @@ const DispatchQueue* innermostQueue() {
 }
 
 void fatal(const char* message) {
+    std::fflush(stdout); // the console lines that led here
     std::fprintf(stderr, "platform dispatch: %s\n", message);
     std::fflush(stderr);
     std::abort();

@@ -1,9 +1,11 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 namespace platform {
 
@@ -18,6 +20,30 @@ std::mutex& registryMutex() {
 std::vector<LogCapture*>& registry() {
     static auto* captures = new std::vector<LogCapture*>;
     return *captures;
+}
+
+// Set by a line not yet flushed; never destroyed, so lines written at exit are safe.
+std::atomic<bool>& pendingFlush() {
+    static auto* pending = new std::atomic<bool>(false);
+    return *pending;
+}
+
+// One detached thread flushes standard output shortly after lines were written.
+void scheduleFlush() {
+    pendingFlush().store(true, std::memory_order_relaxed);
+    static const bool started = [] {
+        std::thread([] {
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(consoleFlushIntervalMilliseconds));
+                if (pendingFlush().exchange(false, std::memory_order_relaxed))
+                    std::fflush(stdout);
+            }
+        }).detach();
+        // Lines still buffered when the process ends normally are written by stdio's own
+        // exit flush.
+        return true;
+    }();
+    (void)started;
 }
 
 } // namespace
@@ -53,8 +79,13 @@ void consoleLog(std::string_view line) {
         for (auto* capture : registry())
             capture->append(line);
     }
-    // One fwrite under stdio's own lock keeps the line whole.
+    // One fwrite under stdio's own lock keeps the line whole and in order with every other.
     std::fwrite(out.data(), 1, out.size(), stdout);
+    scheduleFlush();
+}
+
+void consoleFlush() {
+    pendingFlush().store(false, std::memory_order_relaxed);
     std::fflush(stdout);
 }
 

@@ -11,8 +11,13 @@
 namespace platform {
 
 // Prints "HH:mm:ss.SSS " + line on standard output, as one write (lines of several
-// threads never interleave). Any thread.
+// threads never interleave). Any thread. No flush per line: a line costs no system call
+// on the caller's thread (remote commands log several each); a background flush writes
+// what is buffered within consoleFlushInterval, in order, every line.
 void consoleLog(std::string_view line);
+// Writes out at once whatever lines are buffered.
+void consoleFlush();
+inline constexpr int consoleFlushIntervalMilliseconds = 50;
 
 // The local time of day as "HH:mm:ss.SSS" (24-hour clock, zero-padded). Any thread.
 std::string logTimestamp();

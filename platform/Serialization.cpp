@@ -27,6 +27,83 @@ constexpr int maxDepth = 512;
     throw CodingError(CodingError::Reason::dataCorrupted, path, message);
 }
 
+// ---- text ----
+
+constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+
+// Length of the valid UTF-8 sequence at `at` (shortest form, no surrogates, at most
+// U+10FFFF), or 0 when none starts there.
+std::size_t sequenceLength(std::string_view text, std::size_t at, char32_t& character) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        character = lead;
+        return 1;
+    }
+    std::size_t length;
+    char32_t value;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (byte(at + i) & 0x3F);
+    }
+    if ((length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
+        (length == 4 && (value < 0x10000 || value > 0x10FFFF)))
+        return 0;
+    character = value;
+    return length;
+}
+
+bool storable(char32_t c) {
+    return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && c != 0xFFFE && c != 0xFFFF;
+}
+
+// Valid UTF-8, and with `replaceUnstorable` no character XML cannot hold.
+std::string cleanedText(std::string_view text, bool replaceUnstorable) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = sequenceLength(text, at, c);
+        if (length == 0) {
+            out += replacementCharacter;
+            ++at;
+            continue;
+        }
+        if (replaceUnstorable && !storable(c))
+            out += replacementCharacter;
+        else
+            out.append(text, at, length);
+        at += length;
+    }
+    return out;
+}
+
+bool isCleanText(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = sequenceLength(text, at, c);
+        if (length == 0 || !storable(c))
+            return false;
+        at += length;
+    }
+    return true;
+}
+
 // ---- numbers, independent of the process locale ----
 
 std::string formatInteger(std::int64_t v) {
@@ -304,9 +381,20 @@ void appendTabs(std::string& out, int count) {
     out.append(static_cast<std::size_t>(count), '\t');
 }
 
-void writePlistValue(std::string& out, const Value& v, int indent) {
+void appendText(std::string& out, std::string_view text) {
+    if (isCleanText(text))
+        appendEscaped(out, text);
+    else
+        appendEscaped(out, cleanedText(text, true));
+}
+
+[[noreturn]] void nonFinite(const std::string& path, double value) {
+    corrupted(path, "Unable to store the non-finite number " + formatReal(value) + ".");
+}
+
+void writePlistValue(std::string& out, const Value& v, int indent, const std::string& path) {
     if (indent > maxDepth)
-        corrupted("", "Value nested deeper than " + std::to_string(maxDepth) + " levels.");
+        corrupted(path, "Value nested deeper than " + std::to_string(maxDepth) + " levels.");
     appendTabs(out, indent);
     switch (v.kind()) {
     case Value::Kind::null:
@@ -319,11 +407,13 @@ void writePlistValue(std::string& out, const Value& v, int indent) {
         out += "<integer>" + formatInteger(*v.asInteger()) + "</integer>\n";
         break;
     case Value::Kind::real:
+        if (!std::isfinite(*v.asReal()))
+            nonFinite(path, *v.asReal());
         out += "<real>" + formatReal(*v.asReal()) + "</real>\n";
         break;
     case Value::Kind::text:
         out += "<string>";
-        appendEscaped(out, *v.asText());
+        appendText(out, *v.asText());
         out += "</string>\n";
         break;
     case Value::Kind::data: {
@@ -350,8 +440,8 @@ void writePlistValue(std::string& out, const Value& v, int indent) {
             break;
         }
         out += "<array>\n";
-        for (const auto& e : a)
-            writePlistValue(out, e, indent + 1);
+        for (std::size_t i = 0; i < a.size(); ++i)
+            writePlistValue(out, a[i], indent + 1, indexPath(path, i));
         appendTabs(out, indent);
         out += "</array>\n";
         break;
@@ -366,9 +456,9 @@ void writePlistValue(std::string& out, const Value& v, int indent) {
         for (const auto& [key, e] : o) {
             appendTabs(out, indent + 1);
             out += "<key>";
-            appendEscaped(out, key);
+            appendText(out, key);
             out += "</key>\n";
-            writePlistValue(out, e, indent + 1);
+            writePlistValue(out, e, indent + 1, joinPath(path, key));
         }
         appendTabs(out, indent);
         out += "</dict>\n";
@@ -392,7 +482,8 @@ bool isBlank(const char* text) {
     return true;
 }
 
-// The text of a leaf element; child elements are refused.
+// The text of a leaf element, as UTF-8; child elements are refused, and so are characters
+// no property list may hold (a writer that let them through made a file no reader opens).
 std::string leafText(const pugi::xml_node& node, const std::string& path) {
     std::string text;
     for (auto child : node.children()) {
@@ -402,6 +493,12 @@ std::string leafText(const pugi::xml_node& node, const std::string& path) {
             plistError(path, std::string("unexpected element <") + child.name() + "> inside <" + node.name() +
                                  ">.");
     }
+    if (isCleanText(text))
+        return text;
+    text = validUTF8(text);
+    if (auto c = unstorableCharacter(text))
+        plistError(path,
+                   "text holds the character " + characterName(*c) + ", which a property list cannot hold.");
     return text;
 }
 
@@ -416,7 +513,7 @@ template <class F> void forEachElement(const pugi::xml_node& node, const std::st
     }
 }
 
-Value readPlistValue(const pugi::xml_node& node, const std::string& path, int depth) {
+Value readPlistValue(const pugi::xml_node& node, const std::string& path, int depth, bool markerIsText) {
     if (depth > maxDepth)
         plistError(path, "nested deeper than " + std::to_string(maxDepth) + " levels.");
     std::string_view name = node.name();
@@ -433,7 +530,7 @@ Value readPlistValue(const pugi::xml_node& node, const std::string& path, int de
                 pendingKey = &key;
                 return;
             }
-            object[key] = readPlistValue(child, joinPath(path, key), depth + 1);
+            object[key] = readPlistValue(child, joinPath(path, key), depth + 1, markerIsText);
             pendingKey = nullptr;
         });
         if (pendingKey)
@@ -443,14 +540,14 @@ Value readPlistValue(const pugi::xml_node& node, const std::string& path, int de
     if (name == "array") {
         ValueArray array;
         forEachElement(node, path, [&](const pugi::xml_node& child) {
-            array.push_back(readPlistValue(child, indexPath(path, array.size()), depth + 1));
+            array.push_back(readPlistValue(child, indexPath(path, array.size()), depth + 1, markerIsText));
         });
         return Value(std::move(array));
     }
     if (name == "string") {
         std::string text = leafText(node, path);
-        if (text == "$null")
-            return Value(Null{});
+        if (text == "$null" && !markerIsText)
+            return Value(Null{true});
         return Value(std::move(text));
     }
     if (name == "integer") {
@@ -465,6 +562,8 @@ Value readPlistValue(const pugi::xml_node& node, const std::string& path, int de
         auto v = parseReal(text);
         if (!v)
             plistError(path, "bad real \"" + text + "\".");
+        if (!std::isfinite(*v))
+            plistError(path, "the number " + text + " is not finite.");
         return Value(*v);
     }
     if (name == "true" || name == "false") {
@@ -490,9 +589,13 @@ Value readPlistValue(const pugi::xml_node& node, const std::string& path, int de
 
 // ---- JSON ----
 
-nlohmann::json toJSON(const Value& v, int depth) {
+std::string jsonText(const std::string& text) {
+    return isCleanText(text) ? text : cleanedText(text, true);
+}
+
+nlohmann::json toJSON(const Value& v, int depth, const std::string& path) {
     if (depth > maxDepth)
-        corrupted("", "Value nested deeper than " + std::to_string(maxDepth) + " levels.");
+        corrupted(path, "Value nested deeper than " + std::to_string(maxDepth) + " levels.");
     switch (v.kind()) {
     case Value::Kind::null:
         return nullptr;
@@ -502,24 +605,25 @@ nlohmann::json toJSON(const Value& v, int depth) {
         return *v.asInteger();
     case Value::Kind::real:
         if (!std::isfinite(*v.asReal()))
-            corrupted("", "Unable to encode " + formatReal(*v.asReal()) + " directly in JSON.");
+            nonFinite(path, *v.asReal());
         return *v.asReal();
     case Value::Kind::text:
-        return *v.asText();
+        return jsonText(*v.asText());
     case Value::Kind::data:
         return base64Encode(*v.asData());
     case Value::Kind::date:
         return v.asDate()->secondsSinceReferenceDate;
     case Value::Kind::array: {
         auto out = nlohmann::json::array();
-        for (const auto& e : *v.asArray())
-            out.push_back(toJSON(e, depth + 1));
+        const auto& a = *v.asArray();
+        for (std::size_t i = 0; i < a.size(); ++i)
+            out.push_back(toJSON(a[i], depth + 1, indexPath(path, i)));
         return out;
     }
     case Value::Kind::object: {
         auto out = nlohmann::json::object();
         for (const auto& [k, e] : *v.asObject())
-            out[k] = toJSON(e, depth + 1);
+            out[jsonText(k)] = toJSON(e, depth + 1, joinPath(path, k));
         return out;
     }
     }
@@ -548,14 +652,24 @@ public:
         double v = 0;
         auto r = std::from_chars(text.data(), text.data() + text.size(), v);
         if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v))
-            return fail("number " + text + " is not representable.");
+            return failAt("number " + text + " is not representable.");
         return add(Value(v));
     }
-    bool string(std::string& v) { return add(Value(std::move(v))); }
+    bool string(std::string& v) {
+        if (auto c = unstorableCharacter(v))
+            return failAt("text holds the character " + characterName(*c) +
+                          ", which a show file cannot hold.");
+        return add(Value(std::move(v)));
+    }
     bool binary(json::binary_t&) { return fail("binary values are not JSON."); }
     bool start_object(std::size_t) { return open(Value(ValueObject{})); }
     bool start_array(std::size_t) { return open(Value(ValueArray{})); }
     bool key(std::string& k) {
+        if (auto c = unstorableCharacter(k)) {
+            keys_.back() = storableText(k); // the path names it without the character itself
+            return failAt("key holds the character " + characterName(*c) +
+                          ", which a show file cannot hold.");
+        }
         keys_.back() = std::move(k);
         return true;
     }
@@ -568,8 +682,21 @@ public:
 
     std::optional<Value> result;
     std::string error_;
+    std::string errorPath_;
 
 private:
+    // The key path of the value being read.
+    std::string currentPath() const {
+        std::string path;
+        for (std::size_t i = 0; i < stack_.size(); ++i)
+            path =
+                stack_[i].asArray() ? indexPath(path, stack_[i].asArray()->size()) : joinPath(path, keys_[i]);
+        return path;
+    }
+    bool failAt(std::string message) {
+        errorPath_ = currentPath();
+        return fail(std::move(message));
+    }
     bool fail(std::string message) {
         error_ = std::move(message);
         return false;
@@ -609,12 +736,12 @@ std::string writePropertyList(const Value& value) {
                       "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                       "<plist version=\"1.0\">\n";
-    writePlistValue(out, value, 0);
+    writePlistValue(out, value, 0, "");
     out += "</plist>\n";
     return out;
 }
 
-Value readPropertyList(std::string_view xml) {
+Value readPropertyList(std::string_view xml, bool markerIsText) {
     pugi::xml_document document;
     auto result = document.load_buffer(
         xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single, pugi::encoding_utf8);
@@ -630,7 +757,7 @@ Value readPropertyList(std::string_view xml) {
     if (!root)
         plistError("", "no root element.");
     if (std::string_view(root.name()) != "plist")
-        return readPlistValue(root, "", 1);
+        return readPlistValue(root, "", 1, markerIsText);
     pugi::xml_node top;
     forEachElement(root, "", [&](const pugi::xml_node& child) {
         if (top)
@@ -639,18 +766,25 @@ Value readPropertyList(std::string_view xml) {
     });
     if (!top)
         plistError("", "<plist> holds no value.");
-    return readPlistValue(top, "", 1);
+    return readPlistValue(top, "", 1, markerIsText);
 }
 
 std::string writeJSON(const Value& value) {
     try {
-        return toJSON(value, 1).dump(2, ' ', false, nlohmann::json::error_handler_t::strict);
+        return toJSON(value, 1, "").dump(2, ' ', false, nlohmann::json::error_handler_t::strict);
     } catch (const nlohmann::json::exception& e) {
         corrupted("", std::string("Unable to write JSON: ") + e.what());
     }
 }
 
-Value readJSON(std::string_view json) {
+Value readJSON(std::string_view input) {
+    // Invalid UTF-8 is repaired rather than refused; JSON's own syntax is all ASCII.
+    std::string repaired;
+    std::string_view json = input;
+    if (!isCleanText(input)) {
+        repaired = validUTF8(input);
+        json = repaired;
+    }
     ValueBuilder builder;
     bool ok = false;
     try {
@@ -659,9 +793,39 @@ Value readJSON(std::string_view json) {
         builder.error_ = e.what();
     }
     if (!ok || !builder.result)
-        corrupted("", "The given data was not valid JSON: " +
-                          (builder.error_.empty() ? std::string("no value.") : builder.error_));
+        corrupted(builder.errorPath_,
+                  "The given data was not valid JSON: " +
+                      (builder.error_.empty() ? std::string("no value.") : builder.error_));
     return std::move(*builder.result);
+}
+
+std::string validUTF8(std::string_view text) {
+    return cleanedText(text, false);
+}
+
+std::optional<char32_t> unstorableCharacter(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = sequenceLength(text, at, c);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        if (!storable(c))
+            return c;
+        at += length;
+    }
+    return std::nullopt;
+}
+
+std::string storableText(std::string_view text) {
+    return cleanedText(text, true);
+}
+
+std::string characterName(char32_t character) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(character));
+    return buf;
 }
 
 } // namespace platform

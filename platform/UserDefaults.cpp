@@ -5,6 +5,8 @@
 #include "platform/Log.h"
 #include "platform/Serialization.h"
 
+#include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <mutex>
 
@@ -60,7 +62,7 @@ void UserDefaults::Impl::load() {
         return;
     }
     try {
-        Value root = readPropertyList(bytes);
+        Value root = readPropertyList(bytes, /*markerIsText=*/true); // defaults never hold null
         auto object = root.asObject();
         if (!object)
             throw CodingError(CodingError::Reason::dataCorrupted, "",
@@ -220,9 +222,29 @@ ValueObject UserDefaults::dictionaryRepresentation() const {
     return impl_->values;
 }
 
+namespace {
+
+bool holdsNonFinite(const Value& v) {
+    if (auto r = v.asReal())
+        return !std::isfinite(*r);
+    if (auto a = v.asArray())
+        return std::any_of(a->begin(), a->end(), holdsNonFinite);
+    if (auto o = v.asObject())
+        return std::any_of(o->begin(), o->end(),
+                           [](const auto& member) { return holdsNonFinite(member.second); });
+    return false;
+}
+
+} // namespace
+
 void UserDefaults::set(const std::string& key, Value value) {
     if (value.isNull()) {
         remove(key);
+        return;
+    }
+    // No file can hold it, and it would keep every other value from being saved.
+    if (holdsNonFinite(value)) {
+        consoleLog("❌ User defaults: \"" + key + "\" not stored: it holds a number that is not finite.");
         return;
     }
     std::lock_guard lock(impl_->mutex);

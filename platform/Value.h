@@ -16,8 +16,11 @@ using ValueArray = std::vector<Value>;
 using ValueObject = std::map<std::string, Value>; // ordered: keys come out sorted
 using Bytes = std::vector<std::uint8_t>;
 
+// `marker`: read from the property-list text "$null", which is also what a text "$null"
+// was written as; a field that expects text reads it back as that text.
 struct Null {
-    bool operator==(const Null&) const = default;
+    bool marker = false;
+    bool operator==(const Null&) const { return true; }
 };
 
 // A moment as seconds since 2001-01-01T00:00:00Z, the reference date of property lists.
@@ -31,7 +34,7 @@ public:
     enum class Kind { null, boolean, integer, real, text, data, date, array, object };
 
     Value() = default;
-    Value(Null) {}
+    Value(Null n) : storage_(n) {}
     Value(bool b) : storage_(b) {}
     Value(int i) : storage_(static_cast<std::int64_t>(i)) {}
     Value(long i) : storage_(static_cast<std::int64_t>(i)) {}
@@ -48,6 +51,10 @@ public:
 
     Kind kind() const { return static_cast<Kind>(storage_.index()); }
     bool isNull() const { return kind() == Kind::null; }
+    bool isNullMarker() const {
+        auto n = std::get_if<Null>(&storage_);
+        return n && n->marker;
+    }
 
     // Typed access: nullptr when the value is of another kind.
     const bool* asBool() const { return std::get_if<bool>(&storage_); }

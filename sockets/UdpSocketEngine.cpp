@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/socket.h>
 
 using namespace udp_engine;
 
@@ -186,6 +187,21 @@ std::uint16_t UdpSocketEngine::maxSendBufferSize() const {
 
 void UdpSocketEngine::setMaxSendBufferSize(std::uint16_t size) {
     asyncOnSocketQueue([this, size] { maxSendSize_ = size; });
+}
+
+void UdpSocketEngine::setKernelReceiveBufferSize(int bytes) {
+    asyncOnSocketQueue([this, bytes] { kernelReceiveSize_ = bytes; });
+}
+
+int UdpSocketEngine::kernelReceiveBufferSize() const {
+    return syncOnSocketQueue([this] {
+        const int fd = socket4FD_ != -1 ? socket4FD_ : socket6FD_;
+        int size = 0;
+        socklen_t length = sizeof size;
+        if (fd == -1 || ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length) != 0)
+            return 0;
+        return size;
+    });
 }
 
 std::shared_ptr<void> UdpSocketEngine::userData() const {

@@ -75,6 +75,11 @@ public:
     void setMaxReceiveIPv6BufferSize(std::uint32_t size);
     std::uint16_t maxSendBufferSize() const;
     void setMaxSendBufferSize(std::uint16_t size);
+    // The kernel's receive buffer asked for sockets created from now on, when larger than the
+    // send size (a burst of datagrams waits there). The kernel caps it at what it allows.
+    void setKernelReceiveBufferSize(int bytes);
+    // The receive buffer the kernel gave the IPv4 socket (else the IPv6 one); 0 when none.
+    int kernelReceiveBufferSize() const;
 
     std::shared_ptr<void> userData() const;
     void setUserData(std::shared_ptr<void> data);
@@ -280,6 +285,7 @@ private:
     std::uint16_t max4ReceiveSize_ = 65535;
     std::uint32_t max6ReceiveSize_ = 65535;
     std::uint16_t maxSendSize_ = 65535;
+    int kernelReceiveSize_ = 0;
 
     int socket4FD_ = -1;
     int socket6FD_ = -1;

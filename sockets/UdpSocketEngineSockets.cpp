@@ -5,6 +5,7 @@
 
 #include "sockets/UdpSocketEngineInternal.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstddef>
@@ -92,7 +93,7 @@ int UdpSocketEngine::createSocket(int family, ErrorOut error) {
         return fail("Error enabling IPv6-only (setsockopt)");
     if (!raiseBuffer(fd, SO_SNDBUF, maxSendSize_))
         return fail("Error setting send buffer size (setsockopt)");
-    if (!raiseBuffer(fd, SO_RCVBUF, maxSendSize_))
+    if (!raiseBuffer(fd, SO_RCVBUF, std::max<int>(maxSendSize_, kernelReceiveSize_)))
         return fail("Error setting receive buffer size (setsockopt)");
     return fd;
 }

@@ -29,6 +29,7 @@ constexpr std::string_view speakerWidthAddress = "/sonavant/speaker/width/";
 constexpr std::string_view replyPrefix = "/reply/";
 
 constexpr const char* nonFiniteText = "Non-finite number";
+constexpr int remoteReceiveBufferSize = 4 * 1024 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -138,7 +139,7 @@ std::string valuesText(const OSCMessage& message) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i)
             text += ", ";
-        text += values[i].debugDescription();
+        text += values[i].description();
     }
     return text + "]";
 }
@@ -167,7 +168,11 @@ std::shared_ptr<OSCReceiver> OSCReceiver::make(std::uint16_t port) {
 OSCReceiver::OSCReceiver(std::uint16_t port)
     : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore)),
       dispatchQueue_(
-          platform::DispatchQueue::makeSerial("OSCReceiver.dispatchQueue", platform::QoS::userInitiated)) {}
+          platform::DispatchQueue::makeSerial("OSCReceiver.dispatchQueue", platform::QoS::userInitiated)) {
+    // A controller may burst far faster than commands are handled: the kernel holds the
+    // burst (up to what it allows) instead of dropping it.
+    oscServer_->setReceiveBufferSize(remoteReceiveBufferSize);
+}
 
 OSCReceiver::~OSCReceiver() = default;
 

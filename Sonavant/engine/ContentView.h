@@ -18,6 +18,7 @@
 #include "Sonavant/engine/DeskOutlet.h"
 #include "Sonavant/engine/DestinationKey.h"
 #include "Sonavant/engine/LockedValue.h"
+#include "Sonavant/engine/RemoteCommandQueue.h"
 #include "Sonavant/engine/SendTimeTable.h"
 #include "Sonavant/engine/ViewGeometry.h"
 #include "Sonavant/model/AppState.h"
@@ -29,6 +30,7 @@
 #include "platform/Observable.h"
 #include "platform/UUID.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -322,6 +324,26 @@ public:
     void handleRemoteSpeakerWidth(std::int64_t speakerID, double width);
     void handleSoundscapeSpeakerReply(const SoundscapeSpeaker& speaker);
     void handleRemoteObjectXY(std::int64_t sourceNumber, float x, float y);
+
+    // ---- Remote command queue (flood handling) ---------------------------------------------------------
+    // Receiver callbacks queue their commands here; one drain on the main queue runs what is
+    // pending, with one level pass per run of set-value commands (see RemoteCommandQueue).
+    // The lines of a command replaced before it ran are not printed; its "📥 Received OSC: "
+    // line was.
+    const std::shared_ptr<RemoteCommandQueue> remoteCommands = std::make_shared<RemoteCommandQueue>();
+    void drainRemoteCommands();
+    bool remoteLevelsDue = false; // a set-value command changed the show since the last pass
+    // The set-value commands without their level pass; true when the show changed.
+    bool applyTrackPosition(std::int64_t sourceNumber, double x, double y);
+    bool applyRemoteSpeakerPosition(std::int64_t speakerID, double x, double y);
+    bool applyRemoteSpeakerFocus(std::int64_t speakerID, double focus);
+    bool applyRemoteSpeakerWidth(std::int64_t speakerID, double width);
+    // DS100 loudspeaker answers still counted as answers to the last query, and until when.
+    // Anything else is unasked: it updates that loudspeaker's entry, and is only added while
+    // the list holds fewer entries than a query asks for.
+    int speakerAnswersExpected = 0;
+    std::chrono::steady_clock::time_point speakerAnswersUntil{};
+    static constexpr int speakersPerQuery = 64;
 
     // ---- Snapshot recall -------------------------------------------------------------------------------
     void recallSnapshot(std::int64_t number);

@@ -16,6 +16,7 @@ using platform::consoleLog;
 namespace {
 
 constexpr auto questionSpacing = std::chrono::milliseconds(50);
+constexpr int speakerAnswerGraceSeconds = 10;
 constexpr const char* sourcePositionQuestion = "/dbaudio1/positioning/source_position/";
 
 } // namespace
@@ -53,6 +54,11 @@ void ContentView::querySpeakerPositions() {
         return;
     }
     appState->soundscapeSpeakers = std::vector<SoundscapeSpeaker>{};
-    if (oscReceiver)
+    if (oscReceiver) {
         OSCReceiver::querySoundscapeSpeakerPositions(targetDeskIP.get(), *port);
+        // The last question leaves after 3.2 s; a slow answer still counts a while after.
+        speakerAnswersExpected = speakersPerQuery;
+        speakerAnswersUntil = std::chrono::steady_clock::now() + questionSpacing * speakersPerQuery +
+                              std::chrono::seconds(speakerAnswerGraceSeconds);
+    }
 }

@@ -44,16 +44,23 @@ void ContentView::handleStopPlayback() {
 }
 
 void ContentView::handleTrackPosition(std::int64_t sourceNumber, double x, double y) {
+    if (applyTrackPosition(sourceNumber, x, y))
+        updateRelativeLevels();
+}
+
+bool ContentView::applyTrackPosition(std::int64_t sourceNumber, double x, double y) {
     consoleLog("🟢 onTrackPosition fired: id=" + std::to_string(sourceNumber) +
                ", x=" + osccore::numberText(x) + ", y=" + osccore::numberText(y));
-    if (!allFinite(x, y))
-        return refuseNonFinite("track position");
+    if (!allFinite(x, y)) {
+        refuseNonFinite("track position");
+        return false;
+    }
     const auto& sources = appState->soundObjects.get();
     auto it = std::find_if(sources.begin(), sources.end(),
                            [&](const auto& source) { return source->number.get() == sourceNumber; });
     if (it == sources.end()) {
         consoleLog("❌ No sound object with number " + std::to_string(sourceNumber) + " found.");
-        return;
+        return false;
     }
     consoleLog("✅ Found sound object " + std::to_string(sourceNumber) + ", updating position.");
     SoundObject& source = **it;
@@ -61,7 +68,7 @@ void ContentView::handleTrackPosition(std::int64_t sourceNumber, double x, doubl
     source.position =
         metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
     appState->soundObjects = appState->soundObjects.get();
-    updateRelativeLevels();
+    return true;
 }
 
 namespace {
@@ -80,36 +87,69 @@ template <class Change> bool changeSpeaker(AppState& show, std::int64_t speakerI
 } // namespace
 
 void ContentView::handleRemoteSpeakerPosition(std::int64_t speakerID, double x, double y) {
-    if (!allFinite(x, y))
-        return refuseNonFinite("loudspeaker position");
-    const Point canvas =
-        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
-    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) {
-            speaker.positionMeters = Point{x, y};
-            speaker.position = canvas;
-        }))
+    if (applyRemoteSpeakerPosition(speakerID, x, y))
         updateRelativeLevels();
 }
 
 void ContentView::handleRemoteSpeakerFocus(std::int64_t speakerID, double focus) {
-    if (!allFinite(focus))
-        return refuseNonFinite("loudspeaker focus");
-    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.focus = focus; }))
+    if (applyRemoteSpeakerFocus(speakerID, focus))
         updateRelativeLevels();
 }
 
 void ContentView::handleRemoteSpeakerWidth(std::int64_t speakerID, double width) {
-    if (!allFinite(width))
-        return refuseNonFinite("loudspeaker width");
-    if (changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.width = width; }))
+    if (applyRemoteSpeakerWidth(speakerID, width))
         updateRelativeLevels();
+}
+
+bool ContentView::applyRemoteSpeakerPosition(std::int64_t speakerID, double x, double y) {
+    if (!allFinite(x, y)) {
+        refuseNonFinite("loudspeaker position");
+        return false;
+    }
+    const Point canvas =
+        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
+    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) {
+        speaker.positionMeters = Point{x, y};
+        speaker.position = canvas;
+    });
+}
+
+bool ContentView::applyRemoteSpeakerFocus(std::int64_t speakerID, double focus) {
+    if (!allFinite(focus)) {
+        refuseNonFinite("loudspeaker focus");
+        return false;
+    }
+    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.focus = focus; });
+}
+
+bool ContentView::applyRemoteSpeakerWidth(std::int64_t speakerID, double width) {
+    if (!allFinite(width)) {
+        refuseNonFinite("loudspeaker width");
+        return false;
+    }
+    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.width = width; });
 }
 
 void ContentView::handleSoundscapeSpeakerReply(const SoundscapeSpeaker& speaker) {
     if (!allFinite(speaker.x, speaker.y) || !allFinite(speaker.rotation))
         return refuseNonFinite("DS100 loudspeaker reply");
-    appState->soundscapeSpeakers.update(
-        [&](std::vector<SoundscapeSpeaker>& list) { list.push_back(speaker); });
+    // Answers to a query are added one by one, as they come. What nobody asked for (a
+    // desk's own updates, a flood) must not grow the show without limit: it refreshes that
+    // loudspeaker's entry, and adds one only while the list is shorter than a query's answer.
+    const bool answer = speakerAnswersExpected > 0 && std::chrono::steady_clock::now() <= speakerAnswersUntil;
+    if (answer)
+        --speakerAnswersExpected;
+    appState->soundscapeSpeakers.update([&](std::vector<SoundscapeSpeaker>& list) {
+        if (answer)
+            return list.push_back(speaker);
+        auto same = std::find_if(list.begin(), list.end(), [&](const SoundscapeSpeaker& s) {
+            return s.speakerNumber == speaker.speakerNumber;
+        });
+        if (same != list.end())
+            *same = speaker;
+        else if (list.size() < static_cast<std::size_t>(speakersPerQuery))
+            list.push_back(speaker);
+    });
 }
 
 void ContentView::handleRemoteObjectXY(std::int64_t sourceNumber, float x, float y) {

@@ -140,31 +140,53 @@ void ContentView::installMenuActions() {
 
 void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {
     // The receiver calls from its own queue: nothing of the view is touched there, not even
-    // to find out whether it still exists.
+    // to find out whether it still exists. Commands wait in the remote queue; the first one
+    // of a batch schedules the drain.
     std::weak_ptr<ContentView*> alive = aliveToken_;
-    auto hop = [alive](std::function<void(ContentView&)> effect) {
-        DispatchQueue::main()->async([alive, effect = std::move(effect)] {
-            if (auto view = alive.lock())
-                effect(**view);
+    auto queue = remoteCommands;
+    auto enqueue = [alive, queue](std::optional<RemoteCommandQueue::Key> key,
+                                  std::function<void(ContentView&)> effect) {
+        const bool first = queue->push({key, [alive, effect = std::move(effect)] {
+                                            if (auto view = alive.lock())
+                                                effect(**view);
+                                        }});
+        if (first)
+            DispatchQueue::main()->async([alive] {
+                if (auto view = alive.lock())
+                    (*view)->drainRemoteCommands();
+            });
+    };
+    auto hop = [enqueue](std::function<void(ContentView&)> effect) {
+        enqueue(std::nullopt, std::move(effect));
+    };
+    // A set-value command notes that levels are due; the drain runs one pass for a run of them.
+    auto set = [enqueue](RemoteCommandQueue::SetValue value, std::int64_t item, auto apply) {
+        enqueue(RemoteCommandQueue::Key{value, item}, [apply](ContentView& v) {
+            if (apply(v))
+                v.remoteLevelsDue = true;
         });
     };
+    using SetValue = RemoteCommandQueue::SetValue;
     receiver.onCuePlay = [hop](double number) { hop([number](ContentView& v) { v.handleCuePlay(number); }); };
     receiver.onStopPlayback = [hop] { hop([](ContentView& v) { v.handleStopPlayback(); }); };
     receiver.onSnapshotRecall = [hop](std::int64_t number) {
         hop([number](ContentView& v) { v.recallSnapshot(number); });
     };
-    receiver.onTrackPosition = [hop](std::int64_t number, double x, double y) {
-        hop([=](ContentView& v) { v.handleTrackPosition(number, x, y); });
+    receiver.onTrackPosition = [set](std::int64_t number, double x, double y) {
+        set(SetValue::trackPosition, number,
+            [=](ContentView& v) { return v.applyTrackPosition(number, x, y); });
     };
-    receiver.onSpeakerPosition = [hop](std::int64_t id, double x, double y) {
-        hop([=](ContentView& v) { v.handleRemoteSpeakerPosition(id, x, y); });
+    receiver.onSpeakerPosition = [set](std::int64_t id, double x, double y) {
+        set(SetValue::speakerPosition, id,
+            [=](ContentView& v) { return v.applyRemoteSpeakerPosition(id, x, y); });
     };
-    receiver.onSpeakerFocus = [hop](std::int64_t id, double focus) {
-        hop([=](ContentView& v) { v.handleRemoteSpeakerFocus(id, focus); });
+    receiver.onSpeakerFocus = [set](std::int64_t id, double focus) {
+        set(SetValue::speakerFocus, id, [=](ContentView& v) { return v.applyRemoteSpeakerFocus(id, focus); });
     };
-    receiver.onSpeakerWidth = [hop](std::int64_t id, double width) {
-        hop([=](ContentView& v) { v.handleRemoteSpeakerWidth(id, width); });
+    receiver.onSpeakerWidth = [set](std::int64_t id, double width) {
+        set(SetValue::speakerWidth, id, [=](ContentView& v) { return v.applyRemoteSpeakerWidth(id, width); });
     };
+    // DS100 replies are never merged: each source answer counts down the pending queries.
     receiver.onSoundscapeSpeaker = [hop](const SoundscapeSpeaker& speaker) {
         hop([speaker](ContentView& v) { v.handleSoundscapeSpeakerReply(speaker); });
     };

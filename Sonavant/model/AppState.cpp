@@ -201,7 +201,7 @@ std::shared_ptr<AppState> AppState::decode(const Value& value, const std::string
     auto soundObjects = d.decode<std::vector<std::shared_ptr<SoundObject>>>("soundObjects");
     auto groups = d.decodeOr<std::vector<ObjectGroup>>("groups", {});
     auto snapshots = d.decodeOr<std::vector<Snapshot>>("snapshots", {});
-    auto selectedDesk = d.decodeIfPresent<MixingDesk>("selectedDesk");
+    auto selectedDesk = d.decodeOrNull<MixingDesk>("selectedDesk");
     auto oscOutputOn = d.decode<bool>("oscOutputOn");
     auto targetDeskIP = d.decode<std::string>("targetDeskIP");
     auto targetPort = d.decode<std::string>("targetPort");
@@ -219,7 +219,7 @@ std::shared_ptr<AppState> AppState::decode(const Value& value, const std::string
 
     auto isSoundScapeMode = d.decode<bool>("isSoundScapeMode");
     auto receivePort = d.decode<std::string>("receivePort");
-    auto backgroundImageURL = d.decodeIfPresent<std::string>("backgroundImageURL");
+    auto backgroundImageURL = d.decodeOrNull<std::string>("backgroundImageURL");
     auto showBackgroundImage = d.decode<bool>("showBackgroundImage");
     auto backgroundImageOffset = decodeKeyedPoint(d, "backgroundImageOffset");
     auto backgroundImageScale = d.decode<double>("backgroundImageScale");

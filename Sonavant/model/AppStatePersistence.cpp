@@ -11,6 +11,7 @@
 #include <ctime>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace fs = std::filesystem;
 using platform::CodingError;
@@ -202,15 +203,19 @@ void AppStatePersistence::setAsideUnreadableAutosave(const std::string& reason) 
         keptAs = appSupportDirectory_ / (stem + "-" + std::to_string(n) + ".sonavant");
     std::error_code ec;
     if (!fs::exists(keptAs))
-        fs::rename(autosaveURL_, keptAs, ec);
+        renameFile(autosaveURL_, keptAs, ec);
     else
         ec = std::make_error_code(std::errc::file_exists);
     if (ec) {
-        platform::consoleLog("❌ The autosave file " + autosaveURL_.string() + " does not decode (" + reason +
-                             ") and could not be moved aside: " + ec.message() + ". It is left untouched.");
+        // Said once; every autosave tick tries again.
+        if (!std::exchange(asideFailureReported_, true))
+            platform::consoleLog("❌ The autosave file " + autosaveURL_.string() + " does not decode (" +
+                                 reason + ") and could not be moved aside: " + ec.message() +
+                                 ". It is left untouched.");
         return;
     }
     autosaveChecked_ = true;
+    asideFailureReported_ = false;
     platform::consoleLog("⚠️ The autosave file does not decode (" + reason + "); it is kept as " +
                          keptAs.string() + ".");
 }
@@ -222,9 +227,20 @@ bool AppStatePersistence::writeAutosave(const AppState& state) {
         // An autosave that did not decode at launch may be the only copy of a show.
         if (!autosaveChecked_)
             restoreAutosave();
-        if (!autosaveChecked_)
-            throw std::runtime_error("the unreadable autosave file is in the way");
-        platform::writeFileAtomically(autosaveURL_, bytes);
+        if (!autosaveChecked_ && fallbackAutosave_.empty()) {
+            // The show is never left unsaved because an old file is stuck in the way.
+            const std::string stem = "autosave-" + localTimeStamp();
+            fallbackAutosave_ = appSupportDirectory_ / (stem + ".sonavant");
+            for (int n = 2; fs::exists(fallbackAutosave_) && n < 1000; ++n)
+                fallbackAutosave_ = appSupportDirectory_ / (stem + "-" + std::to_string(n) + ".sonavant");
+            platform::consoleLog("⚠️ The unreadable autosave file is in the way; autosaves go to " +
+                                 fallbackAutosave_.string() + " until it can be moved aside.");
+        } else if (autosaveChecked_ && !fallbackAutosave_.empty()) {
+            platform::consoleLog("✅ Autosaves go to " + autosaveURL_.string() +
+                                 " again; earlier ones are in " + fallbackAutosave_.string() + ".");
+            fallbackAutosave_.clear();
+        }
+        platform::writeFileAtomically(autosaveTarget(), bytes);
         autosaveFailing_ = false;
         return true;
     } catch (const std::exception& error) {

@@ -9,8 +9,10 @@
 #include "platform/UserDefaults.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 class AppState;
@@ -64,6 +66,17 @@ public:
     // it. False, with a console line on the first failure of a run of failures, when the
     // show could not be saved.
     bool writeAutosave(const AppState& state);
+    // Where autosaves go: the autosave file, or, while an unreadable autosave file can be
+    // neither read nor moved aside, a file of another name in the same folder (said on the
+    // console). Autosaving never stops for it; each tick tries the move again.
+    const std::filesystem::path& autosaveTarget() const {
+        return fallbackAutosave_.empty() ? autosaveURL_ : fallbackAutosave_;
+    }
+
+    // How a file is renamed; a test may stand in a failing file system.
+    std::function<void(const std::filesystem::path&, const std::filesystem::path&, std::error_code&)>
+        renameFile = [](const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::error_code& ec) { std::filesystem::rename(from, to, ec); };
 
 private:
     void setAsideUnreadableAutosave(const std::string& reason);
@@ -74,4 +87,6 @@ private:
     platform::RunLoopTimerPtr autosaveTimer_;
     bool autosaveChecked_ = false;
     bool autosaveFailing_ = false;
+    bool asideFailureReported_ = false;
+    std::filesystem::path fallbackAutosave_;
 };

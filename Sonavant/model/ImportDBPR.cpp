@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/NumberText.h"
+#include "platform/Serialization.h"
 
 #include <charconv>
 #include <cmath>
@@ -34,6 +35,31 @@ struct Database {
     ~Database() { sqlite3_close(handle); }
 };
 
+// The work one import may do, in units of 1,000 virtual-machine steps of SQLite; each row
+// read counts as well, since it costs the import far more than the query. A real project
+// needs a few units; a file built to be slow (a recursive view, a quadratic join, millions
+// of rows) is cut off and fails like any damaged project instead of blocking the main thread.
+constexpr int stepsPerUnit = 1000;
+constexpr long unitsPerRow = 1;
+constexpr long maxUnits = 100'000;
+
+int stopRunawayQuery(void* used) {
+    return ++*static_cast<long*>(used) > maxUnits ? 1 : 0;
+}
+
+// The next row, or SQLITE_INTERRUPT once the budget is spent.
+int step(sqlite3_stmt* statement, long& used) {
+    used += unitsPerRow;
+    if (used > maxUnits)
+        return SQLITE_INTERRUPT;
+    return sqlite3_step(statement);
+}
+
+std::string readError(sqlite3* db, int rc) {
+    return rc == SQLITE_INTERRUPT ? std::string("it takes more work than any DS100 project needs")
+                                  : std::string(sqlite3_errmsg(db));
+}
+
 struct Statement {
     sqlite3_stmt* handle = nullptr;
     ~Statement() { sqlite3_finalize(handle); }
@@ -62,6 +88,9 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
                               "The file " + quoted(file) + " could not be opened as a DS100 project: " +
                                   (db.handle ? sqlite3_errmsg(db.handle) : "out of memory") + ".");
 
+    long used = 0;
+    sqlite3_progress_handler(db.handle, stepsPerUnit, stopRunawayQuery, &used);
+
     Statement cabinets;
     if (sqlite3_prepare_v2(db.handle, cabinetsQuery, -1, &cabinets.handle, nullptr) != SQLITE_OK)
         throw DBPRImportError(DBPRImportError::Kind::invalidFormat,
@@ -70,11 +99,18 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
 
     std::vector<SoundscapeSpeaker> speakers;
     int rc;
-    while ((rc = sqlite3_step(cabinets.handle)) == SQLITE_ROW) {
+    while ((rc = step(cabinets.handle, used)) == SQLITE_ROW) {
         const int cabinetId = sqlite3_column_int(cabinets.handle, 0);
         const double originX = sqlite3_column_double(cabinets.handle, 1);
         const double originY = sqlite3_column_double(cabinets.handle, 2);
         const double angle = sqlite3_column_double(cabinets.handle, 3);
+        // A value beyond the float range would become an infinite position.
+        for (double v : {originX, originY, angle})
+            if (!std::isfinite(static_cast<float>(v)))
+                throw DBPRImportError(DBPRImportError::Kind::invalidFormat,
+                                      "The DS100 project " + quoted(file) + " holds a position of cabinet " +
+                                          std::to_string(cabinetId) +
+                                          " out of range: " + platform::numberText(v) + ".");
         SoundscapeSpeaker speaker;
         speaker.speakerNumber = cabinetId;
         speaker.x = static_cast<float>(originX);
@@ -89,7 +125,7 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
     if (rc != SQLITE_DONE)
         throw DBPRImportError(DBPRImportError::Kind::invalidFormat,
                               "The DS100 project " + quoted(file) +
-                                  " could not be read: " + sqlite3_errmsg(db.handle) + ".");
+                                  " could not be read: " + readError(db.handle, rc) + ".");
 
     Statement inputs;
     if (sqlite3_prepare_v2(db.handle, matrixInputsQuery, -1, &inputs.handle, nullptr) != SQLITE_OK) {
@@ -104,13 +140,20 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
 
     // Every row is read before anything is queued, so a file that fails part-way changes nothing.
     std::vector<std::shared_ptr<SoundObject>> imported;
-    while ((rc = sqlite3_step(inputs.handle)) == SQLITE_ROW) {
+    while ((rc = step(inputs.handle, used)) == SQLITE_ROW) {
         const int matrixInput = sqlite3_column_int(inputs.handle, 0);
         auto nameText = sqlite3_column_text(inputs.handle, 1);
         if (!nameText)
             continue;
-        std::string name(reinterpret_cast<const char*>(nameText),
-                         static_cast<std::size_t>(sqlite3_column_bytes(inputs.handle, 1)));
+        // Text as UTF-8; a character no show file can hold means the file is damaged.
+        std::string name = platform::validUTF8(
+            std::string_view(reinterpret_cast<const char*>(nameText),
+                             static_cast<std::size_t>(sqlite3_column_bytes(inputs.handle, 1))));
+        if (auto c = platform::unstorableCharacter(name))
+            throw DBPRImportError(DBPRImportError::Kind::invalidFormat,
+                                  "The DS100 project " + quoted(file) + " holds the character " +
+                                      platform::characterName(*c) + " in the name of matrix input " +
+                                      std::to_string(matrixInput) + " (MatrixInputs.Name).");
         auto object = std::make_shared<SoundObject>(desk->inputName, matrixInput, *desk, 0.0, 0.0, zoom,
                                                     Point{zeroX, zeroY});
         object->name = name;
@@ -120,7 +163,7 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
     if (rc != SQLITE_DONE)
         throw DBPRImportError(DBPRImportError::Kind::invalidFormat,
                               "The DS100 project " + quoted(file) +
-                                  " could not be read: " + sqlite3_errmsg(db.handle) + ".");
+                                  " could not be read: " + readError(db.handle, rc) + ".");
 
     // The changes run after the caller has pushed its undo state. Output stays off while the
     // list is emptied and refilled, then returns to what the operator had chosen.
@@ -133,10 +176,11 @@ std::vector<SoundscapeSpeaker> importDBPR(const fs::path& file, AppState& appSta
         target->oscOutputOn = false;
         target->soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
     });
-    for (auto& object : imported)
-        main->async([keepAlive, target, object] {
-            target->soundObjects.update([&](auto& list) { list.push_back(object); });
-        });
+    // One assignment for all of them: one announcement, not one copy of the list per row.
+    main->async([keepAlive, target, imported = std::move(imported)] {
+        target->soundObjects.update(
+            [&](auto& list) { list.insert(list.end(), imported.begin(), imported.end()); });
+    });
     main->async([keepAlive, target, outputWasOn, getPositionsFromDS100 = std::move(getPositionsFromDS100)] {
         target->oscOutputOn = *outputWasOn;
         if (getPositionsFromDS100)

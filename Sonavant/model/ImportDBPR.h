@@ -14,9 +14,12 @@ class AppState;
 
 // Returns the loudspeakers in row order; throws DBPRImportError. Main thread only. The
 // imported inputs replace the show's sources in tasks queued on the main queue, which run
-// after the caller returns: output off and sources emptied, each source appended, output
-// back as it was and then `getPositionsFromDS100` (the "Get Positions from DS100" action),
-// when given. With no desk selected, or no `MatrixInputs` table, the sources stay as they are.
+// after the caller returns: output off and sources emptied, the sources appended (in one
+// assignment), output back as it was and then `getPositionsFromDS100` (the "Get Positions
+// from DS100" action), when given. With no desk selected, or no `MatrixInputs` table, the
+// sources stay as they are. A position beyond the float range, a name holding a character
+// no show file can hold, or a file that takes more work than any project needs is refused
+// as damaged (names that are not UTF-8 are repaired).
 std::vector<SoundscapeSpeaker> importDBPR(const std::filesystem::path& file, AppState& appState, double zoom,
                                           double zeroX, double zeroY,
                                           std::function<void()> getPositionsFromDS100 = {});

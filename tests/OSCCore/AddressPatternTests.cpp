@@ -81,6 +81,24 @@ TEST(AddressPattern, ManyStarsStayPolynomial) {
     EXPECT_TRUE(OSCAddressPattern(pattern).matches("/" + std::string(3000, 'a') + "b"));
 }
 
+TEST(AddressPattern, HugePatternsAreRefusedNotSlow) {
+    // 32 KB of "*a" against a long name: beyond the work bound, so no match (and no stall).
+    std::string huge = "/";
+    for (int i = 0; i < 16384; ++i)
+        huge += "*a";
+    EXPECT_FALSE(OSCAddressPattern(huge).matches("/" + std::string(32768, 'a')));
+    // The same pattern against a short name stays within the bound and is answered.
+    EXPECT_FALSE(OSCAddressPattern(huge).matches("/aaa"));
+    // Unclosed brackets by the thousand parse as ordinary characters, in one pass.
+    const std::string brackets(40000, '[');
+    const auto parts = OSCAddressPattern("/" + brackets).components();
+    ASSERT_EQ(parts.size(), 1u);
+    ASSERT_EQ(parts[0].tokens.size(), 1u);
+    EXPECT_EQ(parts[0].tokens[0].literalText(), brackets);
+    // Real patterns are untouched by the bound.
+    EXPECT_TRUE(OSCAddressPattern("/mixer/*/fader[1-8]").matches("/mixer/main/fader3"));
+}
+
 TEST(AddressPattern, ParsesComponents) {
     using P = OSCAddressPattern;
     EXPECT_TRUE(P::parsePatternComponent("").tokens.empty());

@@ -98,3 +98,22 @@ TEST(TimeTag, WaitReturnsAtOnceForNothingAndStopsOnRequest) {
     EXPECT_FALSE(OSCTimeTag::waitUntil(1000.0 * 365 * 86400, stop.get_token())); // capped, then stopped
     stopper.join();
 }
+
+// A clock after the 2036 rollover: now is in era 1, while every tag off the wire says era 0.
+TEST(TimeTag, ReceivedTagsWaitTheirTrueDistanceAcrossTheRollover) {
+    const OSCTimeTag after2036 = OSCTimeTag::fromTimeIntervalSince1900(4294967296.0 + 3600.0); // era 1
+    ASSERT_EQ(after2036.era(), 1);
+    const OSCTimeTag inFiveSeconds(after2036.rawValue() + (5ULL << 32), 0);
+    EXPECT_NEAR(inFiveSeconds.receivedWaitFrom(after2036), 5.0, 1e-9);
+    const OSCTimeTag twoSecondsAgo(after2036.rawValue() - (2ULL << 32), 0);
+    EXPECT_NEAR(twoSecondsAgo.receivedWaitFrom(after2036), -2.0, 1e-9);
+    // Sent just before the rollover, received just after it: past, not 136 years ahead.
+    const OSCTimeTag justBefore(0xFFFFFFFF00000000ULL, 0);
+    const OSCTimeTag justAfter(1ULL << 32, 1);
+    EXPECT_NEAR(justBefore.receivedWaitFrom(justAfter), -2.0, 1e-9);
+    // Before the rollover, for a tag scheduled just after it: a short wait.
+    EXPECT_NEAR(OSCTimeTag(1ULL << 32, 0).receivedWaitFrom(justBefore), 2.0, 1e-9);
+    EXPECT_EQ(OSCTimeTag::immediate().receivedWaitFrom(after2036), 0);
+    // The decoded value itself is left as it came.
+    EXPECT_EQ(inFiveSeconds.era(), 0);
+}

@@ -2,7 +2,15 @@
 #include "platform/Log.h"
 #include "platform/PointHash.h"
 
+#include "support/Eventually.h"
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 
 #include <regex>
 #include <thread>
@@ -51,6 +59,40 @@ TEST(Log, CapturesCollectWholeLinesFromEveryThread) {
     EXPECT_EQ(outer.lines().back(), "after inner capture"); // captured without the time stamp
     for (const auto& line : innerLines)
         EXPECT_TRUE(std::regex_match(line, std::regex(R"(thread \d line \d+)"))) << line;
+}
+
+// Lines are not flushed one by one, yet all of them reach the file, in order, soon after.
+TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
+    support::TempFolder folder("log");
+    const auto path = folder / "console.txt";
+    std::fflush(stdout);
+    const int saved = ::dup(1);
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, 1);
+    ::close(file);
+    for (int i = 0; i < 2000; ++i)
+        consoleLog("buffered line " + std::to_string(i));
+    auto contents = [&] {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const bool arrived =
+        support::eventually([&] { return contents().find("buffered line 1999\n") != std::string::npos; },
+                            std::chrono::seconds(5));
+    std::fflush(stdout);
+    ::dup2(saved, 1);
+    ::close(saved);
+    ASSERT_TRUE(arrived);
+    std::istringstream lines(contents());
+    std::string line;
+    int expected = 0;
+    while (std::getline(lines, line))
+        if (auto at = line.find("buffered line "); at != std::string::npos)
+            EXPECT_EQ(line.substr(at), "buffered line " + std::to_string(expected++));
+    EXPECT_EQ(expected, 2000);
 }
 
 TEST(PointHash, EqualPointsHashEqual) {

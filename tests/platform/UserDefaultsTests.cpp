@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 
 using namespace platform;
@@ -79,6 +80,30 @@ TEST(UserDefaults, EveryKindRoundTripsAndOtherKindsReadAsMissing) {
     Value onDisk = readPropertyList(readFile(folder / "Sonavant.plist"));
     ASSERT_NE(onDisk.asObject(), nullptr);
     EXPECT_EQ(*onDisk.asObject(), d.dictionaryRepresentation());
+}
+
+// What a property list cannot hold back must not keep the rest from being saved, and the
+// marker text "$null" is a text like any other here.
+TEST(UserDefaults, NonFiniteNumbersAreRefusedAndTheNullMarkerIsText) {
+    TempFolder temp;
+    {
+        UserDefaults d(temp.path);
+        LogCapture log;
+        d.set("zoom", std::nan(""));
+        d.set("point", ValueObject{{"x", 1.0}, {"y", 1.0 / 0.0}});
+        EXPECT_FALSE(d.contains("zoom"));
+        EXPECT_FALSE(d.contains("point"));
+        EXPECT_TRUE(log.contains("\"zoom\" not stored"));
+        d.set("savedTargetDeskIP", "$null");
+        d.set("names", ValueArray{"$null", "b"});
+        d.set("range", 5.0);
+        EXPECT_TRUE(d.synchronize());
+    }
+    UserDefaults reread(temp.path);
+    EXPECT_FALSE(reread.loadError());
+    EXPECT_EQ(reread.string("savedTargetDeskIP"), "$null");
+    EXPECT_EQ(reread.array("names"), (ValueArray{"$null", "b"}));
+    EXPECT_EQ(reread.real("range"), 5.0);
 }
 
 TEST(UserDefaults, ChangesReachTheFileOnTheMainQueueInOneWrite) {

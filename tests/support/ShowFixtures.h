@@ -46,19 +46,19 @@ inline MixingDesk acmeDesk(const AcmeDesk& options = {}) {
 }
 
 // What differs between the empty shows callers start from; the defaults are first launch.
-struct ShowSpec {
+struct EmptyShowOptions {
     double imageScale = 100.0;
     PanningMode panning = PanningMode::constantPower;
     double range = 5.0;
     Point zeroPoint{0, 0};
 };
 
-inline std::shared_ptr<AppState> emptyShow(const ShowSpec& options = {}) {
+inline std::shared_ptr<AppState> emptyShow(const EmptyShowOptions& options = {}) {
     return std::make_shared<AppState>(
         std::vector<Speaker>{}, std::vector<std::shared_ptr<SoundObject>>{}, std::vector<ObjectGroup>{},
         std::vector<Snapshot>{}, std::nullopt, true, "127.0.0.1", "49900", true, options.range, 0, 100, false,
-        std::vector<std::shared_ptr<PathCue>>{}, options.zeroPoint, ZeroPointPosition::bottomLeft, false, "6000",
-        std::nullopt, false, Point{0, 0}, options.imageScale, CanvasOrientation::top, 0.0, true, true,
+        std::vector<std::shared_ptr<PathCue>>{}, options.zeroPoint, ZeroPointPosition::bottomLeft, false,
+        "6000", std::nullopt, false, Point{0, 0}, options.imageScale, CanvasOrientation::top, 0.0, true, true,
         options.panning);
 }
 

@@ -136,6 +136,9 @@ TEST_F(ShowControlTest, DS100RepliesPlaceSourcesAndCountDown) {
     EXPECT_FALSE(v.disableSoundObjectOSCUpdates.get()) << "the third answer ends the wait";
     EXPECT_EQ(s->positionMeters.get(), (Point{1.25, -0.5}));
 
+    // Answers to a query.
+    v.speakerAnswersExpected = ContentView::speakersPerQuery;
+    v.speakerAnswersUntil = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     SoundscapeSpeaker reported;
     reported.speakerNumber = 4;
     reported.x = 1;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cmath>
@@ -223,6 +224,47 @@ TEST(AppStatePersistence, AnUnreadableAutosaveIsMovedAsideNotOverwritten) {
     for (const auto& entry : fs::directory_iterator(p.persistence.appSupportDirectory()))
         brokenKept += platform::readFile(entry.path()) == "another broken one";
     EXPECT_EQ(brokenKept, 1);
+}
+
+TEST(AppStatePersistence, AnAutosaveThatCannotBeMovedAsideNeverStopsAutosaving) {
+    Persistence p;
+    p.persistence.ensureDirectoryExists();
+    write(p.persistence.autosaveURL(), "half a show");
+    bool renameFails = true;
+    p.persistence.renameFile = [&](const fs::path& from, const fs::path& to, std::error_code& ec) {
+        if (renameFails)
+            ec = std::make_error_code(std::errc::operation_not_permitted);
+        else
+            fs::rename(from, to, ec);
+    };
+    platform::LogCapture log;
+    auto show = fullShow();
+    ASSERT_TRUE(p.persistence.writeAutosave(*show));
+    ASSERT_TRUE(p.persistence.writeAutosave(*show));
+    const fs::path fallback = p.persistence.autosaveTarget();
+    EXPECT_NE(fallback, p.persistence.autosaveURL());
+    EXPECT_EQ(fallback.parent_path(), p.persistence.appSupportDirectory());
+    EXPECT_EQ(fallback.extension(), ".sonavant");
+    EXPECT_EQ(platform::readFile(p.persistence.autosaveURL()), "half a show")
+        << "the stuck file is untouched";
+    EXPECT_TRUE(log.contains("autosaves go to " + fallback.string()));
+    const auto lines = log.lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                                return l.find("could not be moved aside") != std::string::npos;
+                            }),
+              1)
+        << "said once, not every tick";
+    const auto saved = AppSaveContainer::decode(platform::readPropertyList(platform::readFile(fallback)), "");
+    EXPECT_EQ(saved.appState->encode(), show->encode());
+
+    // Once the file can be moved, autosaves return to their own name.
+    renameFails = false;
+    ASSERT_TRUE(p.persistence.writeAutosave(*show));
+    EXPECT_EQ(p.persistence.autosaveTarget(), p.persistence.autosaveURL());
+    EXPECT_NE(p.persistence.restoreAutosave(), nullptr);
+    EXPECT_TRUE(log.contains("✅ Autosaves go to " + p.persistence.autosaveURL().string() + " again"));
+    EXPECT_TRUE(fs::exists(fallback)) << "the show saved meanwhile is kept";
 }
 
 namespace {

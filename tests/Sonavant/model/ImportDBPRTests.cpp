@@ -200,3 +200,78 @@ TEST(ImportDBPR, FilesThatAreNoProjectGiveARealError) {
     platform::MainRunLoop::runFor(50ms);
     EXPECT_EQ(show.state->soundObjects.get(), before);
 }
+
+// Damage that SQLite itself does not notice: values out of range, characters no show file
+// can hold, and files built to take forever. Each fails as a damaged project, leaving the
+// show as it was; text that is merely not UTF-8 is repaired.
+TEST(ImportDBPR, DamagedValuesAndRunawayFilesAreRefusedAndBadTextIsRepaired) {
+    TempFolder folder;
+    const std::string base = std::string(cabinetsTable) + inputsTable;
+    makeProject(folder / "huge.dbpr", base + "INSERT INTO Cabinets VALUES (1, 1e300, 0, 0, 2, '');");
+    makeProject(folder / "nul.dbpr",
+                base + "INSERT INTO Cabinets VALUES (1, 0, 0, 0, 2, '');"
+                       "INSERT INTO MatrixInputs VALUES (1, CAST(X'4B696300' AS TEXT), 1);");
+    // A quadratic view over 15,000 rows: far beyond the work bound.
+    makeProject(folder / "slow.dbpr",
+                std::string(inputsTable) +
+                    "CREATE TABLE Big (x INTEGER);"
+                    "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 15000)"
+                    " INSERT INTO Big SELECT n FROM r;"
+                    "CREATE VIEW Cabinets AS SELECT a.x AS CabinetId, 0.0 AS OriginX, 0.0 AS OriginY,"
+                    " 0.0 AS HorizontalAngle, 2 AS SourceGroupId FROM Big a, Big b WHERE a.x + b.x < 0;");
+    // A recursive view that never ends.
+    makeProject(
+        folder / "endless.dbpr",
+        std::string(cabinetsTable) +
+            "CREATE VIEW MatrixInputs AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r)"
+            " SELECT n AS MatrixInput, 'In' AS Name, 1 AS InputMode FROM r;");
+
+    ShowWithSources show;
+    const auto before = show.state->soundObjects.get();
+    struct Case {
+        const char* name;
+        const char* fragment;
+    };
+    const Case cases[] = {{"huge.dbpr", "out of range"},
+                          {"nul.dbpr", "U+0000"},
+                          {"slow.dbpr", "more work"},
+                          {"endless.dbpr", "more work"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            importDBPR(folder / c.name, *show.state, 100, 0, 0);
+            ADD_FAILURE() << "imported";
+        } catch (const DBPRImportError& e) {
+            EXPECT_EQ(e.kind(), DBPRImportError::Kind::invalidFormat);
+            EXPECT_NE(std::string(e.what()).find(c.fragment), std::string::npos) << e.what();
+        }
+    }
+    platform::MainRunLoop::runFor(50ms);
+    EXPECT_EQ(show.state->soundObjects.get(), before);
+
+    makeProject(folder / "latin1.dbpr",
+                base + "INSERT INTO MatrixInputs VALUES (1, CAST(X'436166E9' AS TEXT), 1);");
+    bool queried = false;
+    importDBPR(folder / "latin1.dbpr", *show.state, 100, 0, 0, [&] { queried = true; });
+    show.runQueuedChanges(queried);
+    ASSERT_EQ(show.state->soundObjects->size(), 1u);
+    EXPECT_EQ(show.state->soundObjects->front()->name.get(), "Caf\uFFFD");
+}
+
+// Many inputs import in one pass and one change of the show.
+TEST(ImportDBPR, ManyInputsArriveInOneChange) {
+    TempFolder folder;
+    makeProject(folder / "many.dbpr",
+                std::string(cabinetsTable) + inputsTable +
+                    "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 5000)"
+                    " INSERT INTO MatrixInputs SELECT n, 'In ' || n, 1 FROM r;");
+    ShowWithSources show;
+    std::vector<std::size_t> sizes;
+    auto subscription =
+        show.state->soundObjects.observe([&](const auto& list) { sizes.push_back(list.size()); });
+    bool queried = false;
+    importDBPR(folder / "many.dbpr", *show.state, 100, 0, 0, [&] { queried = true; });
+    show.runQueuedChanges(queried);
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{0, 5000})) << "emptied, then filled at once";
+    EXPECT_EQ(show.state->soundObjects->back()->name.get(), "In 5000");
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Remote commands on their way from the receiver's queue to the main thread. A command
+// that only sets one value of one item (a source's tracked position; a loudspeaker's
+// position, focus or width) replaces the pending one for the same item and value, so a
+// flood costs one level pass per batch instead of one per datagram. It may only do so
+// while no other command stands between the two: every other command (cue play, stop,
+// snapshot recall, DS100 replies) keeps its place and its order. Any thread.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class RemoteCommandQueue {
+public:
+    enum class SetValue { trackPosition, speakerPosition, speakerFocus, speakerWidth };
+    using Key = std::pair<SetValue, std::int64_t>; // which value, of which item
+
+    struct Command {
+        std::optional<Key> key; // set-one-value commands only
+        std::function<void()> run;
+    };
+
+    // Adds a command; true when the queue was empty, so the caller schedules a drain.
+    bool push(Command command);
+    // Every pending command, in order; the queue is empty afterwards.
+    std::vector<Command> takeAll();
+
+    std::size_t pending() const;
+    // Commands replaced by a newer one of the same key, since the queue was made.
+    std::uint64_t coalesced() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Command> commands_;
+    // Places of the keyed commands after the last other command.
+    std::map<Key, std::size_t> tail_;
+    std::uint64_t coalesced_ = 0;
+};
