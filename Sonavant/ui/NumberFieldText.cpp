@@ -17,9 +17,12 @@ std::string_view trimmed(std::string_view text) {
 
 std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
     text = trimmed(text);
-    if (!text.empty() && text.front() == '+')
+    if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
-    if (text.empty() || text.front() == '+')
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            return std::nullopt;
+    }
+    if (text.empty())
         return std::nullopt;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -30,9 +33,12 @@ std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
 
 std::optional<double> parseDecimalNumberField(std::string_view text) {
     text = trimmed(text);
-    if (!text.empty() && text.front() == '+')
+    if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
-    if (text.empty() || text.front() == '+')
+        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+            return std::nullopt;
+    }
+    if (text.empty())
         return std::nullopt;
     double value = 0;
     const auto [end, error] =
