@@ -1,47 +1,23 @@
 #include "Sonavant/panels/InputSheet.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
-namespace {
-
-QLabel* rowLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFixedWidth(120);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
-
-void showFieldText(QLineEdit* field, const QString& text) {
-    if (field->isModified() || field->text() == text)
-        return;
-    QSignalBlocker block(field);
-    field->setText(text);
-}
-
-// A message that appears must not squeeze the rows: the sheet grows to hold it.
-void growToFit(QWidget* sheet) {
-    if (auto* layout = sheet->layout())
-        layout->activate();
-    const QSize wanted = sheet->sizeHint().expandedTo(sheet->minimumSizeHint());
-    if (wanted.height() > sheet->height() || wanted.width() > sheet->width())
-        sheet->resize(sheet->size().expandedTo(wanted));
-}
-
-} // namespace
+using namespace sheetparts;
 
 InputSheet* InputSheet::open(QWidget* parent, ContentView& view, const platform::UUID& sourceID) {
-    if (!InputSheetModel(view, sourceID).isAvailable())
+    if (!InputSheetModel(view, sourceID).isAvailable()) {
+        view.activeSoundObject = nullptr; // nothing is shown, so nothing is open
         return nullptr;
+    }
     auto* sheet = new InputSheet(parent, view, sourceID);
     sheet->show();
     return sheet;
@@ -66,13 +42,14 @@ void InputSheet::build() {
     layout->setSpacing(10);
     setMinimumWidth(320);
 
-    auto* group = new QGroupBox("Input Properties", this);
+    auto* group = titledBox("Input Properties", Symbol::microphone, this, layout);
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(16);
 
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(rowLabel("Display Name:", group));
     nameField_ = new QLineEdit(group);
+    nameField_->setObjectName("nameField");
     nameField_->setPlaceholderText("Enter name");
     nameRow->addWidget(nameField_);
     rows->addLayout(nameRow);
@@ -82,8 +59,6 @@ void InputSheet::build() {
     auto* typeRow = new QHBoxLayout;
     typeRow->addWidget(rowLabel("Type:", group));
     typePicker_ = new QComboBox(group);
-    for (const auto& type : model_.availableTypes())
-        typePicker_->addItem(QString::fromStdString(type));
     typeRow->addWidget(typePicker_, 1);
     rows->addLayout(typeRow);
     connect(typePicker_, &QComboBox::activated, this,
@@ -91,10 +66,7 @@ void InputSheet::build() {
 
     auto* numberRow = new QHBoxLayout;
     numberRow->addWidget(rowLabel("Input Number:", group));
-    numberField_ = new QLineEdit(group);
-    numberField_->setObjectName("numberField");
-    numberField_->setFixedWidth(60);
-    numberField_->setAlignment(Qt::AlignCenter);
+    numberField_ = numberField(group, "numberField");
     numberStepper_ = new StepperButtons(group);
     numberRow->addWidget(numberField_);
     numberRow->addWidget(numberStepper_);
@@ -106,23 +78,12 @@ void InputSheet::build() {
             model_.setNumber(model_.numberStep(source->number, direction));
     });
 
-    validationLabel_ = new QLabel(group);
-    validationLabel_->setObjectName("validationMessage");
-    validationLabel_->setWordWrap(true);
+    validationLabel_ = validationCaption(group);
     validationLabel_->setContentsMargins(120, 0, 0, 0); // under the controls
-    QFont caption = validationLabel_->font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    validationLabel_->setFont(caption);
-    validationLabel_->setStyleSheet("color: rgb(255, 69, 58);");
     rows->addWidget(validationLabel_);
 
     layout->addWidget(group);
-
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet("color: rgba(255, 255, 255, 60);");
-    layout->addWidget(divider);
+    layout->addWidget(divider(this));
 
     auto* buttons = new QHBoxLayout;
     closeButton_ = new QPushButton("Close", this);
@@ -166,6 +127,8 @@ void InputSheet::observeSource() {
     source->number.observe(changed).store(sourceSubscriptions_);
 }
 
+// Changes are announced before they take effect, so the sheet reads the show on the next
+// turn of the event loop, once for any number of changes.
 void InputSheet::scheduleRefresh() {
     if (refreshPending_ || closing_)
         return;
@@ -188,24 +151,21 @@ void InputSheet::refresh() {
     model_.recheck();
 
     showFieldText(nameField_, QString::fromStdString(source->name));
-    {
-        QSignalBlocker block(typePicker_);
-        typePicker_->setCurrentIndex(typePicker_->findText(QString::fromStdString(source->type)));
-    }
+    showTypes(typePicker_, model_.availableTypes(), source->type);
     showFieldText(numberField_, QString::number(source->number.get()));
 
     const auto& message = model_.numberValidationMessage();
     validationLabel_->setText(QString::fromStdString(message));
     validationLabel_->setVisible(!message.empty());
-    growToFit(this);
     saveButton_->setEnabled(model_.canSave());
+    growToFit(this);
 }
 
 void InputSheet::commitNumberText() {
     const bool accepted = model_.setNumberText(numberField_->text().toStdString());
     numberField_->setModified(false);
     if (!accepted)
-        scheduleRefresh();
+        scheduleRefresh(); // puts the source's number back into the field
 }
 
 void InputSheet::reject() {

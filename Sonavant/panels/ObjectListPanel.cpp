@@ -130,7 +130,12 @@ void ObjectListPanel::paintEvent(QPaintEvent*) {
 
 void ObjectListPanel::observeShow() {
     auto changed = [this](const auto&) { scheduleRefresh(); };
-    view_.appState->soundObjects.observe(changed).store(subscriptions_);
+    view_.appState->soundObjects
+        .observe([this](const auto&) {
+            sourcesChanged_ = true;
+            scheduleRefresh();
+        })
+        .store(subscriptions_);
     view_.appState->selectedDesk.observe(changed).store(subscriptions_);
     view_.selectedObjects.observe(changed).store(subscriptions_);
     observeSources();
@@ -159,16 +164,17 @@ void ObjectListPanel::scheduleRefresh() {
 }
 
 void ObjectListPanel::refresh() {
-    const bool listChanged = refreshPending_ || rows_.empty();
     refreshPending_ = false;
     const auto rows = model_.rows();
 
-    std::map<platform::UUID, ObjectListRowWidget*> kept;
+    std::map<std::pair<platform::UUID, int>, ObjectListRowWidget*> kept;
+    std::map<platform::UUID, int> occurrences;
     std::vector<ObjectListRowWidget*> order;
     order.reserve(rows.size());
     for (const auto& row : rows) {
+        const auto key = std::make_pair(row.id, occurrences[row.id]++);
         ObjectListRowWidget* widget = nullptr;
-        if (auto it = rows_.find(row.id); it != rows_.end()) {
+        if (auto it = rows_.find(key); it != rows_.end()) {
             widget = it->second;
             rows_.erase(it);
         } else {
@@ -179,11 +185,13 @@ void ObjectListPanel::refresh() {
                     [this](const platform::UUID& id) { model_.doubleClick(id); });
         }
         widget->setRow(row);
-        kept[row.id] = widget;
+        kept[key] = widget;
         order.push_back(widget);
     }
-    for (auto& [id, gone] : rows_)
+    for (auto& [key, gone] : rows_) {
+        gone->hide();
         gone->deleteLater();
+    }
     rows_ = std::move(kept);
 
     if (order != order_) {
@@ -195,6 +203,8 @@ void ObjectListPanel::refresh() {
         }
         order_ = std::move(order);
     }
-    if (listChanged)
-        observeSources();
+    if (sourcesChanged_) {
+        sourcesChanged_ = false;
+        observeSources(); // the sources whose fields the rows show
+    }
 }

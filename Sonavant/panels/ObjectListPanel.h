@@ -48,10 +48,12 @@ private:
     platform::SubscriptionBag subscriptions_;
     platform::SubscriptionBag sourceSubscriptions_;
     bool refreshPending_ = false;
+    bool sourcesChanged_ = false;
 
     QAbstractButton* closeButton_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QVBoxLayout* rowsLayout_ = nullptr;
-    std::map<platform::UUID, ObjectListRowWidget*> rows_;
+    // Keyed by id and, for a show that holds an id twice, its occurrence.
+    std::map<std::pair<platform::UUID, int>, ObjectListRowWidget*> rows_;
     std::vector<ObjectListRowWidget*> order_;
 };

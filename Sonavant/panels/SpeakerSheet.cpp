@@ -1,10 +1,10 @@
 #include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
 #include "Sonavant/ui/NumberFieldText.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,44 +16,13 @@
 
 #include <cmath>
 
-namespace {
-
-QLabel* rowLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFixedWidth(120);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
-
-QLineEdit* numberField(QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setFixedWidth(60);
-    field->setAlignment(Qt::AlignCenter);
-    return field;
-}
-
-// Shows `text` unless the operator is in the middle of typing into the field.
-void showFieldText(QLineEdit* field, const QString& text) {
-    if (field->isModified() || field->text() == text)
-        return;
-    QSignalBlocker block(field);
-    field->setText(text);
-}
-
-// A message that appears must not squeeze the rows: the sheet grows to hold it.
-void growToFit(QWidget* sheet) {
-    if (auto* layout = sheet->layout())
-        layout->activate();
-    const QSize wanted = sheet->sizeHint().expandedTo(sheet->minimumSizeHint());
-    if (wanted.height() > sheet->height() || wanted.width() > sheet->width())
-        sheet->resize(sheet->size().expandedTo(wanted));
-}
-
-} // namespace
+using namespace sheetparts;
 
 SpeakerSheet* SpeakerSheet::open(QWidget* parent, ContentView& view, std::int64_t speakerID) {
-    if (!SpeakerSheetModel(view, speakerID).isAvailable())
+    if (!SpeakerSheetModel(view, speakerID).isAvailable()) {
+        view.activeSpeaker = std::nullopt; // nothing is shown, so nothing is open
         return nullptr;
+    }
     auto* sheet = new SpeakerSheet(parent, view, speakerID);
     sheet->show();
     return sheet;
@@ -78,39 +47,37 @@ void SpeakerSheet::build() {
     layout->setSpacing(10);
     setMinimumSize(300, 280);
 
-    auto* group = new QGroupBox("Speaker Properties", this);
+    auto* group = titledBox("Speaker Properties", Symbol::speaker, this, layout);
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(16);
 
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(rowLabel("Display Name:", group));
     nameField_ = new QLineEdit(group);
+    nameField_->setObjectName("nameField");
     nameField_->setPlaceholderText("Enter name");
     nameRow->addWidget(nameField_);
     rows->addLayout(nameRow);
     connect(nameField_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.setDisplayName(text.toStdString()); });
 
-    const auto types = model_.availableTypes();
-    if (types.empty()) {
-        noTypesLabel_ = new QLabel("No output types available", group);
-        rows->addWidget(noTypesLabel_);
-    } else {
-        auto* typeRow = new QHBoxLayout;
-        typeRow->addWidget(rowLabel("Type:", group));
-        typePicker_ = new QComboBox(group);
-        for (const auto& type : types)
-            typePicker_->addItem(QString::fromStdString(type));
-        typeRow->addWidget(typePicker_, 1);
-        rows->addLayout(typeRow);
-        connect(typePicker_, &QComboBox::activated, this,
-                [this](int index) { model_.setType(typePicker_->itemText(index).toStdString()); });
-    }
+    // Both forms of the type row exist; the desk decides which one shows.
+    noTypesLabel_ = new QLabel("No output types available", group);
+    rows->addWidget(noTypesLabel_);
+    typeRow_ = new QWidget(group);
+    auto* typeRow = new QHBoxLayout(typeRow_);
+    typeRow->setContentsMargins(0, 0, 0, 0);
+    typeRow->setSpacing(rows->spacing()); // as the rows laid straight into the box
+    typeRow->addWidget(rowLabel("Type:", typeRow_));
+    typePicker_ = new QComboBox(typeRow_);
+    typeRow->addWidget(typePicker_, 1);
+    rows->addWidget(typeRow_);
+    connect(typePicker_, &QComboBox::activated, this,
+            [this](int index) { model_.setType(typePicker_->itemText(index).toStdString()); });
 
     auto* channelRow = new QHBoxLayout;
     channelRow->addWidget(rowLabel("Channel Number:", group));
-    channelField_ = numberField(group);
-    channelField_->setObjectName("channelField");
+    channelField_ = numberField(group, "channelField");
     channelStepper_ = new StepperButtons(group);
     channelRow->addWidget(channelField_);
     channelRow->addWidget(channelStepper_);
@@ -124,8 +91,7 @@ void SpeakerSheet::build() {
 
     auto* widthRow = new QHBoxLayout;
     widthRow->addWidget(rowLabel("Coverage Width:", group));
-    widthField_ = numberField(group);
-    widthField_->setObjectName("widthField");
+    widthField_ = numberField(group, "widthField");
     widthStepper_ = new StepperButtons(group);
     widthRow->addWidget(widthField_);
     widthRow->addWidget(widthStepper_);
@@ -145,6 +111,7 @@ void SpeakerSheet::build() {
     focusSlider_->setSingleStep(1);
     focusSlider_->setFixedWidth(200);
     focusLabel_ = new QLabel(group);
+    focusLabel_->setObjectName("focusLabel");
     focusLabel_->setFixedWidth(50);
     focusLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     focusRow->addWidget(focusSlider_);
@@ -155,21 +122,9 @@ void SpeakerSheet::build() {
     connect(focusSlider_, &QSlider::valueChanged, this, [this](int value) { model_.setFocus(value); });
 
     layout->addWidget(group);
-
-    validationLabel_ = new QLabel(this);
-    validationLabel_->setObjectName("validationMessage");
-    validationLabel_->setWordWrap(true);
-    QFont caption = validationLabel_->font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    validationLabel_->setFont(caption);
-    validationLabel_->setStyleSheet("color: rgb(255, 69, 58);");
+    validationLabel_ = validationCaption(this);
     layout->addWidget(validationLabel_);
-
-    auto* divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet("color: rgba(255, 255, 255, 60);");
-    layout->addWidget(divider);
+    layout->addWidget(divider(this));
 
     auto* buttons = new QHBoxLayout;
     deleteButton_ = new QPushButton("Delete", this);
@@ -223,10 +178,10 @@ void SpeakerSheet::refresh() {
     model_.validate(); // another loudspeaker may have taken or freed the channel
 
     showFieldText(nameField_, QString::fromStdString(record->displayName));
-    if (typePicker_) {
-        QSignalBlocker block(typePicker_);
-        typePicker_->setCurrentIndex(typePicker_->findText(QString::fromStdString(record->type)));
-    }
+    const auto types = model_.availableTypes();
+    showTypes(typePicker_, types, record->type);
+    typeRow_->setVisible(!types.empty());
+    noTypesLabel_->setVisible(types.empty());
     showFieldText(channelField_, QString::number(record->channelNumber));
     showFieldText(widthField_, QString::fromStdString(decimalNumberFieldText(record->width)));
     {
@@ -243,8 +198,8 @@ void SpeakerSheet::refresh() {
     const auto& error = model_.validationError();
     validationLabel_->setText(error ? QString::fromStdString(*error) : QString());
     validationLabel_->setVisible(error.has_value());
-    growToFit(this);
     closeButton_->setEnabled(model_.canClose());
+    growToFit(this);
 }
 
 void SpeakerSheet::commitChannelText() {

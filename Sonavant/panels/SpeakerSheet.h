@@ -51,6 +51,7 @@ private:
     bool closing_ = false;
 
     QLineEdit* nameField_ = nullptr;
+    QWidget* typeRow_ = nullptr;
     QComboBox* typePicker_ = nullptr;
     QLabel* noTypesLabel_ = nullptr;
     QLineEdit* channelField_ = nullptr;

@@ -160,6 +160,10 @@ private slots:
         QCOMPARE(rowTexts(*panel).size(), 12);
         QVERIFY(!rowNamed(*panel, "Snare"));
 
+        // A damaged show holding one id twice still lists both entries.
+        f.show->soundObjects.update([](auto& list) { list.push_back(list.front()); });
+        QTRY_COMPARE_WITH_TIMEOUT(rowTexts(*panel).size(), 13, deadlineMs);
+
         f.show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
         QTRY_VERIFY_WITH_TIMEOUT(panel->rowWidgets().empty(), deadlineMs);
         guitest::saveScreenshot(host, "object-list-empty");
