@@ -149,21 +149,6 @@ TEST_F(SpeakerSheet, StepperLabelAndEnableRules) {
     EXPECT_TRUE(model.focusEditable());
 }
 
-TEST_F(SpeakerSheet, DeleteRemovesTheLoudspeakerAndUndoBringsItBack) {
-    AppState::clearHistory();
-    view.selectedDesk = sheetDesk();
-    show->speakers = std::vector{speaker(1, "Mix", 1), speaker(2, "Mix", 2)};
-    SpeakerSheetModel model(view, 2);
-    model.appear();
-    model.setDisplayName("Fill");
-    model.deleteSpeaker();
-    EXPECT_FALSE(model.record());
-    show->undo();
-    ASSERT_TRUE(model.record());
-    EXPECT_EQ(model.record()->displayName, "Fill");
-    AppState::clearHistory();
-}
-
 TEST(NumberFieldText, ShortestTextsAndCLocaleParsing) {
     EXPECT_EQ(decimalNumberFieldText(70), "70");
     EXPECT_EQ(decimalNumberFieldText(72.5), "72.5");
