@@ -99,6 +99,7 @@ ObjectListPanel::ObjectListPanel(ContentView& view, QWidget* parent)
     opacity->setOpacity(0.7);
     setGraphicsEffect(opacity);
 
+    setVisible(view_.showingObjectList.get());
     refresh();
     observeShow();
 }
@@ -138,6 +139,8 @@ void ObjectListPanel::observeShow() {
         .store(subscriptions_);
     view_.appState->selectedDesk.observe(changed).store(subscriptions_);
     view_.selectedObjects.observe(changed).store(subscriptions_);
+    // Shown while the main view says so; the tool row's button and the close button flip it.
+    view_.showingObjectList.observe([this](bool showing) { setVisible(showing); }).store(subscriptions_);
     observeSources();
 }
 

@@ -2,7 +2,8 @@
 // The "Inputs" panel: every source of the show by number, each with its desk-kind swatch,
 // a second way to select sources besides the canvas (it writes the same selection set) and
 // to open a source's input sheet with a double click. Rows update in place, keyed by id.
-// It sits beside the canvas while the main view's `showingObjectList` is true.
+// It sits beside the canvas and shows itself while the main view's `showingObjectList` is
+// true.
 
 #include "Sonavant/ui/ObjectListModel.h"
 #include "platform/Observable.h"

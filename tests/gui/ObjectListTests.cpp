@@ -122,6 +122,7 @@ private slots:
         f.show->soundObjects = band(desk);
         f.view.selectedObjects =
             std::set<std::string>{"soundObject-" + f.show->soundObjects.get()[7]->id.string()};
+        f.view.showingObjectList = true;
 
         QWidget host;
         auto* layout = new QHBoxLayout(&host);
@@ -219,7 +220,10 @@ private slots:
         const auto selection = f.view.selectedObjects.get();
         QTest::mouseClick(panel->closeButton(), Qt::LeftButton);
         QVERIFY(!f.view.showingObjectList.get());
+        QVERIFY(panel->isHidden());
         QCOMPARE(f.view.selectedObjects.get(), selection);
+        f.view.showingObjectList = true; // the tool row's button
+        QVERIFY(panel->isVisible());
     }
 
     void arrowKeysReachTheCanvasRightAfterTheWindowShows() {
@@ -230,6 +234,7 @@ private slots:
         auto lead = source(1, "Lead", desk, "Input", Point{100, 100});
         f.show->soundObjects = std::vector{lead};
         f.view.selectedObjects = std::set<std::string>{"soundObject-" + lead->id.string()};
+        f.view.showingObjectList = true;
 
         QWidget window;
         auto* holder = new FocusHolder(&window);
