@@ -1,5 +1,5 @@
 #include "Sonavant/panels/ObjectListRowWidget.h"
-#include "Sonavant/panels/NamedColourPalette.h"
+#include "Sonavant/windows/QtNamedColor.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -38,7 +38,7 @@ void ObjectListRowWidget::paintEvent(QPaintEvent*) {
     }
     const int midY = height() / 2;
     p.setPen(Qt::NoPen);
-    p.setBrush(namedColourPalette(row_.swatch));
+    p.setBrush(qtColor(row_.swatch));
     p.drawEllipse(QRectF(padX, midY - swatch / 2.0, swatch, swatch));
 
     p.setPen(Qt::white);
