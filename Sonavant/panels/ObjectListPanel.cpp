@@ -51,7 +51,8 @@ protected:
 
 ObjectListPanel::ObjectListPanel(ContentView& view, QWidget* parent)
     : QWidget(parent), view_(view), model_(view) {
-    setFixedWidth(leadingPadding + panelWidth + shadowRoom);
+    // The container may narrow it (the main view gives its side panel a fixed width).
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName("Inputs");
 
@@ -105,6 +106,10 @@ ObjectListPanel::ObjectListPanel(ContentView& view, QWidget* parent)
 }
 
 ObjectListPanel::~ObjectListPanel() = default;
+
+QSize ObjectListPanel::sizeHint() const {
+    return QSize(leadingPadding + panelWidth + shadowRoom, 400);
+}
 
 QRect ObjectListPanel::panelRect() const {
     return rect().adjusted(leadingPadding, topPadding, -shadowRoom, -shadowRoom);

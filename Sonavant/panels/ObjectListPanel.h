@@ -34,6 +34,7 @@ public:
     QAbstractButton* closeButton() const { return closeButton_; }
     // The panel itself, without the padding and shadow room around it.
     QRect panelRect() const;
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -128,10 +128,10 @@ private slots:
         auto* layout = new QHBoxLayout(&host);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
-        layout->addWidget(new CanvasStandIn(f.view), 1);
         auto* panel = new ObjectListPanel(f.view, &host);
-        layout->addWidget(panel);
-        host.resize(420 + panel->width(), 520);
+        layout->addWidget(panel); // at the canvas's leading edge, as the main view places it
+        layout->addWidget(new CanvasStandIn(f.view), 1);
+        host.resize(420 + panel->sizeHint().width(), 520);
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
 
@@ -184,7 +184,7 @@ private slots:
         auto* layout = new QHBoxLayout(&window);
         auto* panel = new ObjectListPanel(f.view, &window);
         layout->addWidget(panel);
-        window.resize(panel->width(), 500);
+        window.resize(panel->sizeHint().width(), 500);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
