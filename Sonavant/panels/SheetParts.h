@@ -1,5 +1,5 @@
 #pragma once
-// The pieces both property sheets are built from: row labels, number fields, the caption
+// What both property sheets are built from: row labels, number fields, the caption
 // that carries a complaint, the divider, the titled box with its symbol, and how fields
 // and menus show the show's values without disturbing an edit in progress.
 
