@@ -2,6 +2,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
+#include "platform/qt/StyledButton.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -86,8 +87,8 @@ void InputSheet::build() {
     layout->addWidget(divider(this));
 
     auto* buttons = new QHBoxLayout;
-    closeButton_ = new QPushButton("Close", this);
-    saveButton_ = new QPushButton("Save", this);
+    closeButton_ = platform::StyledButton::secondary("Close", this);
+    saveButton_ = platform::StyledButton::primary("Save", this);
     for (auto* button : {closeButton_, saveButton_}) {
         button->setAutoDefault(false);
         button->setDefault(false);

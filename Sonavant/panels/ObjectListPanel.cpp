@@ -11,6 +11,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // A filled circle with a cross cut out of it, in white.
@@ -111,8 +113,19 @@ QSize ObjectListPanel::sizeHint() const {
     return QSize(leadingPadding + panelWidth + shadowRoom, 400);
 }
 
+// Room for the shadow past the trailing edge, taken from what is left beside the panel.
+int ObjectListPanel::trailingRoom() const {
+    return std::clamp(width() - leadingPadding - panelWidth, 0, int(shadowRoom));
+}
+
 QRect ObjectListPanel::panelRect() const {
-    return rect().adjusted(leadingPadding, topPadding, -shadowRoom, -shadowRoom);
+    return rect().adjusted(leadingPadding, topPadding, -trailingRoom(), -shadowRoom);
+}
+
+void ObjectListPanel::resizeEvent(QResizeEvent* event) {
+    if (auto* outer = layout())
+        outer->setContentsMargins(leadingPadding, topPadding, trailingRoom(), shadowRoom);
+    QWidget::resizeEvent(event);
 }
 
 std::vector<ObjectListRowWidget*> ObjectListPanel::rowWidgets() const {

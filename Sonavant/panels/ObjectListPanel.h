@@ -38,8 +38,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int trailingRoom() const;
     void observeShow();
     void observeSources();
     void scheduleRefresh();

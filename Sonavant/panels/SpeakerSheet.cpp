@@ -3,6 +3,7 @@
 #include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
 #include "Sonavant/ui/NumberFieldText.h"
+#include "platform/qt/StyledButton.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -127,8 +128,8 @@ void SpeakerSheet::build() {
     layout->addWidget(divider(this));
 
     auto* buttons = new QHBoxLayout;
-    deleteButton_ = new QPushButton("Delete", this);
-    closeButton_ = new QPushButton("Close", this);
+    deleteButton_ = platform::StyledButton::secondary("Delete", this);
+    closeButton_ = platform::StyledButton::primary("Close", this);
     // Return commits a number field; it must not also press a button.
     for (auto* button : {deleteButton_, closeButton_}) {
         button->setAutoDefault(false);

@@ -5,6 +5,10 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/panels/FocusHolder.h"
+#include "Sonavant/panels/InputSheet.h"
+#include "Sonavant/panels/ObjectListPanel.h"
+#include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/MenuBar.h"
@@ -51,6 +55,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
     new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
+    installCanvasAndPanels(*qtPresenter);
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -67,6 +72,25 @@ SonavantApp::~SonavantApp() {
     // The widgets hold subscriptions to the view's values: they go first.
     SettingsWindowControllerHolder::shared().reset();
     window_.reset();
+}
+
+// The canvas, the object list at its leading edge, the holder that gives the canvas the
+// arrow keys from the moment the main view shows, and the two property sheets the canvas
+// and the list open with a double click.
+void SonavantApp::installCanvasAndPanels(QtPresenter& presenter) {
+    auto* canvas = new CanvasWidget(*contentView_);
+    mainView_->setCanvas(canvas);
+    mainView_->setSidePanel(new ObjectListPanel(*contentView_));
+    auto* focusHolder = new FocusHolder(mainView_);
+    focusHolder->setKeyTarget(canvas);
+    focusHolder->lower();
+    QPointer<QWidget> window = window_.get();
+    presenter.hooks.showSpeakerSheet = [window](ContentView& view, std::int64_t speakerID) {
+        SpeakerSheet::open(window, view, speakerID);
+    };
+    presenter.hooks.showInputSheet = [window](ContentView& view, const platform::UUID& sourceID) {
+        InputSheet::open(window, view, sourceID);
+    };
 }
 
 QtPresenter* SonavantApp::qtPresenter() const {

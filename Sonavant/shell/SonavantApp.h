@@ -92,6 +92,8 @@ signals:
     void mainViewShown();
 
 private:
+    void installCanvasAndPanels(QtPresenter& presenter);
+
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
     std::shared_ptr<AppState> appState_;
