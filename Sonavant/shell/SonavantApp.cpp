@@ -55,7 +55,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
     new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
-    installCanvasAndPanels(*qtPresenter);
+    installPanels(*qtPresenter);
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -74,15 +74,13 @@ SonavantApp::~SonavantApp() {
     window_.reset();
 }
 
-// The canvas, the object list at its leading edge, the holder that gives the canvas the
+// The object list at the canvas's leading edge, the holder that gives the canvas the
 // arrow keys from the moment the main view shows, and the two property sheets the canvas
 // and the list open with a double click.
-void SonavantApp::installCanvasAndPanels(QtPresenter& presenter) {
-    auto* canvas = new CanvasWidget(*contentView_);
-    mainView_->setCanvas(canvas);
+void SonavantApp::installPanels(QtPresenter& presenter) {
     mainView_->setSidePanel(new ObjectListPanel(*contentView_));
     auto* focusHolder = new FocusHolder(mainView_);
-    focusHolder->setKeyTarget(canvas);
+    focusHolder->setKeyTarget(mainView_->canvas());
     focusHolder->lower();
     QPointer<QWidget> window = window_.get();
     presenter.hooks.showSpeakerSheet = [window](ContentView& view, std::int64_t speakerID) {

@@ -92,7 +92,7 @@ signals:
     void mainViewShown();
 
 private:
-    void installCanvasAndPanels(QtPresenter& presenter);
+    void installPanels(QtPresenter& presenter);
 
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
