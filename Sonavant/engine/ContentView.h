@@ -417,6 +417,7 @@ public:
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;
 
+public:
     // ---- Property sheets (ContentViewSheets.cpp) -------------------------------------------------------
     // Loudspeaker channels count per type: two loudspeakers share a number only when their
     // types differ. The loudspeaker sheet searches up to this fixed bound, not the desk's count.
