@@ -463,6 +463,31 @@ public:
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;
 
+public:
+    // ---- Property sheets (ContentViewSheets.cpp) -------------------------------------------------------
+    // Loudspeaker channels count per type: two loudspeakers share a number only when their
+    // types differ. The loudspeaker sheet searches up to this fixed bound, not the desk's count.
+    static constexpr std::int64_t sheetChannelSearchLimit = 512;
+    // The lowest channel from 1 to `highestChannel` that no loudspeaker other than
+    // `ignoredSpeakerID` uses for `type`; none when every one is taken or the bound is below 1.
+    std::optional<std::int64_t> findLowestChannel(const std::string& type, std::int64_t highestChannel,
+                                                  std::int64_t ignoredSpeakerID) const;
+    std::optional<std::int64_t> findLowestChannel(const std::string& type,
+                                                  std::int64_t ignoredSpeakerID) const;
+    // The complaint about a loudspeaker's channel on the selected desk, none when it is fine
+    // (or no desk is selected).
+    std::optional<std::string> validateChannel(const std::string& type, std::int64_t channel,
+                                               std::int64_t speakerID) const;
+    // Removes every loudspeaker with that id; undo brings back exactly that deletion.
+    void onDelete(std::int64_t speakerID);
+    // Look-ups by id: sheets bind to an id, never to a position in a list that may change.
+    std::optional<Speaker> speakerWithID(std::int64_t speakerID) const;
+    std::shared_ptr<SoundObject> soundObjectWithID(const platform::UUID& sourceID) const;
+    // Opens a sheet through the presenter (double-clicks on the canvas and the object list);
+    // nothing for an id that is not in the show.
+    void presentSpeakerSheet(std::int64_t speakerID);
+    void presentInputSheet(const platform::UUID& sourceID);
+
 private:
     struct SnapshotFade;
     platform::UserDefaults& workingStateDefaults();
@@ -474,8 +499,6 @@ private:
     void endSnapshotFade();
     // Editing helpers (ContentViewEditing.cpp).
     void installEditingActions();
-    std::optional<std::int64_t> lowestFreeSpeakerChannel(const std::string& type, std::int64_t limit,
-                                                         std::int64_t ignoringID) const;
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;

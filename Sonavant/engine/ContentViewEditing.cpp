@@ -67,18 +67,6 @@ std::int64_t ContentView::nextSpeakerID() const {
     return highest + 1;
 }
 
-std::optional<std::int64_t> ContentView::lowestFreeSpeakerChannel(const std::string& type, std::int64_t limit,
-                                                                  std::int64_t ignoringID) const {
-    std::set<std::int64_t> taken;
-    for (const auto& speaker : appState->speakers.get())
-        if (speaker.id != ignoringID && speaker.type == type)
-            taken.insert(speaker.channelNumber);
-    for (std::int64_t channel = 1; channel <= limit; ++channel)
-        if (!taken.count(channel))
-            return channel;
-    return std::nullopt;
-}
-
 void ContentView::addSpeaker() {
     appState->saveStateForUndo();
     const auto& deskChoice = selectedDesk.get();
@@ -108,7 +96,7 @@ void ContentView::addSpeaker() {
     const Point zero = appState->zeroPoint;
     const Point place = randomPlace(canvasSize, zero, zoom, 0.1, 0.9);
     const std::int64_t id = nextSpeakerID();
-    const std::int64_t channel = lowestFreeSpeakerChannel(type, channelCount(type, desk), id).value_or(id);
+    const std::int64_t channel = findLowestChannel(type, channelCount(type, desk), id).value_or(id);
     Speaker speaker(id, place.x, place.y, appState->defaultSpeakerWidth, zoom, zero, channel, type, desk);
     // Drawn where the metres put it under the canvas's orientation, as every later refresh does.
     speaker.position = metresToCanvas(appState->canvasOrientation, speaker.positionMeters, zoom, zero);

@@ -5,6 +5,10 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/panels/FocusHolder.h"
+#include "Sonavant/panels/InputSheet.h"
+#include "Sonavant/panels/ObjectListPanel.h"
+#include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/MenuBar.h"
@@ -59,6 +63,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
         SnapshotsWindowHolder::shared().show(view);
     };
     qtPresenter->hooks.showGroupsWindow = [](ContentView& view) { GroupsWindowHolder::shared().show(view); };
+    installPanels(*qtPresenter);
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -77,6 +82,23 @@ SonavantApp::~SonavantApp() {
     SnapshotsWindowHolder::shared().reset();
     GroupsWindowHolder::shared().reset();
     window_.reset();
+}
+
+// The object list at the canvas's leading edge, the holder that gives the canvas the
+// arrow keys from the moment the main view shows, and the two property sheets the canvas
+// and the list open with a double click.
+void SonavantApp::installPanels(QtPresenter& presenter) {
+    mainView_->setSidePanel(new ObjectListPanel(*contentView_));
+    auto* focusHolder = new FocusHolder(mainView_);
+    focusHolder->setKeyTarget(mainView_->canvas());
+    focusHolder->lower();
+    QPointer<QWidget> window = window_.get();
+    presenter.hooks.showSpeakerSheet = [window](ContentView& view, std::int64_t speakerID) {
+        SpeakerSheet::open(window, view, speakerID);
+    };
+    presenter.hooks.showInputSheet = [window](ContentView& view, const platform::UUID& sourceID) {
+        InputSheet::open(window, view, sourceID);
+    };
 }
 
 QtPresenter* SonavantApp::qtPresenter() const {

@@ -92,6 +92,8 @@ signals:
     void mainViewShown();
 
 private:
+    void installPanels(QtPresenter& presenter);
+
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
     std::shared_ptr<AppState> appState_;

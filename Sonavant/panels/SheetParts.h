@@ -1,0 +1,40 @@
+#pragma once
+// What both property sheets are built from: row labels, number fields, the caption
+// that carries a complaint, the divider, the titled box with its symbol, and how fields
+// and menus show the show's values without disturbing an edit in progress.
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLayout;
+class QLineEdit;
+class QPixmap;
+class QWidget;
+
+namespace sheetparts {
+
+enum class Symbol { speaker, microphone };
+
+QLabel* rowLabel(const QString& text, QWidget* parent);
+QLineEdit* numberField(QWidget* parent, const QString& objectName);
+QLabel* validationCaption(QWidget* parent);
+QWidget* divider(QWidget* parent);
+// A title row (symbol and text) over an untitled box; the box is returned, the row is
+// added to `layout`.
+QGroupBox* titledBox(const QString& title, Symbol symbol, QWidget* parent, QLayout* layout);
+QPixmap symbolPixmap(Symbol symbol, int size, const QWidget& forWidget);
+
+// Shows `text` unless the operator is typing into the field.
+void showFieldText(QLineEdit* field, const QString& text);
+// Offers exactly `types` (kept when unchanged) with `current` picked, or nothing picked
+// when it is not among them.
+void showTypes(QComboBox* picker, const std::vector<std::string>& types, const std::string& current);
+// A message that appears must not squeeze the rows: the sheet grows to hold it.
+void growToFit(QWidget* sheet);
+
+} // namespace sheetparts
