@@ -89,9 +89,11 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     std::istringstream lines(contents());
     std::string line;
     int expected = 0;
-    while (std::getline(lines, line))
-        if (auto at = line.find("buffered line "); at != std::string::npos)
+    while (std::getline(lines, line)) {
+        if (auto at = line.find("buffered line "); at != std::string::npos) {
             EXPECT_EQ(line.substr(at), "buffered line " + std::to_string(expected++));
+        }
+    }
     EXPECT_EQ(expected, 2000);
 }
 
