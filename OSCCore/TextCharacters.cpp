@@ -4,6 +4,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -26,9 +27,20 @@ bool isASCIIBytes(std::string_view text) {
 }
 
 bool isPrintableASCII(std::string_view text) {
-    for (unsigned char c : text)
+    // Eight bytes at a time: a word holds a byte below 0x20 when (w - 0x20..20) & ~w & 0x80..80
+    // is not zero, and one above 0x7E when ((w + 0x01..01) | w) & 0x80..80 is not zero.
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (std::uint64_t w; i + 8 <= text.size(); i += 8) {
+        std::memcpy(&w, text.data() + i, 8);
+        if (((w - 0x20 * ones) & ~w & highs) || (((w + ones) | w) & highs))
+            return false;
+    }
+    for (; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c > 0x7E)
             return false;
+    }
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "OSCCore/ASCIIString.h"
+#include "OSCCore/TextCharacters.h"
 
 #include <gtest/gtest.h>
 
@@ -73,4 +74,19 @@ TEST(ASCIIText, Transform) {
     EXPECT_EQ(latinASCIITransform("bad \xFF byte").stringValue(), "bad ? byte");
     EXPECT_TRUE(containsNonASCIICharacters("a\xC3\xA9"));
     EXPECT_FALSE(containsNonASCIICharacters("a\r\n"));
+}
+
+// The word-at-a-time check must agree with the byte rule for every byte at every place.
+TEST(ASCIIText, PrintableCheckAgreesWithTheByteRuleEverywhere) {
+    for (std::size_t length : {1u, 7u, 8u, 9u, 16u, 23u}) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string text(length, 'a');
+                text[at] = static_cast<char>(byte);
+                EXPECT_EQ(osccore::isPrintableASCII(text), byte >= 0x20 && byte <= 0x7E)
+                    << "byte " << byte << " at " << at << " of " << length;
+            }
+        }
+    }
+    EXPECT_TRUE(osccore::isPrintableASCII(""));
 }
