@@ -33,37 +33,6 @@ void skipNumber(OSCValueDecoder& d, std::int64_t size, const char* shortText) {
     d.pos += size;
 }
 
-// The full decoder's blob checks, without its copy of the bytes.
-void checkBlob(OSCValueDecoder& d) {
-    static const char* const badLength =
-        "Failed to read Int32 length chunk at start of 4-byte aligned null-terminated blob data chunk.";
-    std::int32_t length;
-    try {
-        length = d.readInt32();
-    } catch (const OSCDecodeError&) {
-        throw OSCDecodeError::malformed(badLength);
-    }
-    if (length > OSCValueDecoder::maxBlobLength)
-        throw OSCDecodeError::malformed(badLength);
-    if (length < 0)
-        throw OSCDecodeError::malformed("Encoded blob chunk length is negative.");
-    const std::int64_t n = length;
-    const std::int64_t padded = (n + 3) / 4 * 4;
-    const std::int64_t remaining = d.remainingByteCount();
-    if (n > remaining)
-        throw OSCDecodeError::malformed(
-            "Encoded blob chunk length is greater than the available data length.");
-    if (padded > remaining)
-        throw OSCDecodeError::malformed(
-            "Not enough bytes in 4-byte aligned null-terminated blob data chunk.");
-    const ByteView rest = d.remainingData();
-    for (std::int64_t i = n; i < padded; ++i)
-        if (rest[static_cast<std::size_t>(i)] != 0)
-            throw OSCDecodeError::malformed(
-                "Expected 4-byte null terminated data but expected null bytes were not found.");
-    d.pos += padded;
-}
-
 // Checks one argument at the decoder's position and moves past it, throwing as the full
 // decoder does. Returns false for kinds this reader does not cover.
 bool checkArgument(char tag, OSCValueDecoder& d) {
@@ -87,7 +56,7 @@ bool checkArgument(char tag, OSCValueDecoder& d) {
                 "Non-ASCII characters may be present or the data is malformed.");
         return true;
     case 'b':
-        checkBlob(d);
+        (void)d.readBlobBytes();
         return true;
     case 'T':
     case 'F':

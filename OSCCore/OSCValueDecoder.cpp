@@ -120,6 +120,11 @@ std::string OSCValueDecoder::readPaddedString() {
 }
 
 Data OSCValueDecoder::readBlob() {
+    const ByteView bytes = readBlobBytes();
+    return Data(bytes.begin(), bytes.end());
+}
+
+ByteView OSCValueDecoder::readBlobBytes() {
     static const char* const badLength =
         "Failed to read Int32 length chunk at start of 4-byte aligned null-terminated blob data chunk.";
     std::int32_t length;
@@ -147,7 +152,7 @@ Data OSCValueDecoder::readBlob() {
             throw OSCDecodeError::malformed(
                 "Expected 4-byte null terminated data but expected null bytes were not found.");
     pos += padded;
-    return Data(rest.begin(), rest.begin() + n);
+    return rest.first(static_cast<std::size_t>(n));
 }
 
 void appendNullTerminator(Data& data) {

@@ -44,6 +44,8 @@ public:
     ByteView readPaddedChunk();
     std::string readPaddedString();
     Data readBlob();
+    // The same checks, and a view of the blob's bytes, valid as long as the input.
+    ByteView readBlobBytes();
 };
 
 // Appends 1 to 4 NULs so the length becomes a multiple of 4 (4 when it already was).
