@@ -47,6 +47,8 @@ std::shared_ptr<const FloorPlanImageCache::Picture> decode(const QString& path, 
         image.width() != image.height())
         size.transpose();
     picture->naturalSize = size;
+    // The canvas draws it on every repaint: hand over the form the painter draws fastest.
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     picture->image = std::move(image);
     return picture;
 }

@@ -4,6 +4,19 @@
 
 #include <algorithm>
 
+std::vector<std::string> AudienceAreaFigure::colourChoices() {
+    std::vector<std::string> names(colourNames.begin(), colourNames.end());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string AudienceAreaFigure::colourLabel(const std::string& name) {
+    std::string label = name;
+    if (!label.empty() && label[0] >= 'a' && label[0] <= 'z')
+        label[0] = static_cast<char>(label[0] - 'a' + 'A');
+    return label;
+}
+
 Point AudienceAreaFigure::panelAnchor() const {
     if (points.empty())
         return centre;

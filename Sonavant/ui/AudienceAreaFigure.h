@@ -32,6 +32,10 @@ struct AudienceAreaFigure {
     bool isEdited() const { return selected && editing; }
     double outlineWidth() const { return isEdited() ? 2.0 : 1.0; }
     double outlineOpacity() const { return isEdited() ? 1.0 : 0.5; }
+    // The colour menu's names in ascending order, and an item's text (first letter capital).
+    static std::vector<std::string> colourChoices();
+    static std::string colourLabel(const std::string& name);
+
     // The lowest node on screen (the leftmost among equally low ones), or the centre.
     Point panelAnchor() const;
     Point panelCentre() const;

@@ -219,6 +219,11 @@ TEST(AudienceAreaEditor, FiguresStackTheEditedAreaOnTopAndAnchorItsPanel) {
     EXPECT_FALSE(hit.selected);
     EXPECT_EQ(AudienceAreaHit::at(figures, {700, 100}).kind, AudienceAreaHit::Kind::none);
 
+    EXPECT_EQ(AudienceAreaFigure::colourChoices(),
+              (std::vector<std::string>{"black", "blue", "brown", "cyan", "gray", "green", "indigo", "mint",
+                                        "orange", "pink", "purple", "red", "teal", "white", "yellow"}));
+    EXPECT_EQ(AudienceAreaFigure::colourLabel("indigo"), "Indigo");
+
     // A figure-eight outline is hit in both loops.
     std::vector<Point> eight{{0, 0}, {10, 10}, {10, 0}, {0, 10}};
     EXPECT_TRUE(polygonContains(eight, {2, 5}));
