@@ -103,7 +103,8 @@ void AudienceAreaEditPanel::showArea(const QString& name, const QString& colour)
     }
 }
 
-void AudienceAreaEditPanel::centreAt(QPointF centre, const std::vector<QPointF>& handles, double handleDiameter) {
+void AudienceAreaEditPanel::centreAt(QPointF centre, const std::vector<QPointF>& handles,
+                                     double handleDiameter) {
     const QSize size = sizeHint().expandedTo(minimumSizeHint());
     resize(size);
     const QPoint topLeft(int(std::lround(centre.x() - size.width() / 2.0)),
@@ -113,8 +114,8 @@ void AudienceAreaEditPanel::centreAt(QPointF centre, const std::vector<QPointF>&
     bool holed = false;
     for (const QPointF& handle : handles) {
         const QPointF local = handle - QPointF(topLeft);
-        const QRect box = QRectF(local.x() - handleDiameter / 2, local.y() - handleDiameter / 2, handleDiameter,
-                                 handleDiameter)
+        const QRect box = QRectF(local.x() - handleDiameter / 2, local.y() - handleDiameter / 2,
+                                 handleDiameter, handleDiameter)
                               .toAlignedRect();
         if (!box.intersects(rect()))
             continue;
@@ -131,7 +132,8 @@ void AudienceAreaEditPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     // A soft black shadow of radius 3 around the plate, then the plate itself.
-    const QRectF plateRect = QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
+    const QRectF plateRect =
+        QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
     for (int i = shadowMargin; i > 0; --i) {
         QPainterPath ring;
         ring.addRoundedRect(plateRect.adjusted(-i, -i, i, i), 8 + i, 8 + i);

@@ -55,9 +55,8 @@ struct AudienceAreaLayer::Observers {
 };
 
 AudienceAreaLayer::AudienceAreaLayer(CanvasWidget& canvas)
-    : QObject(&canvas), canvas_(canvas),
-      pointer_(std::make_unique<AudienceAreaPointerLayer>(canvas.view())), handles_(std::make_unique<Handles>()),
-      observers_(std::make_unique<Observers>()) {
+    : canvas_(canvas), pointer_(std::make_unique<AudienceAreaPointerLayer>(canvas.view())),
+      handles_(std::make_unique<Handles>()), observers_(std::make_unique<Observers>()) {
     ContentView& view = canvas.view();
     AppState& state = *view.appState;
     auto changed = [this](const auto&) { syncPanelLater(); };
@@ -108,7 +107,8 @@ void AudienceAreaLayer::paint(QPainter& painter, const ContentView& view, const 
         painter.fillPath(outline, fill);
         QColor stroke(Qt::white);
         stroke.setAlphaF(figure.outlineOpacity());
-        painter.strokePath(outline, QPen(stroke, figure.outlineWidth(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        painter.strokePath(outline,
+                           QPen(stroke, figure.outlineWidth(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         if (!figure.name.empty()) {
             painter.setFont(caption);
             painter.setPen(Qt::white);

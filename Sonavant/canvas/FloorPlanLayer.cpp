@@ -11,7 +11,7 @@ struct FloorPlanLayer::Observers {
 };
 
 FloorPlanLayer::FloorPlanLayer(CanvasWidget& canvas)
-    : QObject(&canvas), canvas_(canvas), observers_(std::make_unique<Observers>()) {
+    : canvas_(canvas), observers_(std::make_unique<Observers>()) {
     AppState& state = *canvas.view().appState;
     auto repaint = [this](const auto&) { canvas_.update(); };
     state.showBackgroundImage.observe(repaint).store(observers_->bag);
@@ -40,9 +40,9 @@ void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSi
     const auto* picture = cache_.picture(QString::fromStdString(*file));
     if (!picture)
         return;
-    const auto placement =
-        floorPlanPlacement({picture->naturalSize.width(), picture->naturalSize.height()}, state.backgroundImageScale,
-                           view.zoomLevel, state.zeroPoint, state.backgroundImageOffset, state.backgroundImageRotation);
+    const auto placement = floorPlanPlacement({picture->naturalSize.width(), picture->naturalSize.height()},
+                                              state.backgroundImageScale, view.zoomLevel, state.zeroPoint,
+                                              state.backgroundImageOffset, state.backgroundImageRotation);
     if (!placement)
         return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

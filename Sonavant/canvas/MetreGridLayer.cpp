@@ -1,9 +1,18 @@
 #include "Sonavant/canvas/MetreGridLayer.h"
 
+#include "Sonavant/canvas/CanvasWidget.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/MetreGrid.h"
 
 #include <QPainter>
+
+MetreGridLayer::MetreGridLayer(CanvasWidget& canvas) : canvas_(canvas) {
+    canvas.addLayer(this);
+}
+
+MetreGridLayer::~MetreGridLayer() {
+    canvas_.removeLayer(this);
+}
 
 bool MetreGridLayer::isShown(const ContentView& view) const {
     return view.appState->showGrid;

@@ -1,11 +1,23 @@
 #pragma once
-// The metre grid and the zero-point ring, drawn while the show's grid switch is on.
+// The metre grid and the zero-point ring, drawn while the show's grid switch is on. The
+// canvas repaints on every change it reads (grid switch, zoom, zero point). Construct it
+// after the canvas and drop it before: it plugs itself in and out.
 
 #include "Sonavant/canvas/CanvasLayer.h"
 
+class CanvasWidget;
+
 class MetreGridLayer : public CanvasLayer {
 public:
+    explicit MetreGridLayer(CanvasWidget& canvas);
+    ~MetreGridLayer() override;
+    MetreGridLayer(const MetreGridLayer&) = delete;
+    MetreGridLayer& operator=(const MetreGridLayer&) = delete;
+
     CanvasLayerSlot slot() const override { return CanvasLayerSlot::grid; }
     bool isShown(const ContentView& view) const override;
     void paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) override;
+
+private:
+    CanvasWidget& canvas_;
 };

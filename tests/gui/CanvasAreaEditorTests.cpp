@@ -25,20 +25,20 @@ constexpr int deadline = 5000;
 
 // The canvas with the three layers of this editor plugged in.
 struct EditorCanvas : ShowOnCanvas {
-    MetreGridLayer grid;
+    std::unique_ptr<MetreGridLayer> grid;
     std::unique_ptr<FloorPlanLayer> floorPlan;
     std::unique_ptr<AudienceAreaLayer> areas;
 
     explicit EditorCanvas(CanvasOrientation orientation = CanvasOrientation::top, QSize size = {800, 600})
         : ShowOnCanvas(orientation, size) {
-        canvas->addLayer(&grid);
+        grid = std::make_unique<MetreGridLayer>(*canvas);
         floorPlan = std::make_unique<FloorPlanLayer>(*canvas);
         areas = std::make_unique<AudienceAreaLayer>(*canvas);
     }
     ~EditorCanvas() {
         areas.reset();
         floorPlan.reset();
-        canvas->removeLayer(&grid);
+        grid.reset();
     }
 
     platform::UUID addArea(std::string name, std::string colour, std::vector<Point> nodes) {
@@ -56,7 +56,8 @@ struct EditorCanvas : ShowOnCanvas {
     void drag(Point from, Point to, int steps = 5) {
         QTest::mousePress(canvas.get(), Qt::LeftButton, {}, at(from));
         for (int i = 1; i <= steps; ++i)
-            QTest::mouseMove(canvas.get(), at({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}));
+            QTest::mouseMove(canvas.get(), at({from.x + (to.x - from.x) * i / steps,
+                                               from.y + (to.y - from.y) * i / steps}));
         QTest::mouseRelease(canvas.get(), Qt::LeftButton, {}, at(to));
     }
     QImage picture() { return canvas->grab().toImage(); }
@@ -148,7 +149,8 @@ private slots:
 
         // The whole area: every node moves by the pointer's translation.
         const auto before = f.area().nodesMeters;
-        f.drag({f.onCanvas({3, 2}).x, f.onCanvas({3, 2}).y}, {f.onCanvas({3, 2}).x - 100, f.onCanvas({3, 2}).y + 50});
+        f.drag({f.onCanvas({3, 2}).x, f.onCanvas({3, 2}).y},
+               {f.onCanvas({3, 2}).x - 100, f.onCanvas({3, 2}).y + 50});
         for (std::size_t i = 0; i < before.size(); ++i)
             QVERIFY(near(f.area().nodesMeters[i], {before[i].x - 1, before[i].y - 0.5}, 1e-9));
         QCOMPARE(AppState::undoStack.size(), std::size_t(4));
@@ -228,7 +230,8 @@ private slots:
         // Another area selected, the panel follows it; edit mode off, it goes.
         QTest::mouseClick(f.canvas.get(), Qt::LeftButton, {}, at(f.onCanvas({2, 2})));
         QTRY_COMPARE_WITH_TIMEOUT(f.state->selectedAudienceAreaID.get(), std::optional(first), deadline);
-        QTRY_COMPARE_WITH_TIMEOUT(f.areas->editPanel()->nameField()->text(), QStringLiteral("Stalls"), deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(f.areas->editPanel()->nameField()->text(), QStringLiteral("Stalls"),
+                                  deadline);
         f.state->isEditingAudienceArea = false;
         QTRY_VERIFY_WITH_TIMEOUT(!f.areas->editPanel(), deadline);
     }
