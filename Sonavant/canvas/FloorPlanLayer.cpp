@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <cstdint>
+
 struct FloorPlanLayer::Observers {
     platform::SubscriptionBag bag;
 };
@@ -32,7 +34,7 @@ bool FloorPlanLayer::isShown(const ContentView& view) const {
     return view.appState->showBackgroundImage;
 }
 
-void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSizeF&) {
+void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) {
     const AppState& state = *view.appState;
     const auto file = floorPlanFile(state.showBackgroundImage, state.backgroundImageURL);
     if (!file)
@@ -45,10 +47,19 @@ void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSi
                                               state.backgroundImageOffset, state.backgroundImageRotation);
     if (!placement)
         return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setOpacity(FloorPlanPlacement::opacity);
-    painter.translate(placement->centre.x, placement->centre.y);
-    painter.rotate(placement->rotation);
-    const double w = placement->size.width, h = placement->size.height;
-    painter.drawImage(QRectF(-w / 2, -h / 2, w, h), picture->image);
+    // The picture's identity is its address: a new version of the file is a new picture.
+    const std::vector<double> key{double(reinterpret_cast<std::uintptr_t>(picture)),
+                                  placement->centre.x,
+                                  placement->centre.y,
+                                  placement->size.width,
+                                  placement->size.height,
+                                  placement->rotation};
+    drawn_.paint(painter, canvasSize, key, [&](QPainter& layer) {
+        layer.setRenderHint(QPainter::SmoothPixmapTransform);
+        layer.setOpacity(FloorPlanPlacement::opacity);
+        layer.translate(placement->centre.x, placement->centre.y);
+        layer.rotate(placement->rotation);
+        const double w = placement->size.width, h = placement->size.height;
+        layer.drawImage(QRectF(-w / 2, -h / 2, w, h), picture->image);
+    });
 }

@@ -4,6 +4,7 @@
 // cache, so a repaint never waits on the disk; a file that is missing or no image draws
 // nothing. Construct it after the canvas and drop it before: it plugs itself in and out.
 
+#include "Sonavant/canvas/CachedLayerImage.h"
 #include "Sonavant/canvas/CanvasLayer.h"
 #include "Sonavant/canvas/FloorPlanImageCache.h"
 
@@ -28,6 +29,7 @@ public:
 private:
     CanvasWidget& canvas_;
     FloorPlanImageCache cache_;
+    CachedLayerImage drawn_;
     struct Observers;
     std::unique_ptr<Observers> observers_;
 };

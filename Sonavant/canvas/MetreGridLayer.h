@@ -3,6 +3,7 @@
 // canvas repaints on every change it reads (grid switch, zoom, zero point). Construct it
 // after the canvas and drop it before: it plugs itself in and out.
 
+#include "Sonavant/canvas/CachedLayerImage.h"
 #include "Sonavant/canvas/CanvasLayer.h"
 
 class CanvasWidget;
@@ -20,4 +21,5 @@ public:
 
 private:
     CanvasWidget& canvas_;
+    CachedLayerImage cache_;
 };
