@@ -55,7 +55,8 @@ struct AudienceAreaLayer::Observers {
 };
 
 AudienceAreaLayer::AudienceAreaLayer(CanvasWidget& canvas)
-    : canvas_(canvas), pointer_(std::make_unique<AudienceAreaPointerLayer>(canvas.view())),
+    : canvas_(&canvas), view_(canvas.view()),
+      pointer_(std::make_unique<AudienceAreaPointerLayer>(canvas.view())),
       handles_(std::make_unique<Handles>()), observers_(std::make_unique<Observers>()) {
     ContentView& view = canvas.view();
     AppState& state = *view.appState;
@@ -73,8 +74,10 @@ AudienceAreaLayer::AudienceAreaLayer(CanvasWidget& canvas)
 
 AudienceAreaLayer::~AudienceAreaLayer() {
     observers_.reset();
-    canvas_.removeLayer(handles_.get());
-    canvas_.removeLayer(this);
+    if (canvas_) {
+        canvas_->removeLayer(handles_.get());
+        canvas_->removeLayer(this);
+    }
     delete panel_;
 }
 
@@ -122,7 +125,8 @@ void AudienceAreaLayer::paint(QPainter& painter, const ContentView& view, const 
 // Published values announce a change before it is visible: the panel follows on the next
 // turn of the event loop, once the show holds the new value.
 void AudienceAreaLayer::syncPanelLater() {
-    canvas_.update();
+    if (canvas_)
+        canvas_->update();
     if (syncQueued_)
         return;
     syncQueued_ = true;
@@ -136,7 +140,9 @@ void AudienceAreaLayer::syncPanelLater() {
 }
 
 void AudienceAreaLayer::syncPanel() {
-    ContentView& view = canvas_.view();
+    if (!canvas_)
+        return;
+    ContentView& view = view_;
     const auto figures = figuresOf(view);
     const AudienceAreaFigure* edited = editedFigure(figures);
     if (!edited) {
@@ -145,14 +151,14 @@ void AudienceAreaLayer::syncPanel() {
         return;
     }
     if (!panel_) {
-        panel_ = new AudienceAreaEditPanel(&canvas_);
+        panel_ = new AudienceAreaEditPanel(canvas_);
         connect(panel_, &AudienceAreaEditPanel::nameEdited, this, [this](const QString& name) {
-            if (auto id = canvas_.view().appState->selectedAudienceAreaID.get())
-                canvas_.view().setAudienceAreaName(*id, name.toStdString());
+            if (auto id = view_.appState->selectedAudienceAreaID.get())
+                view_.setAudienceAreaName(*id, name.toStdString());
         });
         connect(panel_, &AudienceAreaEditPanel::colourChosen, this, [this](const QString& colour) {
-            if (auto id = canvas_.view().appState->selectedAudienceAreaID.get())
-                canvas_.view().setAudienceAreaColor(*id, colour.toStdString());
+            if (auto id = view_.appState->selectedAudienceAreaID.get())
+                view_.setAudienceAreaColor(*id, colour.toStdString());
         });
     }
     const AudienceArea& area = view.appState->audienceAreas.get()[edited->index];

@@ -2,8 +2,8 @@
 // The audience areas on the canvas and their editor. The outlines, fills and names lie in
 // the areas' slot under the items; in edit mode the edited area's node handles are drawn
 // above the items, presses reach the editor before the items, and the name and colour panel
-// floats beside the area's lowest node. Construct it after the canvas and drop it before:
-// it plugs itself in and out.
+// floats beside the area's lowest node. Construct it after the canvas: it plugs itself in,
+// and out when dropped while the canvas still lives (dropping it after is harmless too).
 
 #include "Sonavant/canvas/CanvasLayer.h"
 
@@ -35,7 +35,8 @@ private:
     void syncPanelLater();
     void syncPanel();
 
-    CanvasWidget& canvas_;
+    QPointer<CanvasWidget> canvas_; // null once the canvas is gone
+    ContentView& view_;
     std::unique_ptr<AudienceAreaPointerLayer> pointer_;
     std::unique_ptr<Handles> handles_;
     QPointer<AudienceAreaEditPanel> panel_;

@@ -13,9 +13,12 @@ struct FloorPlanLayer::Observers {
 };
 
 FloorPlanLayer::FloorPlanLayer(CanvasWidget& canvas)
-    : canvas_(canvas), observers_(std::make_unique<Observers>()) {
+    : canvas_(&canvas), observers_(std::make_unique<Observers>()) {
     AppState& state = *canvas.view().appState;
-    auto repaint = [this](const auto&) { canvas_.update(); };
+    auto repaint = [this](const auto&) {
+        if (canvas_)
+            canvas_->update();
+    };
     state.showBackgroundImage.observe(repaint).store(observers_->bag);
     state.backgroundImageURL.observe(repaint).store(observers_->bag);
     state.backgroundImageOffset.observe(repaint).store(observers_->bag);
@@ -27,7 +30,8 @@ FloorPlanLayer::FloorPlanLayer(CanvasWidget& canvas)
 
 FloorPlanLayer::~FloorPlanLayer() {
     observers_.reset();
-    canvas_.removeLayer(this);
+    if (canvas_)
+        canvas_->removeLayer(this);
 }
 
 bool FloorPlanLayer::isShown(const ContentView& view) const {

@@ -2,13 +2,15 @@
 // The operator's floor plan under everything else on the canvas, placed in metres from the
 // zero point with the show's offset, scale and rotation. Its file is read through the image
 // cache, so a repaint never waits on the disk; a file that is missing or no image draws
-// nothing. Construct it after the canvas and drop it before: it plugs itself in and out.
+// nothing. Construct it after the canvas: it plugs itself in, and out when dropped while the
+// canvas still lives (dropping it after is harmless too).
 
 #include "Sonavant/canvas/CachedLayerImage.h"
 #include "Sonavant/canvas/CanvasLayer.h"
 #include "Sonavant/canvas/FloorPlanImageCache.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -27,7 +29,7 @@ public:
     FloorPlanImageCache& cache() { return cache_; }
 
 private:
-    CanvasWidget& canvas_;
+    QPointer<CanvasWidget> canvas_; // null once the canvas is gone
     FloorPlanImageCache cache_;
     CachedLayerImage drawn_;
     struct Observers;

@@ -6,12 +6,13 @@
 
 #include <QPainter>
 
-MetreGridLayer::MetreGridLayer(CanvasWidget& canvas) : canvas_(canvas) {
+MetreGridLayer::MetreGridLayer(CanvasWidget& canvas) : canvas_(&canvas) {
     canvas.addLayer(this);
 }
 
 MetreGridLayer::~MetreGridLayer() {
-    canvas_.removeLayer(this);
+    if (canvas_)
+        canvas_->removeLayer(this);
 }
 
 bool MetreGridLayer::isShown(const ContentView& view) const {

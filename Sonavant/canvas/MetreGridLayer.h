@@ -1,10 +1,13 @@
 #pragma once
 // The metre grid and the zero-point ring, drawn while the show's grid switch is on. The
 // canvas repaints on every change it reads (grid switch, zoom, zero point). Construct it
-// after the canvas and drop it before: it plugs itself in and out.
+// after the canvas: it plugs itself in, and out when dropped while the canvas still lives
+// (dropping it after is harmless too).
 
 #include "Sonavant/canvas/CachedLayerImage.h"
 #include "Sonavant/canvas/CanvasLayer.h"
+
+#include <QPointer>
 
 class CanvasWidget;
 
@@ -20,6 +23,6 @@ public:
     void paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) override;
 
 private:
-    CanvasWidget& canvas_;
+    QPointer<CanvasWidget> canvas_; // null once the canvas is gone
     CachedLayerImage cache_;
 };

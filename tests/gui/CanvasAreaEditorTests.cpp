@@ -236,6 +236,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.areas->editPanel(), deadline);
     }
 
+    void layersDroppedAfterTheirCanvasLetItGo() {
+        EditorCanvas f;
+        QVERIFY(f.show());
+        f.addArea("Stalls", "teal", {{1, 1}, {3, 1}, {3, 3}, {1, 3}});
+        f.state->selectedAudienceAreaID = f.area().id;
+        f.state->isEditingAudienceArea = true;
+        QTRY_VERIFY_WITH_TIMEOUT(f.areas->editPanel(), deadline);
+        f.canvas.reset(); // takes the panel with it
+        f.state->audienceAreas = std::vector<AudienceArea>{};
+        f.state->showBackgroundImage = true;
+        QCoreApplication::processEvents();
+        QVERIFY(!f.areas->editPanel());
+        f.areas.reset();
+        f.floorPlan.reset();
+        f.grid.reset();
+    }
+
     void theGridDrawsOneLinePerMetreAndNoneAtZoomZero() {
         EditorCanvas f(CanvasOrientation::top, {1000, 600});
         QVERIFY(f.show());
