@@ -20,8 +20,8 @@
 #include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/shell/UpdateChecker.h"
 #include "Sonavant/ui/UpdateCheck.h"
-#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/GroupsWindowHolder.h"
+#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/UserDefaults.h"
 

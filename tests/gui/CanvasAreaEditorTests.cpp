@@ -7,6 +7,10 @@
 #include "Sonavant/canvas/FloorPlanLayer.h"
 #include "Sonavant/canvas/MetreGridLayer.h"
 #include "Sonavant/engine/BackgroundImageBookmark.h"
+#include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/SonavantApp.h"
+#include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/ui/MetreGrid.h"
 #include "gui/CanvasGuiSupport.h"
 #include "gui/GuiTestMain.h"
@@ -14,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -313,6 +318,30 @@ private slots:
         f.state->showGrid = true;
         QTRY_VERIFY_WITH_TIMEOUT(f.picture().pixelColor(400, 150).red() > 30, deadline); // the grid
         QCOMPARE(f.picture().pixelColor(400 - 250, 300 - 150), QColor(Qt::black));
+    }
+
+    void theApplicationsAddAreaButtonAddsAnAreaToEditOnItsCanvas() {
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.presenter = std::make_shared<support::RecordingPresenter>();
+        options.terminate = [] {};
+        SonavantApp app(options);
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), deadline);
+        AppState& state = *app.appState();
+        state.isEditingAudienceArea = true;
+        auto* row = qobject_cast<ToolRow*>(app.mainView()->toolRow());
+        QVERIFY(row);
+        QTRY_VERIFY_WITH_TIMEOUT(row->paletteButton("Add Area"), deadline);
+        QTest::mouseClick(row->paletteButton("Add Area"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(state.audienceAreas->size(), std::size_t(1), deadline);
+        QCOMPARE(state.selectedAudienceAreaID.get(), std::optional(state.audienceAreas->front().id));
+        QWidget* canvas = app.mainView()->canvas();
+        QTRY_VERIFY_WITH_TIMEOUT(canvas->findChild<AudienceAreaEditPanel*>() &&
+                                     canvas->findChild<AudienceAreaEditPanel*>()->isVisible(),
+                                 deadline);
+        app.mainWindow().close();
     }
 
     void screenshots() {
