@@ -415,6 +415,27 @@ public:
     void validateFadeCuePreconditions();
     void generateFadeCues();
 
+    // ---- Audience-area editor (ContentViewAudienceAreas.cpp) ---------------------------------
+    // A 2 m square at the middle of the canvas as the operator sees it under any orientation,
+    // named "Audience", blue and selected; one undo state before it.
+    void addAudienceArea();
+    // A tap on an area while editing selects it; outside edit mode nothing changes.
+    void selectAudienceArea(const platform::UUID& area);
+    // Node and whole-area drags: every change starts from the nodes recorded at the first one
+    // plus the drag's total translation in canvas points. The first change pushes an undo state
+    // (the outline before the drag), the end another (after it); with the audience-aware pan
+    // law on, the end sends levels for the new outline. An area or node that has gone is left
+    // alone.
+    void audienceAreaNodeDragChanged(const platform::UUID& area, std::size_t node, Point translation);
+    void audienceAreaNodeDragEnded(const platform::UUID& area, std::size_t node);
+    void audienceAreaDragChanged(const platform::UUID& area, Point translation);
+    void audienceAreaDragEnded(const platform::UUID& area);
+    // The edit panel's fields; no undo state.
+    void setAudienceAreaName(const platform::UUID& area, const std::string& name);
+    void setAudienceAreaColor(const platform::UUID& area, const std::string& color);
+    // The key of a node drag in `dragStartNodeMeters`: area id text, "-node-", node index.
+    static std::string audienceAreaNodeKey(const platform::UUID& area, std::size_t node);
+
 private:
     void bindPathManager();
     platform::SubscriptionBag pathCueObservers_;

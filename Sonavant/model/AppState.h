@@ -114,7 +114,8 @@ public:
     // An independent copy holding exactly what a document would (the run-only fields at their
     // initial values); null, with a console line, when the state cannot be coded.
     std::shared_ptr<AppState> deepCopy() const;
-    // Copies the 28 undoable fields of a history entry into this state.
+    // Copies the 29 undoable fields (the show's 28 and its audience areas) of a history entry
+    // into this state.
     void restore(const AppState& entry);
 
 private:

@@ -152,4 +152,6 @@ void AppState::restore(const AppState& entry) {
     muteStates = entry.muteStates;
     freezeStates = entry.freezeStates;
     isSoundScapeMode = entry.isSoundScapeMode;
+    // Area drags and additions push undo states, so an undo must bring the outline back.
+    audienceAreas = entry.audienceAreas;
 }

@@ -1,7 +1,10 @@
 #include "Sonavant/shell/SonavantApp.h"
 
 #include "Sonavant/OSC/OSCMonitor.h"
+#include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
+#include "Sonavant/canvas/FloorPlanLayer.h"
+#include "Sonavant/canvas/MetreGridLayer.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
@@ -17,13 +20,20 @@
 #include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/shell/UpdateChecker.h"
 #include "Sonavant/ui/UpdateCheck.h"
-#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/GroupsWindowHolder.h"
+#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+
+struct SonavantApp::CanvasLayers {
+    explicit CanvasLayers(CanvasWidget& canvas) : grid(canvas), floorPlan(canvas), areas(canvas) {}
+    MetreGridLayer grid;
+    FloorPlanLayer floorPlan;
+    AudienceAreaLayer areas;
+};
 
 SonavantApp::SonavantApp() : SonavantApp(Options{}) {}
 
@@ -53,8 +63,14 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     splash_ = splash;
     window_->setSplash(splash);
     mainView_ = new MainView(*contentView_);
-    mainView_->setCanvas(new CanvasWidget(*contentView_));
-    mainView_->setToolRow(new ToolRow(*contentView_));
+    auto* canvas = new CanvasWidget(*contentView_);
+    mainView_->setCanvas(canvas);
+    canvasLayers_ = std::make_unique<CanvasLayers>(*canvas);
+    // The layers follow the canvas out when another canvas takes its place.
+    connect(canvas, &QObject::destroyed, this, [this] { canvasLayers_.reset(); });
+    auto* toolRow = new ToolRow(*contentView_);
+    toolRow->setAddAreaAction([view = contentView_.get()] { view->addAudienceArea(); });
+    mainView_->setToolRow(toolRow);
     window_->setMainView(mainView_);
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
@@ -81,6 +97,7 @@ SonavantApp::~SonavantApp() {
     SettingsWindowControllerHolder::shared().reset();
     SnapshotsWindowHolder::shared().reset();
     GroupsWindowHolder::shared().reset();
+    canvasLayers_.reset();
     window_.reset();
 }
 

@@ -103,6 +103,9 @@ private:
     std::unique_ptr<MainWindow> window_;
     QPointer<SplashScreen> splash_;
     MainView* mainView_ = nullptr;
+    // The grid, floor-plan and audience-area layers of the canvas; dropped before the canvas.
+    struct CanvasLayers;
+    std::unique_ptr<CanvasLayers> canvasLayers_;
     UpdateChecker* updateChecker_ = nullptr;
     bool mainViewShown_ = false;
     bool shutDown_ = false;

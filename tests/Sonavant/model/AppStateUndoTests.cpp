@@ -63,9 +63,10 @@ TEST(AppStateUndo, IdenticalEntriesAreSkippedInOneStep) {
     EXPECT_EQ(announced, 0);
 }
 
-TEST(AppStateUndo, UndoRestoresTheShowButNotTheViewSettings) {
+TEST(AppStateUndo, UndoRestoresTheShowAndItsAreasButNotTheViewSettings) {
     HistoryReset reset;
     auto live = fullShow();
+    const auto areas = live->audienceAreas.get();
     live->saveStateForUndo();
 
     live->speakers.update([](auto& list) { list.pop_back(); });
@@ -87,7 +88,7 @@ TEST(AppStateUndo, UndoRestoresTheShowButNotTheViewSettings) {
     EXPECT_EQ(live->groups->size(), 1u);
     EXPECT_TRUE(live->selectedDesk->has_value());
     EXPECT_EQ(live->minLevel, 10);
-    EXPECT_TRUE(live->audienceAreas->empty());
+    EXPECT_EQ(live->audienceAreas.get(), areas);
     EXPECT_EQ(live->panningMode.get(), PanningMode::linear);
     EXPECT_FALSE(live->showSpeakerFocus);
     EXPECT_TRUE(live->showGrid);
