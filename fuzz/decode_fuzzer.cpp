@@ -3,6 +3,7 @@
 
 #include "OSCCore/OSCDecodeError.h"
 #include "OSCCore/OSCObject.h"
+#include "OSCCore/OSCPacketView.h"
 #include "OSCCore/OSCValueMasking.h"
 
 #include <cstdint>
@@ -30,12 +31,39 @@ void exercise(const OSCObject& object) {
     }
 }
 
+// The in-place reader accepts nothing the full decoder refuses, and reads the same address
+// and the same number of arguments.
+void compareWithView(ByteView bytes) {
+    OSCMessageView view;
+    try {
+        if (OSCMessageView::parse(bytes, view) != OSCMessageView::Status::ok)
+            return;
+    } catch (const OSCDecodeError&) {
+        return;
+    }
+    std::size_t count = 0;
+    for (const OSCArgumentView argument : view) {
+        (void)argument.tag();
+        ++count;
+    }
+    if (count != view.argumentCount())
+        std::abort();
+    try {
+        const OSCMessage full = OSCMessage::fromRawData(bytes);
+        if (full.addressPattern().rawAddress() != view.address() || full.values().size() != count)
+            std::abort();
+    } catch (const OSCDecodeError&) {
+        std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 65536)
         return 0;
     const ByteView bytes(data, size);
+    compareWithView(bytes);
     try {
         const auto object = decodeOSCObject(bytes);
         if (!object)
