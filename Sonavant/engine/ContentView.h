@@ -454,8 +454,6 @@ public:
     bool isCueSelected(const PathCue& cue) const;
     std::vector<std::shared_ptr<PathCue>> displayedCues() const;
     std::vector<Point> displayedCueNodes(const PathCue& cue) const;
-    // "pathNode:" + cue id + ":" + node index.
-    static std::string pathNodeKey(const PathCue& cue, std::size_t index);
     // Node handles: a drag selects the node and moves it to the pointer (the place the cue is
     // drawn at taken into account); the release and a double click push an undo state.
     void dragCueNode(const CanvasDrag& drag, const std::shared_ptr<PathCue>& cue, std::size_t index);

@@ -7,16 +7,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-const std::string soundObjectKeyPrefix = "soundObject-";
-
-} // namespace
-
 void ContentView::startDrawingPath() {
     std::shared_ptr<SoundObject> first;
     for (const auto& object : appState->soundObjects.get()) {
-        if (!object || !selectedObjects->count(soundObjectKeyPrefix + object->id.string()))
+        if (!object || !selectedObjects->count(soundObjectKey(object->id)))
             continue;
         if (!first || object->number.get() < first->number.get())
             first = object;
@@ -98,7 +92,7 @@ void ContentView::endPathOnControlClick(const CanvasDrag& drag) {
         return; // the path stays open; the next stroke continues it
     std::vector<std::shared_ptr<SoundObject>> targets;
     for (const auto& object : appState->soundObjects.get())
-        if (object && selectedObjects->count(soundObjectKeyPrefix + object->id.string()))
+        if (object && selectedObjects->count(soundObjectKey(object->id)))
             targets.push_back(object);
     pathManager->addFinalNode(p, targets, zoomLevel);
     finishPathRecording();
@@ -110,7 +104,7 @@ void ContentView::finishPathRecording() {
     pathStrokeUndone_ = false;
     std::vector<std::shared_ptr<SoundObject>> targets;
     for (const auto& object : appState->soundObjects.get())
-        if (object && selectedObjects->count(soundObjectKeyPrefix + object->id.string()))
+        if (object && selectedObjects->count(soundObjectKey(object->id)))
             targets.push_back(object);
     if (targets.empty())
         return;
@@ -161,15 +155,11 @@ std::vector<Point> ContentView::displayedCueNodes(const PathCue& cue) const {
     return nodes;
 }
 
-std::string ContentView::pathNodeKey(const PathCue& cue, std::size_t index) {
-    return "pathNode:" + cue.id.string() + ":" + std::to_string(index);
-}
-
 void ContentView::dragCueNode(const CanvasDrag& drag, const std::shared_ptr<PathCue>& cue,
                               std::size_t index) {
     if (!cue || appState->isEditingAudienceArea.get())
         return;
-    const std::string key = pathNodeKey(*cue, index);
+    const std::string key = pathNodeKey(cue->id, index);
     if (!selectedObjects->count(key)) {
         selectedObjects = std::set<std::string>{key};
         appState->saveStateForUndo();

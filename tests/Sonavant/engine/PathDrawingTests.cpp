@@ -145,7 +145,7 @@ TEST_F(PathDrawingTest, OnlySelectedCuesAreDrawnAndARelativeCueWhereItWouldPlay)
     // With an offset (it has started): shifted by it.
     manager->relativeOffsets[relative->id] = Point{0.5, 0.5};
     EXPECT_EQ(view->displayedCueNodes(*relative), (std::vector<Point>{{50, 550}, {150, 550}}));
-    EXPECT_EQ(ContentView::pathNodeKey(*relative, 1), "pathNode:" + relative->id.string() + ":1");
+    EXPECT_EQ(pathNodeKey(relative->id, 1), "pathNode:" + relative->id.string() + ":1");
 }
 
 TEST_F(PathDrawingTest, NodeDragsPutTheNodeUnderThePointerAlsoOnAShiftedRelativeCue) {
@@ -158,7 +158,7 @@ TEST_F(PathDrawingTest, NodeDragsPutTheNodeUnderThePointerAlsoOnAShiftedRelative
     manager->selectCue(relative, true);
 
     view->dragCueNode(at({150, 550}), absolute, 1);
-    EXPECT_EQ(view->selectedObjects.get(), std::set<std::string>{ContentView::pathNodeKey(*absolute, 1)});
+    EXPECT_EQ(view->selectedObjects.get(), std::set<std::string>{pathNodeKey(absolute->id, 1)});
     EXPECT_EQ(AppState::undoStack.size(), 1u);
     view->dragCueNode(at({160, 540}), absolute, 1);
     EXPECT_EQ(AppState::undoStack.size(), 1u) << "a selected node moves without a new entry";
