@@ -462,6 +462,8 @@ public:
     void moveCueNode(const PathCue& cue, std::size_t index, Point canvasPoint);
 
 private:
+    // Offers a point to the recording unless it lies on the last recorded node.
+    void offerPathPoint(Point point);
     bool pathStrokeUndone_ = false; // the drawing stroke under way has pushed its undo state
 
 public:

@@ -69,7 +69,7 @@ void ContentView::addPathPointFromDrag(const CanvasDrag& drag) {
     if (appState->isEditingAudienceArea.get() || !isRecordingPath.get())
         return;
     const Point p = pathPointToOffer(drag);
-    pathManager->recordNode(p);
+    offerPathPoint(p);
     lastDragPosition = p;
     // One undo state per stroke: one per change would push the whole history out while a
     // single path is drawn.
@@ -84,10 +84,7 @@ void ContentView::endPathOnControlClick(const CanvasDrag& drag) {
     if (appState->isEditingAudienceArea.get() || !isRecordingPath.get())
         return;
     const Point p = pathPointToOffer(drag);
-    // The release repeats the point of the stroke's last change when the pointer did not
-    // move since; offered again it would become a second node on the same spot.
-    if (lastDragPosition.get() != p)
-        pathManager->recordNode(p);
+    offerPathPoint(p);
     if (!drag.control && !drag.rightButton)
         return; // the path stays open; the next stroke continues it
     std::vector<std::shared_ptr<SoundObject>> targets;
@@ -97,6 +94,17 @@ void ContentView::endPathOnControlClick(const CanvasDrag& drag) {
     pathManager->addFinalNode(p, targets, zoomLevel);
     finishPathRecording();
     appState->saveStateForUndo();
+}
+
+void ContentView::offerPathPoint(Point point) {
+    // The recording keeps a point on its last node as a second node there (meant for a loop
+    // closed onto itself): a press where the path starts or a stroke that pauses would put
+    // zero-length steps in the middle of the path. The end of a path is closed by
+    // addFinalNode, not here.
+    const auto& nodes = pathManager->currentPathNodes.get();
+    if (!nodes.empty() && std::hypot(nodes.back().x - point.x, nodes.back().y - point.y) < 0.01)
+        return;
+    pathManager->recordNode(point);
 }
 
 void ContentView::finishPathRecording() {

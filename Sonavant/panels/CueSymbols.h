@@ -15,9 +15,9 @@ enum class CueSymbol {
     play,
     stop,
     trash,
-    repeat,         // the row of a looping cue
-    arrowDown,      // starts the next cue at once
-    arrowTurnDown,  // starts the next cue when a pass ends
+    repeat,        // the row of a looping cue
+    arrowDown,     // starts the next cue at once
+    arrowTurnDown, // starts the next cue when a pass ends
 };
 
 QIcon cueSymbol(CueSymbol symbol, const QColor& colour = Qt::white);
