@@ -5,9 +5,11 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/FocusHolder.h"
 #include "Sonavant/panels/InputSheet.h"
 #include "Sonavant/panels/ObjectListPanel.h"
+#include "Sonavant/panels/PathPropertiesSheet.h"
 #include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
@@ -17,8 +19,8 @@
 #include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/shell/UpdateChecker.h"
 #include "Sonavant/ui/UpdateCheck.h"
-#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/GroupsWindowHolder.h"
+#include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/UserDefaults.h"
 
@@ -98,6 +100,10 @@ void SonavantApp::installPanels(QtPresenter& presenter) {
     };
     presenter.hooks.showInputSheet = [window](ContentView& view, const platform::UUID& sourceID) {
         InputSheet::open(window, view, sourceID);
+    };
+    mainView_->setCueSidebar(new CueSidebarWidget(*contentView_));
+    presenter.hooks.showPathCueSheet = [window](ContentView& view) {
+        PathPropertiesSheet::present(view, window);
     };
 }
 
