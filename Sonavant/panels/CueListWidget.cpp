@@ -68,7 +68,9 @@ void CueListWidget::sync() {
                 layout_->removeWidget(row);
                 layout_->insertWidget(int(i), row);
             }
+            row->show(); // a row made after the list came on screen is hidden until told
         }
+        layout_->activate();
         order_ = std::move(order);
     }
     if (pressed_ && !rows_.count(*pressed_)) {

@@ -87,16 +87,15 @@ CueSidebarWidget::CueSidebarWidget(ContentView& view, QWidget* parent) : QWidget
     auto* columnRow = new QHBoxLayout(columns);
     columnRow->setContentsMargins(0, 0, 0, 0);
     columnRow->setSpacing(4);
+    // The columns line up with the rows' (CueRowWidget): 50, 130 and 40 wide.
     auto* number = headline(text(CueSidebarModel::numberHeader), columns);
     number->setFixedWidth(50);
     number->setContentsMargins(8, 0, 0, 0);
     auto* name = headline(text(CueSidebarModel::nameHeader), columns);
-    name->setFixedWidth(120);
-    name->setContentsMargins(8, 0, 0, 0);
+    name->setFixedWidth(130);
     auto* time = headline(text(CueSidebarModel::timeHeader), columns);
-    time->setFixedWidth(50);
+    time->setFixedWidth(40);
     time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    time->setContentsMargins(0, 0, 8, 0);
     columnRow->addWidget(number);
     columnRow->addWidget(columnRule(columns));
     columnRow->addWidget(name);

@@ -166,7 +166,7 @@ PathPropertiesSheet::PathPropertiesSheet(ContentView& view, std::shared_ptr<Path
     }
     error_ = new QLabel(properties);
     error_->setAlignment(Qt::AlignCenter);
-    error_->setWordWrap(true);
+    error_->setWordWrap(false); // one message a line
     QFont caption = error_->font();
     caption.setPointSizeF(caption.pointSizeF() > 0 ? caption.pointSizeF() * 0.85 : 10);
     error_->setFont(caption);
@@ -283,6 +283,12 @@ void PathPropertiesSheet::showState() {
         lines << qs(line);
     error_->setText(lines.join('\n'));
     error_->setVisible(!lines.isEmpty());
+    // Room for the message at once, not on a later turn.
+    for (QLayout* box : {error_->parentWidget()->layout(), layout()})
+        if (box) {
+            box->invalidate();
+            box->activate();
+        }
 }
 
 void PathPropertiesSheet::takeFields() {
