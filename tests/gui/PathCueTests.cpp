@@ -219,6 +219,49 @@ private slots:
         QCOMPARE(ids, w.order());
     }
 
+    void sidebarHeaderAndToolbarButtons() {
+        Window w;
+        QVERIFY(w.show());
+        auto source = w.f.addSource(1, {100, 100});
+        auto a = makeCue(1, {{0, 0}, {1, 0}}, {source->id});
+        auto b = makeCue(2, {{0, 0}, {1, 0}}, {source->id});
+        auto c = makeCue(3, {{0, 0}, {1, 0}}, {source->id});
+        w.addCues({a, b, c});
+        QTRY_VERIFY_WITH_TIMEOUT(w.rowsShown(3), deadline);
+        CueSidebarWidget& sidebar = *w.sidebar;
+        QCOMPARE(sidebar.title()->text(), QString("Path Cues"));
+        QCOMPARE(sidebar.playButton()->toolTip(), QString("Play Selected Cue(s)"));
+        QCOMPARE(sidebar.audienceAreaButton()->toolTip(), QString("Edit Audience Areas"));
+
+        QTest::mouseClick(sidebar.mixerButton(), Qt::LeftButton);
+        QCOMPARE(w.f.presenter->mixerRequests, 1);
+        QTest::mouseClick(sidebar.audienceAreaButton(), Qt::LeftButton);
+        QVERIFY(w.f.state->isEditingAudienceArea.get());
+        QTRY_COMPARE_WITH_TIMEOUT(sidebar.audienceAreaButton()->toolTip(),
+                                  QString("Exit Audience Area Edit Mode"), deadline);
+        w.f.state->isEditingAudienceArea = false;
+
+        MixingDesk ds100 = desk();
+        ds100.displayName = "D&B Soundscape";
+        w.f.state->selectedDesk = ds100;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !sidebar.mixerButton()->isVisible() && !sidebar.audienceAreaButton()->isVisible(), deadline);
+        w.f.state->selectedDesk = desk();
+        QTRY_VERIFY_WITH_TIMEOUT(sidebar.mixerButton()->isVisible(), deadline);
+
+        // Delete acts at once on every selected cue.
+        w.clickRow(0);
+        w.clickRow(2, Qt::ShiftModifier);
+        QTest::mouseClick(sidebar.deleteButton(), Qt::LeftButton);
+        QCOMPARE(w.manager().pathCues.get(), std::vector<std::shared_ptr<PathCue>>{b});
+        QTRY_VERIFY_WITH_TIMEOUT(w.rowsShown(1), deadline);
+
+        const bool expanded = w.f.state->showSidebar.get();
+        QTest::mouseClick(sidebar.sidebarToggle(), Qt::LeftButton);
+        QCOMPARE(w.f.state->showSidebar.get(), !expanded);
+        QTRY_COMPARE_WITH_TIMEOUT(sidebar.title()->isVisibleTo(&sidebar), !expanded, deadline);
+    }
+
     void propertiesSheetRefusesAppliesAndDeletes() {
         Window w;
         QVERIFY(w.show());
