@@ -87,8 +87,8 @@ SonavantApp::~SonavantApp() {
 }
 
 // The object list at the canvas's leading edge, the holder that gives the canvas the
-// arrow keys from the moment the main view shows, and the two property sheets the canvas
-// and the list open with a double click.
+// arrow keys from the moment the main view shows, the two property sheets the canvas and
+// the list open with a double click, and the cue sidebar with its path properties sheet.
 void SonavantApp::installPanels(QtPresenter& presenter) {
     mainView_->setSidePanel(new ObjectListPanel(*contentView_));
     auto* focusHolder = new FocusHolder(mainView_);
