@@ -3,6 +3,7 @@
 
 #include "EngineTestSupport.h"
 
+#include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/RunLoop.h"
@@ -66,8 +67,10 @@ TEST_F(PathDrawingTest, DrawPathStartsAtTheLowestNumberedSelectedSourceAndMenuHo
     auto two = addSource(2, 3, 1, true);
     addSource(1, 0, 0, false);
     (void)five;
-    ASSERT_TRUE(view->editingActions.startDrawingPath);
-    view->editingActions.startDrawingPath();
+    // The menu's "Draw Path" reaches it through its action slot.
+    view->installMenuActions();
+    ActionDispatcher::invoke(ActionDispatcher::drawPath);
+    ActionDispatcher::reset();
     EXPECT_TRUE(view->isRecordingPath.get());
     EXPECT_EQ(manager->currentPathNodes.get(), std::vector<Point>{two->position.get()});
 }
