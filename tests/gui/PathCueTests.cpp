@@ -5,11 +5,16 @@
 #include "gui/CanvasGuiSupport.h"
 #include "gui/GuiTestMain.h"
 
+#include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/panels/CueListWidget.h"
 #include "Sonavant/panels/CueRowWidget.h"
 #include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/PathPropertiesSheet.h"
 #include "Sonavant/shell/DarkPalette.h"
+#include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/SonavantApp.h"
+#include "platform/UserDefaults.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -361,6 +366,53 @@ private slots:
         dragNode(drawn, QPoint(450, 180));
         QVERIFY(near(w.f.view->displayedCueNodes(*relative)[2], {450, 180}, 1e-9));
         QVERIFY(near(source->position, {300, 300}));
+    }
+
+    void pathDrawnAndEditedInTheRunningApplication() {
+        platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.terminate = [] {};
+        SonavantApp app(options); // with the Qt presenter: the sheet really opens
+        app.start();
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), deadline);
+        QVERIFY(QTest::qWaitForWindowActive(&app.mainWindow()));
+        ContentView& view = app.contentView();
+        auto* sidebar = qobject_cast<CueSidebarWidget*>(app.mainView()->cueSidebar());
+        QVERIFY(sidebar);
+        QWidget* canvas = app.mainView()->canvas();
+        QTRY_VERIFY_WITH_TIMEOUT(canvas->width() > 400 && canvas->height() > 300, deadline);
+
+        const MixingDesk d = desk();
+        auto source = support::sourceAt(1, {100, 150}, d);
+        app.appState()->soundObjects = std::vector{source};
+        view.selectedObjects = std::set<std::string>{soundObjectKey(source->id)};
+        QTRY_VERIFY_WITH_TIMEOUT(ActionDispatcher::drawPath != nullptr, deadline); // the view has started
+        ActionDispatcher::invoke(ActionDispatcher::drawPath);                      // the menu's "Draw Path"
+        QVERIFY(view.isRecordingPath.get());
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(100, 150));
+        for (int x = 110; x <= 400; x += 10)
+            QTest::mouseMove(canvas, QPoint(x, 150));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(400, 150));
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::ControlModifier, QPoint(400, 300));
+        QVERIFY(!view.isRecordingPath.get());
+        QTRY_COMPARE_WITH_TIMEOUT(sidebar->list()->rows().size(), std::size_t(1), deadline);
+        CueRowWidget* row = sidebar->list()->rows().front();
+        QTRY_VERIFY_WITH_TIMEOUT(row->height() > 20 && row->state().selected, deadline);
+
+        QTest::mouseClick(sidebar->list(), Qt::LeftButton, {}, centreOf(row, sidebar->list()));
+        QTest::mouseDClick(sidebar->list(), Qt::LeftButton, {}, centreOf(row, sidebar->list()));
+        QPointer<PathPropertiesSheet> sheet = PathPropertiesSheet::current();
+        QVERIFY(sheet);
+        QTRY_VERIFY_WITH_TIMEOUT(sheet->isVisible(), deadline);
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QCOMPARE(sheet->parentWidget(), static_cast<QWidget*>(&app.mainWindow()));
+        QCOMPARE(sheet->nameField()->text(), QString("Cue 1"));
+        QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet, deadline);
+        QCOMPARE(view.cueForProperties.get(), nullptr);
+        view.pathManager->stopAllPlayback();
     }
 
     void screenshotThreeCuesTwoSelectedOnePlaying() {
