@@ -1,4 +1,5 @@
 #include "Sonavant/canvas/CanvasWidget.h"
+#include "Sonavant/canvas/PathCueLayers.h"
 
 #include "Sonavant/canvas/CanvasItemSprites.h"
 #include "Sonavant/canvas/CanvasLayer.h"
@@ -86,6 +87,7 @@ CanvasWidget::CanvasWidget(ContentView& view, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 150);
     observeShow();
+    pathLayers_ = std::make_unique<PathCueLayers>(*this);
 }
 
 CanvasWidget::~CanvasWidget() = default;

@@ -9,7 +9,8 @@
 // 4 audience areas, 5 DS100 loudspeakers, 6-9 path drawing and path cues, 10 grid,
 // 11 rubber band, 12 range circles, 13 edge markers, 14 loudspeakers with their overlay
 // (cone, arrow head, dotted focus line, focus handle), 15 sources, 16 drawing hint (z 100),
-// the edit banner (z 1000), and the orientation indicator at the top right.
+// the edit banner (z 1000), and the orientation indicator at the top right. The path layers
+// (6-9, PathCueLayers) come with every canvas.
 //
 // Plugging in a later layer (1, 2, 4, 6-10): implement CanvasLayer (paint in canvas points;
 // slot(); zIndex() to lift itself above the items, as the area editor does in edit mode),
@@ -42,6 +43,7 @@
 
 class CanvasItemSprites;
 class CanvasLayer;
+class PathCueLayers;
 class ContentView;
 class QPainter;
 
@@ -105,4 +107,7 @@ private:
     // DS100 markers built so far, by loudspeaker and orientation: each is logged once.
     std::map<std::string, std::pair<float, double>>
         soundscapeAngles_; // key: id + orientation; rotation, angle
+    // The path drawing and path-cue layers every canvas carries; last, so it leaves the
+    // stack while the stack is still there.
+    std::unique_ptr<PathCueLayers> pathLayers_;
 };

@@ -441,6 +441,53 @@ private:
     platform::SubscriptionBag pathCueObservers_;
 
 public:
+    // ---- Path drawing, cue nodes and the cue list's commands ------------------------------------
+    // (ContentViewPathDrawing.cpp)
+    // One change or the end of a drag on the canvas, in canvas points, with the keys and the
+    // button of the moment.
+    struct CanvasDrag {
+        Point location;
+        Point startLocation;
+        bool shift = false;
+        bool control = false;
+        bool rightButton = false; // a right-button press or release is the current event
+    };
+    // "Draw Path": starts a path at the lowest-numbered selected source; nothing without one.
+    void startDrawingPath();
+    // "Delete Path" and the cue list's delete: removes every selected cue (their playback
+    // ends with them), then pushes an undo state.
+    void deleteSelectedPath();
+    // Opens the path properties sheet for a cue, and closes it again.
+    void editPathCue(const std::shared_ptr<PathCue>& cue);
+    void dismissPathCueSheet();
+
+    // The drawing gesture: acts only while `isRecordingPath`, outside audience-area editing.
+    // Every change offers a point; a release offers one more and, with Control or the right
+    // button, ends the path as a cue for the selected sources.
+    Point pathPointToOffer(const CanvasDrag& drag) const; // Shift locks one axis
+    void addPathPointFromDrag(const CanvasDrag& drag);
+    void endPathOnControlClick(const CanvasDrag& drag);
+    void finishPathRecording();
+    // Sources and loudspeakers stay put under a drag while a path is drawn.
+    bool itemDragsEnabled() const { return !isRecordingPath.get(); }
+
+    // The path-cue layer: the selected cues in list order, each where it would play.
+    bool isCueSelected(const PathCue& cue) const;
+    std::vector<std::shared_ptr<PathCue>> displayedCues() const;
+    std::vector<Point> displayedCueNodes(const PathCue& cue) const;
+    // Node handles: a drag selects the node and moves it to the pointer (the place the cue is
+    // drawn at taken into account); the release and a double click push an undo state.
+    void dragCueNode(const CanvasDrag& drag, const std::shared_ptr<PathCue>& cue, std::size_t index);
+    void finishCueNodeDrag(const CanvasDrag& drag, const std::shared_ptr<PathCue>& cue, std::size_t index);
+    void cueNodeDoubleClicked();
+    void moveCueNode(const PathCue& cue, std::size_t index, Point canvasPoint);
+
+private:
+    // Offers a point to the recording unless it lies on the last recorded node.
+    void offerPathPoint(Point point);
+    bool pathStrokeUndone_ = false; // the drawing stroke under way has pushed its undo state
+
+public:
     // ---- Mixer window ----------------------------------------------------------------------------------
     // saveState for a window that may outlive the view: does nothing once the view is gone.
     std::function<void()> saveStateWhileAlive();

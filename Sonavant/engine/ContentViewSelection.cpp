@@ -105,7 +105,7 @@ std::map<std::string, Point> selectedStartPositions(const AppState& state,
 } // namespace
 
 void ContentView::moveSelectedObjects(const DragValue& value, const SoundObject& object) {
-    if (appState->isEditingAudienceArea || !isUsableLocation(value.location) ||
+    if (appState->isEditingAudienceArea || !itemDragsEnabled() || !isUsableLocation(value.location) ||
         !isUsableLocation(value.startLocation))
         return;
     if (!isSoundObjectSelected(object)) {
@@ -142,7 +142,7 @@ void ContentView::moveSelectedObjects(const DragValue& value, const SoundObject&
 }
 
 void ContentView::finishObjectDrag(const DragValue&) {
-    if (appState->isEditingAudienceArea)
+    if (appState->isEditingAudienceArea || dragStartPositions->empty())
         return;
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
@@ -163,7 +163,7 @@ void ContentView::finishObjectDrag(const DragValue&) {
 }
 
 void ContentView::moveSelectedSpeakers(const DragValue& value, const Speaker& speaker) {
-    if (appState->isEditingAudienceArea || !isUsableLocation(value.location) ||
+    if (appState->isEditingAudienceArea || !itemDragsEnabled() || !isUsableLocation(value.location) ||
         !isUsableLocation(value.startLocation))
         return;
     if (!isSpeakerSelected(speaker)) {
@@ -189,7 +189,7 @@ void ContentView::moveSelectedSpeakers(const DragValue& value, const Speaker& sp
 }
 
 void ContentView::finishSpeakerDrag(const DragValue&) {
-    if (appState->isEditingAudienceArea)
+    if (appState->isEditingAudienceArea || dragStartPositions->empty())
         return;
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;

@@ -8,9 +8,11 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/FocusHolder.h"
 #include "Sonavant/panels/InputSheet.h"
 #include "Sonavant/panels/ObjectListPanel.h"
+#include "Sonavant/panels/PathPropertiesSheet.h"
 #include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
@@ -102,8 +104,8 @@ SonavantApp::~SonavantApp() {
 }
 
 // The object list at the canvas's leading edge, the holder that gives the canvas the
-// arrow keys from the moment the main view shows, and the two property sheets the canvas
-// and the list open with a double click.
+// arrow keys from the moment the main view shows, the two property sheets the canvas and
+// the list open with a double click, and the cue sidebar with its path properties sheet.
 void SonavantApp::installPanels(QtPresenter& presenter) {
     mainView_->setSidePanel(new ObjectListPanel(*contentView_));
     auto* focusHolder = new FocusHolder(mainView_);
@@ -115,6 +117,10 @@ void SonavantApp::installPanels(QtPresenter& presenter) {
     };
     presenter.hooks.showInputSheet = [window](ContentView& view, const platform::UUID& sourceID) {
         InputSheet::open(window, view, sourceID);
+    };
+    mainView_->setCueSidebar(new CueSidebarWidget(*contentView_));
+    presenter.hooks.showPathCueSheet = [window](ContentView& view) {
+        PathPropertiesSheet::present(view, window);
     };
 }
 

@@ -42,10 +42,18 @@ void CanvasPointerRouter::handle(const CanvasPointerEvent& event) {
     if (!std::isfinite(event.location.x) || !std::isfinite(event.location.y))
         return;
     view_.currentModifierFlags = event.modifiers;
+    // A release reaches the owner before the observers: a release that ends a drawn path
+    // must not count as a click on the background of a canvas no longer drawing.
+    const bool ownerFirst = event.kind == CanvasPointerEvent::Kind::release;
+    const auto owner = target_ ? target_->layer : nullptr;
+    const Point gestureStart = target_ ? pressLocation_ : event.location;
+    if (ownerFirst)
+        release(event);
     // Copied: an observer may add or remove layers.
     const auto observers = layers_;
     for (CanvasPointerLayer* layer : observers) {
-        if (!layer->observesAllEvents(view_) || (target_ && target_->layer == layer))
+        if (!layer->observesAllEvents(view_) ||
+            (ownerFirst ? owner == layer : target_ && target_->layer == layer))
             continue;
         switch (event.kind) {
         case CanvasPointerEvent::Kind::press:
@@ -55,7 +63,7 @@ void CanvasPointerRouter::handle(const CanvasPointerEvent& event) {
             layer->pointerMoved(view_, event, target_ ? pressLocation_ : event.location);
             break;
         case CanvasPointerEvent::Kind::release:
-            layer->pointerReleased(view_, event, target_ ? pressLocation_ : event.location);
+            layer->pointerReleased(view_, event, gestureStart);
             break;
         case CanvasPointerEvent::Kind::doubleClick:
             layer->pointerDoubleClicked(view_, event);
@@ -70,8 +78,7 @@ void CanvasPointerRouter::handle(const CanvasPointerEvent& event) {
         move(event);
         break;
     case CanvasPointerEvent::Kind::release:
-        release(event);
-        break;
+        break; // done above
     case CanvasPointerEvent::Kind::doubleClick:
         doubleClick(event);
         break;
