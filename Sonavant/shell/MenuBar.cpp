@@ -4,6 +4,7 @@
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/ui/MenuEnableRules.h"
+#include "Sonavant/windows/RefreshLater.h"
 #include "Sonavant/windows/SettingsWindowControllerHolder.h"
 
 #include <QAction>
@@ -134,13 +135,7 @@ void MenuBar::refresh() {
 }
 
 void MenuBar::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
+    refreshLater(this, refreshPending_, [this] { refresh(); });
 }
 
 bool MenuBar::eventFilter(QObject* watched, QEvent* event) {

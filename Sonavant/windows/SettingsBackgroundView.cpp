@@ -2,6 +2,7 @@
 
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/ui/BackgroundSettingsRules.h"
+#include "Sonavant/windows/RefreshLater.h"
 #include "Sonavant/windows/SettingsPageLayout.h"
 #include "Sonavant/windows/SettingsStepper.h"
 
@@ -278,13 +279,7 @@ void SettingsBackgroundView::showEvent(QShowEvent* event) {
 }
 
 void SettingsBackgroundView::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
+    refreshLater(this, refreshPending_, [this] { refresh(); });
 }
 
 void SettingsBackgroundView::refresh() {

@@ -2,6 +2,7 @@
 
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/ui/GeneralSettingsRules.h"
+#include "Sonavant/windows/RefreshLater.h"
 #include "Sonavant/windows/SettingsPageLayout.h"
 #include "Sonavant/windows/SettingsStepper.h"
 
@@ -160,13 +161,7 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
 }
 
 void SettingsGeneralView::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
+    refreshLater(this, refreshPending_, [this] { refresh(); });
 }
 
 void SettingsGeneralView::refresh() {

@@ -1,6 +1,7 @@
 #include "Sonavant/windows/SettingsNetworkView.h"
 
 #include "Sonavant/model/AppState.h"
+#include "Sonavant/windows/RefreshLater.h"
 #include "Sonavant/windows/SettingsPageLayout.h"
 
 #include <QLineEdit>
@@ -66,13 +67,7 @@ SettingsNetworkView::SettingsNetworkView(std::shared_ptr<AppState> appState,
 }
 
 void SettingsNetworkView::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
+    refreshLater(this, refreshPending_, [this] { refresh(); });
 }
 
 void SettingsNetworkView::refresh() {
