@@ -47,13 +47,7 @@ void InputSheet::build() {
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(16);
 
-    auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(rowLabel("Display Name:", group));
-    nameField_ = new QLineEdit(group);
-    nameField_->setObjectName("nameField");
-    nameField_->setPlaceholderText("Enter name");
-    nameRow->addWidget(nameField_);
-    rows->addLayout(nameRow);
+    nameField_ = nameRow(group, rows);
     connect(nameField_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.setName(text.toStdString()); });
 
@@ -65,14 +59,7 @@ void InputSheet::build() {
     connect(typePicker_, &QComboBox::activated, this,
             [this](int index) { model_.setType(typePicker_->itemText(index).toStdString()); });
 
-    auto* numberRow = new QHBoxLayout;
-    numberRow->addWidget(rowLabel("Input Number:", group));
-    numberField_ = numberField(group, "numberField");
-    numberStepper_ = new StepperButtons(group);
-    numberRow->addWidget(numberField_);
-    numberRow->addWidget(numberStepper_);
-    numberRow->addStretch();
-    rows->addLayout(numberRow);
+    numberField_ = steppedNumberRow("Input Number:", "numberField", group, rows, numberStepper_);
     connect(numberField_, &QLineEdit::editingFinished, this, &InputSheet::commitNumberText);
     connect(numberStepper_, &StepperButtons::stepped, this, [this](int direction) {
         if (auto source = model_.source())
@@ -86,17 +73,9 @@ void InputSheet::build() {
     layout->addWidget(group);
     layout->addWidget(divider(this));
 
-    auto* buttons = new QHBoxLayout;
     closeButton_ = platform::StyledButton::secondary("Close", this);
     saveButton_ = platform::StyledButton::primary("Save", this);
-    for (auto* button : {closeButton_, saveButton_}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
-    buttons->addWidget(closeButton_);
-    buttons->addStretch();
-    buttons->addWidget(saveButton_);
-    layout->addLayout(buttons);
+    buttonRow(closeButton_, saveButton_, layout);
     connect(closeButton_, &QPushButton::clicked, this, &InputSheet::closeSheet);
     connect(saveButton_, &QPushButton::clicked, this, [this] {
         if (!model_.canSave())

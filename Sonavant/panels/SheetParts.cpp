@@ -1,4 +1,5 @@
 #include "Sonavant/panels/SheetParts.h"
+#include "Sonavant/panels/StepperButtons.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QWidget>
 
@@ -98,6 +100,43 @@ QGroupBox* titledBox(const QString& title, Symbol symbol, QWidget* parent, QLayo
     auto* group = new QGroupBox(parent);
     group->setAccessibleName(title);
     return group;
+}
+
+QLineEdit* nameRow(QWidget* group, QBoxLayout* rows) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(rowLabel("Display Name:", group));
+    auto* field = new QLineEdit(group);
+    field->setObjectName("nameField");
+    field->setPlaceholderText("Enter name");
+    row->addWidget(field);
+    rows->addLayout(row);
+    return field;
+}
+
+QLineEdit* steppedNumberRow(const QString& label, const QString& objectName, QWidget* group, QBoxLayout* rows,
+                            StepperButtons*& stepper) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(rowLabel(label, group));
+    auto* field = numberField(group, objectName);
+    stepper = new StepperButtons(group);
+    row->addWidget(field);
+    row->addWidget(stepper);
+    row->addStretch();
+    rows->addLayout(row);
+    return field;
+}
+
+void buttonRow(QPushButton* left, QPushButton* right, QBoxLayout* layout) {
+    // Return commits a number field; it must not also press a button.
+    for (auto* button : {left, right}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    auto* row = new QHBoxLayout;
+    row->addWidget(left);
+    row->addStretch();
+    row->addWidget(right);
+    layout->addLayout(row);
 }
 
 void showFieldText(QLineEdit* field, const QString& text) {

@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
+class QBoxLayout;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLayout;
 class QLineEdit;
 class QPixmap;
+class QPushButton;
 class QWidget;
+class StepperButtons;
 
 namespace sheetparts {
 
@@ -28,6 +31,13 @@ QWidget* divider(QWidget* parent);
 // added to `layout`.
 QGroupBox* titledBox(const QString& title, Symbol symbol, QWidget* parent, QLayout* layout);
 QPixmap symbolPixmap(Symbol symbol, int size, const QWidget& forWidget);
+// The "Display Name:" row, added to `rows`; its field is returned.
+QLineEdit* nameRow(QWidget* group, QBoxLayout* rows);
+// A labelled number field with its stepper, added to `rows`; the field is returned.
+QLineEdit* steppedNumberRow(const QString& label, const QString& objectName, QWidget* group, QBoxLayout* rows,
+                            StepperButtons*& stepper);
+// The sheet's two buttons at either end, added to `layout`.
+void buttonRow(QPushButton* left, QPushButton* right, QBoxLayout* layout);
 
 // Shows `text` unless the operator is typing into the field.
 void showFieldText(QLineEdit* field, const QString& text);

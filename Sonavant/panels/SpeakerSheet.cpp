@@ -52,13 +52,7 @@ void SpeakerSheet::build() {
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(16);
 
-    auto* nameRow = new QHBoxLayout;
-    nameRow->addWidget(rowLabel("Display Name:", group));
-    nameField_ = new QLineEdit(group);
-    nameField_->setObjectName("nameField");
-    nameField_->setPlaceholderText("Enter name");
-    nameRow->addWidget(nameField_);
-    rows->addLayout(nameRow);
+    nameField_ = nameRow(group, rows);
     connect(nameField_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.setDisplayName(text.toStdString()); });
 
@@ -76,28 +70,14 @@ void SpeakerSheet::build() {
     connect(typePicker_, &QComboBox::activated, this,
             [this](int index) { model_.setType(typePicker_->itemText(index).toStdString()); });
 
-    auto* channelRow = new QHBoxLayout;
-    channelRow->addWidget(rowLabel("Channel Number:", group));
-    channelField_ = numberField(group, "channelField");
-    channelStepper_ = new StepperButtons(group);
-    channelRow->addWidget(channelField_);
-    channelRow->addWidget(channelStepper_);
-    channelRow->addStretch();
-    rows->addLayout(channelRow);
+    channelField_ = steppedNumberRow("Channel Number:", "channelField", group, rows, channelStepper_);
     connect(channelField_, &QLineEdit::editingFinished, this, &SpeakerSheet::commitChannelText);
     connect(channelStepper_, &StepperButtons::stepped, this, [this](int direction) {
         if (auto record = model_.record())
             model_.setChannel(SpeakerSheetModel::channelStep(record->channelNumber, direction));
     });
 
-    auto* widthRow = new QHBoxLayout;
-    widthRow->addWidget(rowLabel("Coverage Width:", group));
-    widthField_ = numberField(group, "widthField");
-    widthStepper_ = new StepperButtons(group);
-    widthRow->addWidget(widthField_);
-    widthRow->addWidget(widthStepper_);
-    widthRow->addStretch();
-    rows->addLayout(widthRow);
+    widthField_ = steppedNumberRow("Coverage Width:", "widthField", group, rows, widthStepper_);
     connect(widthField_, &QLineEdit::editingFinished, this, &SpeakerSheet::commitWidthText);
     connect(widthStepper_, &StepperButtons::stepped, this, [this](int direction) {
         if (auto record = model_.record())
@@ -127,18 +107,9 @@ void SpeakerSheet::build() {
     layout->addWidget(validationLabel_);
     layout->addWidget(divider(this));
 
-    auto* buttons = new QHBoxLayout;
     deleteButton_ = platform::StyledButton::secondary("Delete", this);
     closeButton_ = platform::StyledButton::primary("Close", this);
-    // Return commits a number field; it must not also press a button.
-    for (auto* button : {deleteButton_, closeButton_}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
-    buttons->addWidget(deleteButton_);
-    buttons->addStretch();
-    buttons->addWidget(closeButton_);
-    layout->addLayout(buttons);
+    buttonRow(deleteButton_, closeButton_, layout);
     connect(deleteButton_, &QPushButton::clicked, this, [this] {
         model_.deleteSpeaker();
         closeSheet();
