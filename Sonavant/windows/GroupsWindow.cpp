@@ -2,6 +2,7 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/GroupRules.h"
+#include "Sonavant/windows/KeyedRows.h"
 #include "Sonavant/windows/ListRowFrame.h"
 #include "Sonavant/windows/SymbolIcon.h"
 
@@ -180,11 +181,7 @@ GroupsWindow::Row& GroupsWindow::makeRow(const platform::UUID& id) {
         state_.returnPressed(id);
         render();
     });
-    listLayout_->insertWidget(listLayout_->count() - 1, r->frame);
-    r->frame->show(); // a layout shows a new child of a visible window only later
-    auto& stored = rows_[id];
-    stored = std::move(row);
-    return *stored;
+    return addKeyedRow(rows_, id, std::move(row), listLayout_);
 }
 
 void GroupsWindow::syncRows(const std::vector<ObjectGroup>& groups) {
@@ -204,22 +201,7 @@ void GroupsWindow::syncRows(const std::vector<ObjectGroup>& groups) {
         row.micIcon->setVisible(members == GroupRules::Members::soundObjects ||
                                 members == GroupRules::Members::both);
     }
-    for (auto it = rows_.begin(); it != rows_.end();) {
-        if (std::find(order.begin(), order.end(), it->first) == order.end()) {
-            it->second->frame->hide();
-            it->second->frame->deleteLater();
-            it = rows_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        QWidget* frame = rows_.at(order[i])->frame;
-        if (listLayout_->indexOf(frame) != static_cast<int>(i)) {
-            listLayout_->removeWidget(frame);
-            listLayout_->insertWidget(static_cast<int>(i), frame);
-        }
-    }
+    settleKeyedRows(rows_, order, listLayout_);
     order_ = std::move(order);
 }
 

@@ -2,6 +2,7 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/engine/SnapshotRules.h"
+#include "Sonavant/windows/KeyedRows.h"
 #include "Sonavant/windows/ListRowFrame.h"
 #include "Sonavant/windows/SymbolIcon.h"
 
@@ -201,11 +202,7 @@ SnapshotsWindow::Row& SnapshotsWindow::makeRow(const platform::UUID& id) {
             render();
         });
     }
-    listLayout_->insertWidget(listLayout_->count() - 1, r->frame);
-    r->frame->show(); // a layout shows a new child of a visible window only later
-    auto& stored = rows_[id];
-    stored = std::move(row);
-    return *stored;
+    return addKeyedRow(rows_, id, std::move(row), listLayout_);
 }
 
 void SnapshotsWindow::syncRows(const std::vector<Snapshot>& snapshots) {
@@ -227,22 +224,7 @@ void SnapshotsWindow::syncRows(const std::vector<Snapshot>& snapshots) {
         if (!row.timeEdit->hasFocus())
             row.timeEdit->setText(QString::fromStdString(SnapshotRules::recallTimeFieldText(s.recallTime)));
     }
-    for (auto it = rows_.begin(); it != rows_.end();) {
-        if (std::find(order.begin(), order.end(), it->first) == order.end()) {
-            it->second->frame->deleteLater();
-            it->second->frame->hide();
-            it = rows_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        QWidget* frame = rows_.at(order[i])->frame;
-        if (listLayout_->indexOf(frame) != static_cast<int>(i)) {
-            listLayout_->removeWidget(frame);
-            listLayout_->insertWidget(static_cast<int>(i), frame);
-        }
-    }
+    settleKeyedRows(rows_, order, listLayout_);
     order_ = std::move(order);
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+// A new row goes above the stretch that closes the list.
+template <typename Id, typename Row>
+Row& addKeyedRow(std::map<Id, std::unique_ptr<Row>>& rows, const Id& id, std::unique_ptr<Row> row,
+                 QBoxLayout* layout) {
+    layout->insertWidget(layout->count() - 1, row->frame);
+    row->frame->show(); // a layout shows a new child of a visible window only later
+    auto& stored = rows[id];
+    stored = std::move(row);
+    return *stored;
+}
+
+// Rows kept by id across republished lists: those whose id is gone are dropped, the rest are
+// moved, not rebuilt, into list order, so an edit in progress in a row survives.
+template <typename Id, typename Row>
+void settleKeyedRows(std::map<Id, std::unique_ptr<Row>>& rows, const std::vector<Id>& order,
+                     QBoxLayout* layout) {
+    for (auto it = rows.begin(); it != rows.end();) {
+        if (std::find(order.begin(), order.end(), it->first) == order.end()) {
+            it->second->frame->hide();
+            it->second->frame->deleteLater();
+            it = rows.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        QWidget* frame = rows.at(order[i])->frame;
+        if (layout->indexOf(frame) != static_cast<int>(i)) {
+            layout->removeWidget(frame);
+            layout->insertWidget(static_cast<int>(i), frame);
+        }
+    }
+}
