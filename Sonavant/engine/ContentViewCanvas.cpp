@@ -8,26 +8,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Degrees from the screen's "right, clockwise" to the direction a loudspeaker with focus 0
-// is drawn in, per orientation.
-double focusOffsetDegrees(CanvasOrientation orientation) {
-    switch (orientation) {
-    case CanvasOrientation::top:
-        return 90.0;
-    case CanvasOrientation::right:
-        return 180.0;
-    case CanvasOrientation::bottom:
-        return -90.0;
-    case CanvasOrientation::left:
-        return 0.0;
-    }
-    return 90.0;
-}
-
-} // namespace
-
 void ContentView::canvasAppeared(const CanvasGeometryProxy& geometry) {
     canvasSize = geometry.size;
     cachedGeometryProxy = geometry;
@@ -88,7 +68,7 @@ void ContentView::speakerFocusDragged(std::int64_t speakerID, Point location) {
     if (location == p)
         return;
     double a = std::atan2(location.y - p.y, location.x - p.x) * 57.29577951308232;
-    a -= focusOffsetDegrees(appState->canvasOrientation);
+    a -= speakerFocusZeroDegrees(appState->canvasOrientation);
     while (a <= -180)
         a += 360;
     while (a > 180)

@@ -305,13 +305,22 @@ void ContentView::importDbprFile() {
     appState->soundscapeSpeakers = std::move(speakers);
 }
 
-void ContentView::deleteAudienceArea() {
-    const auto selected = appState->selectedAudienceAreaID.get();
+namespace {
+
+// The picked audience area, or end() when none is picked or it is gone.
+std::vector<AudienceArea>::const_iterator selectedAudienceArea(const AppState& state) {
+    const auto& areas = state.audienceAreas.get();
+    const auto selected = state.selectedAudienceAreaID.get();
     if (!selected)
-        return;
+        return areas.end();
+    return std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
+}
+
+} // namespace
+
+void ContentView::deleteAudienceArea() {
     const auto& areas = appState->audienceAreas.get();
-    auto it =
-        std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
+    auto it = selectedAudienceArea(*appState);
     if (it == areas.end())
         return;
     const auto index = it - areas.begin();
@@ -322,13 +331,8 @@ void ContentView::deleteAudienceArea() {
 }
 
 void ContentView::duplicateAudienceArea() {
-    const auto selected = appState->selectedAudienceAreaID.get();
-    if (!selected)
-        return;
-    const auto& areas = appState->audienceAreas.get();
-    auto it =
-        std::find_if(areas.begin(), areas.end(), [&](const AudienceArea& a) { return a.id == *selected; });
-    if (it == areas.end())
+    auto it = selectedAudienceArea(*appState);
+    if (it == appState->audienceAreas.get().end())
         return;
     AudienceArea copy{
         .id = platform::UUID::random(), .name = it->name + " Copy", .color = it->color, .nodesMeters = {}};

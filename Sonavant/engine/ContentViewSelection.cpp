@@ -102,6 +102,28 @@ std::map<std::string, Point> selectedStartPositions(const AppState& state,
     return starts;
 }
 
+// Loudspeakers that were selected when the drag began follow it by `t`.
+void moveSpeakers(AppState& state, const std::map<std::string, Point>& starts, Point t) {
+    state.speakers.update([&](std::vector<Speaker>& speakers) {
+        for (Speaker& speaker : speakers) {
+            auto it = starts.find(speakerKey(speaker.id));
+            if (it != starts.end())
+                speaker.position = offset(it->second, t);
+        }
+    });
+}
+
+// The selected loudspeakers keep, in metres, where the drag left them.
+void storeSpeakerMetres(AppState& state, const std::set<std::string>& selected, double zoom) {
+    const Point zero = state.zeroPoint;
+    const CanvasOrientation orientation = state.canvasOrientation;
+    state.speakers.update([&](std::vector<Speaker>& speakers) {
+        for (Speaker& speaker : speakers)
+            if (selected.contains(speakerKey(speaker.id)))
+                speaker.positionMeters = canvasToMetres(orientation, speaker.position, zoom, zero);
+    });
+}
+
 } // namespace
 
 void ContentView::moveSelectedObjects(const DragValue& value, const SoundObject& object) {
@@ -131,13 +153,7 @@ void ContentView::moveSelectedObjects(const DragValue& value, const SoundObject&
         return entry.first.starts_with(speakerKeyPrefix);
     });
     if (speakersMove)
-        appState->speakers.update([&](std::vector<Speaker>& speakers) {
-            for (Speaker& speaker : speakers) {
-                auto it = starts.find(speakerKey(speaker.id));
-                if (it != starts.end())
-                    speaker.position = offset(it->second, t);
-            }
-        });
+        moveSpeakers(*appState, starts, t);
     updateRelativeLevels();
 }
 
@@ -151,11 +167,7 @@ void ContentView::finishObjectDrag(const DragValue&) {
     for (const auto& source : appState->soundObjects.get())
         if (selected.contains(soundObjectKey(source->id)))
             source->positionMeters = canvasToMetres(orientation, source->position.get(), zoom, zero);
-    appState->speakers.update([&](std::vector<Speaker>& speakers) {
-        for (Speaker& speaker : speakers)
-            if (selected.contains(speakerKey(speaker.id)))
-                speaker.positionMeters = canvasToMetres(orientation, speaker.position, zoom, zero);
-    });
+    storeSpeakerMetres(*appState, selected, zoom);
     updateRelativeLevels();
     dragStartPositions = std::map<std::string, Point>{};
     dragStartLocation = Point{0, 0};
@@ -177,29 +189,14 @@ void ContentView::moveSelectedSpeakers(const DragValue& value, const Speaker& sp
     }
     const Point start = dragStartLocation;
     const Point t{value.location.x - start.x, value.location.y - start.y};
-    const auto& starts = dragStartPositions.get();
-    appState->speakers.update([&](std::vector<Speaker>& speakers) {
-        for (Speaker& s : speakers) {
-            auto it = starts.find(speakerKey(s.id));
-            if (it != starts.end())
-                s.position = offset(it->second, t);
-        }
-    });
+    moveSpeakers(*appState, dragStartPositions.get(), t);
     updateRelativeLevels();
 }
 
 void ContentView::finishSpeakerDrag(const DragValue&) {
     if (appState->isEditingAudienceArea || dragStartPositions->empty())
         return;
-    const double zoom = zoomLevel;
-    const Point zero = appState->zeroPoint;
-    const CanvasOrientation orientation = appState->canvasOrientation;
-    const auto& selected = selectedObjects.get();
-    appState->speakers.update([&](std::vector<Speaker>& speakers) {
-        for (Speaker& speaker : speakers)
-            if (selected.contains(speakerKey(speaker.id)))
-                speaker.positionMeters = canvasToMetres(orientation, speaker.position, zoom, zero);
-    });
+    storeSpeakerMetres(*appState, selectedObjects.get(), zoomLevel);
     updateRelativeLevels();
     dragStartPositions = std::map<std::string, Point>{};
     dragStartLocation = Point{0, 0};

@@ -29,6 +29,20 @@ double inverseAngle(CanvasOrientation orientation) {
     return inverseAngles[static_cast<int>(orientation)];
 }
 
+double speakerFocusZeroDegrees(CanvasOrientation orientation) {
+    switch (orientation) {
+    case CanvasOrientation::top:
+        return 90.0;
+    case CanvasOrientation::right:
+        return 180.0;
+    case CanvasOrientation::bottom:
+        return -90.0;
+    case CanvasOrientation::left:
+        return 0.0;
+    }
+    return 90.0;
+}
+
 platform::Value platform::Coder<CanvasOrientation>::encode(CanvasOrientation v) {
     return Value(std::string(rawValue(v)));
 }

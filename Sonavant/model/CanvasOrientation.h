@@ -20,6 +20,9 @@ std::optional<CanvasOrientation> canvasOrientationFromRawValue(std::string_view 
 // Radians; a positive angle turns clockwise on screen.
 double forwardAngle(CanvasOrientation orientation);
 double inverseAngle(CanvasOrientation orientation);
+// Degrees from the screen's "right, clockwise" to the direction a loudspeaker with focus 0
+// is drawn in.
+double speakerFocusZeroDegrees(CanvasOrientation orientation);
 
 template <> struct platform::Coder<CanvasOrientation> {
     static Value encode(CanvasOrientation v);

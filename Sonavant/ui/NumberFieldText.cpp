@@ -13,9 +13,9 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-} // namespace
-
-std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
+// What is left for from_chars to read: blanks trimmed and one leading '+' dropped (which
+// from_chars does not take); none when nothing is left or another sign follows the '+'.
+std::optional<std::string_view> numberBody(std::string_view text) {
     text = trimmed(text);
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
@@ -24,6 +24,16 @@ std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
     }
     if (text.empty())
         return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
+    const auto body = numberBody(text);
+    if (!body)
+        return std::nullopt;
+    text = *body;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size())
@@ -32,14 +42,10 @@ std::optional<std::int64_t> parseWholeNumberField(std::string_view text) {
 }
 
 std::optional<double> parseDecimalNumberField(std::string_view text) {
-    text = trimmed(text);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && (text.front() == '-' || text.front() == '+'))
-            return std::nullopt;
-    }
-    if (text.empty())
+    const auto body = numberBody(text);
+    if (!body)
         return std::nullopt;
+    text = *body;
     double value = 0;
     const auto [end, error] =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);

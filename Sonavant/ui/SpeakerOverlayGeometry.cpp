@@ -12,17 +12,7 @@ Point along(Point p, double length, double angle) {
 } // namespace
 
 double SpeakerOverlayGeometry::orientationOffsetDegrees(CanvasOrientation orientation) {
-    switch (orientation) {
-    case CanvasOrientation::top:
-        return 90.0;
-    case CanvasOrientation::right:
-        return 180.0;
-    case CanvasOrientation::bottom:
-        return -90.0;
-    case CanvasOrientation::left:
-        return 0.0;
-    }
-    return 90.0;
+    return speakerFocusZeroDegrees(orientation);
 }
 
 double SpeakerOverlayGeometry::directionRadians(CanvasOrientation orientation, double focus) {
