@@ -5,6 +5,7 @@
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
+#include "support/Loopback.h"
 #include "support/ShowFixtures.h"
 
 #include <netinet/in.h>
@@ -46,21 +47,7 @@ inline std::unique_ptr<ContentView> startView(std::shared_ptr<AppState> show, st
     return view;
 }
 
-// A UDP port nobody holds right now (the system's choice, released again).
-inline std::uint16_t freeUdpPort() {
-    int fd = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_any;
-    socklen_t length = sizeof address;
-    std::uint16_t port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin6_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
+using support::freeUdpPort;
 
 // True when nobody holds the UDP port on any address.
 inline bool udpPortIsFree(std::uint16_t port) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace support {
 
@@ -27,6 +28,22 @@ inline std::uint16_t bindToLoopback(int fd, int family = AF_INET) {
     if (::bind(fd, address, length) != 0 || ::getsockname(fd, address, &length) != 0)
         return 0;
     return ntohs(family == AF_INET6 ? v6->sin6_port : v4->sin_port);
+}
+
+// A UDP port nobody holds right now (the system's choice, released again).
+inline std::uint16_t freeUdpPort() {
+    int fd = ::socket(AF_INET6, SOCK_DGRAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_any;
+    socklen_t length = sizeof address;
+    std::uint16_t port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin6_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
 }
 
 } // namespace support

@@ -8,6 +8,7 @@
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Eventually.h"
+#include "support/Loopback.h"
 #include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
 #include "support/TempFolder.h"
@@ -114,21 +115,7 @@ inline std::shared_ptr<PathCue> cue(double number, bool hasError = false) {
     return c;
 }
 
-// A UDP port nobody listens on right now (the system's choice, released again).
-inline std::uint16_t freeUdpPort() {
-    int fd = ::socket(AF_INET6, SOCK_DGRAM, 0);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_any;
-    socklen_t length = sizeof address;
-    std::uint16_t port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin6_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
+using support::freeUdpPort;
 
 // True when this process can bind the UDP port on all interfaces (nobody holds it).
 inline bool udpPortIsFree(std::uint16_t port) {
