@@ -3,13 +3,12 @@
 // desk, typing into a number field as an operator does, and finding the open sheet.
 
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/shell/DarkPalette.h"
 #include "support/ShowFixtures.h"
 #include "tools/FakeDesk.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QPalette>
-#include <QStyleFactory>
 #include <QtTest>
 
 #include <memory>
@@ -17,23 +16,9 @@
 
 namespace paneltest {
 
+// The look every window has in the application.
 inline void useDarkLook() {
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(40, 40, 42));
-    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    dark.setColor(QPalette::Base, QColor(28, 28, 30));
-    dark.setColor(QPalette::AlternateBase, QColor(44, 44, 46));
-    dark.setColor(QPalette::Text, QColor(230, 230, 230));
-    dark.setColor(QPalette::Button, QColor(58, 58, 60));
-    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    dark.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::PlaceholderText, QColor(140, 140, 140));
-    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
-    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
-    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
-    QApplication::setPalette(dark);
+    shell::applyDarkFusion(*qApp);
 }
 
 // A main view sending to a fake desk on 127.0.0.1.

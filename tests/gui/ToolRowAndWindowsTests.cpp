@@ -2,6 +2,7 @@
 // main view that sends to the loopback fake desk.
 
 #include "gui/GuiTestMain.h"
+#include "gui/PanelTestSupport.h"
 
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStyleFactory>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -35,25 +35,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int wait = 10000; // ms
-
-// The one dark palette of every window.
-void useDarkLook() {
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(40, 40, 42));
-    p.setColor(QPalette::WindowText, QColor(235, 235, 235));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-    p.setColor(QPalette::Text, QColor(235, 235, 235));
-    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-    p.setColor(QPalette::Button, QColor(58, 58, 60));
-    p.setColor(QPalette::ButtonText, QColor(235, 235, 235));
-    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
-    QApplication::setPalette(p);
-}
 
 // A desk of 16 mixes, no matrices, no mix sends.
 MixingDesk sixteenMixes(bool floats = false) {
@@ -168,7 +149,7 @@ class ToolRowAndWindowsTests : public QObject {
 private slots:
     void initTestCase() {
         platform::MainRunLoop::adoptCurrentThread();
-        useDarkLook();
+        paneltest::useDarkLook();
     }
     void cleanupTestCase() {
         SnapshotsWindowHolder::shared().reset();
