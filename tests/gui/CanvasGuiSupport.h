@@ -22,15 +22,7 @@ namespace canvasgui {
 
 // Inputs and mixes and matrices, whole-number levels from -90 to 10.
 inline MixingDesk desk() {
-    MixingDesk d = support::acmeDesk();
-    d.mtxEnabled = true;
-    d.mtxName = "Matrix";
-    d.mtxNum = 8;
-    d.mtxColour = "orange";
-    d.mtxOSCSend = "/ch/{n}/mtx/{m}/level";
-    d.mtxOSCSendRange = DeskRangeTexts{"-90", "10"};
-    d.inputToMtx = true;
-    return d;
+    return support::withMatrices(support::acmeDesk());
 }
 
 struct ShowOnCanvas {

@@ -52,14 +52,7 @@ MixingDesk mixesAndMatrices() {
     d.mixSendEnabled = true;
     d.mixOSCSendToMtx = "/mix/{n}/mtx/{m}/level";
     d.mixOSCSendToMtxRange = DeskRangeTexts{"-90", "10"};
-    d.mtxEnabled = true;
-    d.mtxName = "Matrix";
-    d.mtxNum = 8;
-    d.mtxColour = "orange";
-    d.mtxOSCSend = "/ch/{n}/mtx/{m}/level";
-    d.mtxOSCSendRange = DeskRangeTexts{"-90", "10"};
-    d.inputToMtx = true;
-    return d;
+    return support::withMatrices(d);
 }
 
 } // namespace

@@ -45,6 +45,18 @@ inline MixingDesk acmeDesk(const AcmeDesk& options = {}) {
     return d;
 }
 
+// `d` with eight orange matrices that inputs send to, whole-number levels from -90 to 10.
+inline MixingDesk withMatrices(MixingDesk d) {
+    d.mtxEnabled = true;
+    d.mtxName = "Matrix";
+    d.mtxNum = 8;
+    d.mtxColour = "orange";
+    d.mtxOSCSend = "/ch/{n}/mtx/{m}/level";
+    d.mtxOSCSendRange = DeskRangeTexts{"-90", "10"};
+    d.inputToMtx = true;
+    return d;
+}
+
 // What differs between the empty shows callers start from; the defaults are first launch.
 struct EmptyShowOptions {
     double imageScale = 100.0;
