@@ -2,8 +2,8 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/GroupRules.h"
-#include "Sonavant/windows/KeyedRows.h"
 #include "Sonavant/windows/ListRowFrame.h"
+#include "Sonavant/windows/ListWindowParts.h"
 #include "Sonavant/windows/SymbolIcon.h"
 
 #include <QApplication>
@@ -19,16 +19,11 @@
 
 #include <algorithm>
 
+using namespace listwindow;
+
 namespace {
 
 const QColor systemBlue(10, 132, 255);
-
-QPushButton* actionButton(const QString& text, Symbol symbol, QWidget* parent) {
-    auto* button =
-        new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
 
 } // namespace
 
@@ -50,27 +45,11 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent) : QWidget(parent,
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(16, 16, 16, 16);
     root->setSpacing(16);
-    auto* header = new QLabel(this);
-    header->setPixmap(symbolPixmap(Symbol::people, 36, palette().color(QPalette::WindowText)));
-    header->setAlignment(Qt::AlignCenter);
-    root->addWidget(header);
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Plain);
-    rule->setStyleSheet("color: rgba(255,255,255,60);");
-    root->addWidget(rule);
+    addHeader(root, Symbol::people, this);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::StyledPanel);
-    listContent_ = new QWidget(scroll);
-    listLayout_ = new QVBoxLayout(listContent_);
-    listLayout_->setContentsMargins(6, 6, 6, 6);
-    listLayout_->setSpacing(2);
-    listLayout_->addStretch(1);
-    listContent_->installEventFilter(this);
-    scroll->setWidget(listContent_);
-    root->addWidget(scroll, 1);
+    const auto list = addRowList(root, this);
+    listContent_ = list.content;
+    listLayout_ = list.layout;
 
     auto* buttons = new QHBoxLayout;
     newButton_ = actionButton("New", Symbol::plus, this);

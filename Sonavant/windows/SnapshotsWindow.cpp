@@ -2,8 +2,8 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/engine/SnapshotRules.h"
-#include "Sonavant/windows/KeyedRows.h"
 #include "Sonavant/windows/ListRowFrame.h"
+#include "Sonavant/windows/ListWindowParts.h"
 #include "Sonavant/windows/SymbolIcon.h"
 
 #include <QApplication>
@@ -19,6 +19,8 @@
 
 #include <algorithm>
 
+using namespace listwindow;
+
 namespace {
 
 QFrame* divider(QWidget* parent) {
@@ -28,13 +30,6 @@ QFrame* divider(QWidget* parent) {
     line->setFixedHeight(30);
     line->setStyleSheet("color: rgba(255,255,255,60);");
     return line;
-}
-
-QPushButton* actionButton(const QString& text, Symbol symbol, QWidget* parent) {
-    auto* button =
-        new QPushButton(symbolIcon(symbol, parent->palette().color(QPalette::ButtonText)), text, parent);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
 }
 
 } // namespace
@@ -66,27 +61,12 @@ SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
     root->setContentsMargins(16, 16, 16, 16);
     root->setSpacing(16);
 
-    auto* header = new QLabel(this);
-    header->setPixmap(symbolPixmap(Symbol::camera, 36, palette().color(QPalette::WindowText)));
-    header->setAlignment(Qt::AlignCenter);
-    root->addWidget(header);
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Plain);
-    rule->setStyleSheet("color: rgba(255,255,255,60);");
-    root->addWidget(rule);
+    addHeader(root, Symbol::camera, this);
 
-    scroll_ = new QScrollArea(this);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::StyledPanel);
-    listContent_ = new QWidget(scroll_);
-    listLayout_ = new QVBoxLayout(listContent_);
-    listLayout_->setContentsMargins(6, 6, 6, 6);
-    listLayout_->setSpacing(2);
-    listLayout_->addStretch(1);
-    listContent_->installEventFilter(this);
-    scroll_->setWidget(listContent_);
-    root->addWidget(scroll_, 1);
+    const auto list = addRowList(root, this);
+    scroll_ = list.scroll;
+    listContent_ = list.content;
+    listLayout_ = list.layout;
 
     auto* buttons = new QHBoxLayout;
     newButton_ = actionButton("New", Symbol::plus, this);

@@ -1,6 +1,11 @@
 #pragma once
+// What the groups and snapshots windows are built from: the symbol over a rule, the
+// scrolling list of rows kept by id, and the buttons below it.
+
+#include "Sonavant/windows/SymbolIcon.h"
 
 #include <QBoxLayout>
+#include <QString>
 #include <QWidget>
 
 #include <algorithm>
@@ -8,6 +13,27 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace listwindow {
+
+// The window's symbol over a rule, added to `root`.
+void addHeader(QVBoxLayout* root, Symbol symbol, QWidget* window);
+
+struct RowList {
+    QScrollArea* scroll = nullptr;
+    QWidget* content = nullptr;
+    QVBoxLayout* layout = nullptr;
+};
+// The scrolling list the rows go in, added to `root`; `window` filters the events of its
+// background.
+RowList addRowList(QVBoxLayout* root, QWidget* window);
+
+// A symbol-and-text button that leaves the keyboard focus where it is.
+QPushButton* actionButton(const QString& text, Symbol symbol, QWidget* parent);
 
 // A new row goes above the stretch that closes the list.
 template <typename Id, typename Row>
@@ -42,3 +68,5 @@ void settleKeyedRows(std::map<Id, std::unique_ptr<Row>>& rows, const std::vector
         }
     }
 }
+
+} // namespace listwindow
