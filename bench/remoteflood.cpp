@@ -14,7 +14,7 @@
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
-#include "bench/ListeningDesk.h"
+#include "bench/LatencySupport.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Loopback.h"
@@ -290,13 +290,7 @@ void BM_RemoteFlood(benchmark::State& state) {
     state.counters["rcvbuf_kb"] = rig.view->oscReceiver->oscServer()->receiveBufferSize() / 1024.0;
 }
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
-    return values[std::min(index, values.size() - 1)];
-}
+using benchsupport::percentile;
 
 void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
     ConsoleToFile console;

@@ -15,7 +15,7 @@
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
-#include "bench/ListeningDesk.h"
+#include "bench/LatencySupport.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Loopback.h"
@@ -139,13 +139,7 @@ struct Rig {
     std::unique_ptr<Controller> controller;
 };
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return NAN;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
-    return values[std::min(index, values.size() - 1)];
-}
+using benchsupport::percentile;
 
 void BM_TrackToLevelLatency(benchmark::State& state) {
     QuietConsole quiet;

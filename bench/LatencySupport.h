@@ -1,10 +1,13 @@
 #pragma once
-// A UDP socket on 127.0.0.1 standing in for a desk: it notes when each datagram arrives.
+// What the latency benchmarks share: a desk on loopback that notes when each datagram
+// arrives, and the percentile of the latencies measured.
 
 #include "support/Loopback.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -17,6 +20,7 @@
 
 namespace benchsupport {
 
+// A UDP socket on 127.0.0.1 standing in for a desk.
 class ListeningDesk {
 public:
     using Clock = std::chrono::steady_clock;
@@ -67,5 +71,14 @@ private:
     std::vector<Clock::time_point> arrivals_;
     std::thread thread_;
 };
+
+// The value `p` (0 to 1) of the way up the sorted values; NaN when there are none.
+inline double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return NAN;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
+    return values[std::min(index, values.size() - 1)];
+}
 
 } // namespace benchsupport
