@@ -93,16 +93,16 @@ void ContentView::startReceiverAndObservers() {
     if (!appState->isSoundScapeMode)
         updateRelativeLevels();
 
-    notificationObservers_.insert(notifications.addObserver(
-        exportStateNotification, [this](const platform::Notification&) {
+    notificationObservers_.insert(
+        notifications.addObserver(exportStateNotification, [this](const platform::Notification&) {
             // The flag stands for the panel until it has closed; a second request meanwhile is one.
             if (!isExporting.get()) {
                 isExporting = true;
                 onMainQueue([](ContentView& view) { view.presentExporter(); });
             }
         }));
-    notificationObservers_.insert(notifications.addObserver(
-        importStateNotification, [this](const platform::Notification&) {
+    notificationObservers_.insert(
+        notifications.addObserver(importStateNotification, [this](const platform::Notification&) {
             if (!isImporting.get()) {
                 isImporting = true;
                 onMainQueue([](ContentView& view) { view.presentImporter(); });

@@ -24,7 +24,8 @@ void SettingsWindowControllerHolder::show(std::shared_ptr<AppState> appState,
     // A window still alive when the application object goes would outlive what it needs;
     // deferred deletions still run as the event loop ends.
     if (auto* app = QCoreApplication::instance())
-        QObject::connect(app, &QCoreApplication::aboutToQuit, windowController_.data(), &QObject::deleteLater);
+        QObject::connect(app, &QCoreApplication::aboutToQuit, windowController_.data(),
+                         &QObject::deleteLater);
     windowController_->showAndActivate();
 }
 

@@ -72,11 +72,11 @@ inline void saveScreenshot(QWidget& widget, const QString& name) {
 } // namespace guitest
 
 // Like QTEST_MAIN, with the fresh environment and the Qt-serviced main run loop.
-#define SONAVANT_GUI_TEST_MAIN(TestObject)                                                             \
-    int main(int argc, char** argv) {                                                                  \
-        guitest::prepareEnvironment();                                                                 \
-        QApplication app(argc, argv);                                                                  \
-        platform::QtMainRunLoop::install();                                                            \
-        TestObject test;                                                                               \
-        return QTest::qExec(&test, argc, argv);                                                        \
+#define SONAVANT_GUI_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char** argv) {                                                                        \
+        guitest::prepareEnvironment();                                                                       \
+        QApplication app(argc, argv);                                                                        \
+        platform::QtMainRunLoop::install();                                                                  \
+        TestObject test;                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                              \
     }
