@@ -90,7 +90,9 @@ CanvasWidget::CanvasWidget(ContentView& view, QWidget* parent)
     pathLayers_ = std::make_unique<PathCueLayers>(*this);
 }
 
-CanvasWidget::~CanvasWidget() = default;
+CanvasWidget::~CanvasWidget() {
+    Q_EMIT goingAway();
+}
 
 void CanvasWidget::addLayer(CanvasLayer* layer) {
     if (!layer || std::find(layers_.begin(), layers_.end(), layer) != layers_.end())

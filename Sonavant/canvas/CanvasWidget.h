@@ -66,6 +66,11 @@ public:
 
     QSize sizeHint() const override { return {1000, 700}; }
 
+signals:
+    // Sent at the start of the canvas's destruction, while it is still whole: layers that
+    // live outside it leave the stack here (by QObject::destroyed it is only a QWidget).
+    void goingAway();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

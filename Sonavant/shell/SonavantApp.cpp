@@ -69,7 +69,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     mainView_->setCanvas(canvas);
     canvasLayers_ = std::make_unique<CanvasLayers>(*canvas);
     // The layers follow the canvas out when another canvas takes its place.
-    connect(canvas, &QObject::destroyed, this, [this] { canvasLayers_.reset(); });
+    connect(canvas, &CanvasWidget::goingAway, this, [this] { canvasLayers_.reset(); });
     auto* toolRow = new ToolRow(*contentView_);
     toolRow->setAddAreaAction([view = contentView_.get()] { view->addAudienceArea(); });
     mainView_->setToolRow(toolRow);
