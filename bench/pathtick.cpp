@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,7 +18,6 @@
 #include <chrono>
 #include <cmath>
 #include <random>
-#include <time.h>
 
 namespace {
 
@@ -48,10 +48,12 @@ struct SinkSocket {
     }
 };
 
+// The calling thread's processor time (user and system), in seconds.
 double threadSeconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + 1e-6 * double(t.tv_usec); };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 std::shared_ptr<AppState> benchShow(int sources, int speakers) {

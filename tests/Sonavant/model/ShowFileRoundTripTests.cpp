@@ -66,7 +66,7 @@ public:
     }
 
     double number() {
-        static const std::vector<double> special = {0.0,
+        static const std::vector<double> unusual = {0.0,
                                                     -0.0,
                                                     std::numeric_limits<double>::denorm_min(),
                                                     std::numeric_limits<double>::min(),
@@ -78,7 +78,7 @@ public:
                                                     1.0 / 3.0,
                                                     9007199254740993.0};
         if (pick(2) == 0)
-            return special[pick(special.size())];
+            return unusual[pick(unusual.size())];
         return std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random_), pick(2000) - 1000);
     }
 
