@@ -29,8 +29,13 @@ void MainWindow::setMainView(QWidget* mainView) {
 
 void MainWindow::updateMinimumSize() {
     QSize minimum(800, 600);
-    if (isShowingMainView())
-        minimum = minimum.expandedTo(mainView_->minimumSizeHint());
+    if (isShowingMainView()) {
+        // The menu bar takes its height from the window, not from the main view.
+        QSize needed = mainView_->minimumSizeHint();
+        if (const QWidget* bar = menuWidget())
+            needed.rheight() += bar->sizeHint().height();
+        minimum = minimum.expandedTo(needed);
+    }
     if (minimumSize() != minimum)
         setMinimumSize(minimum);
 }

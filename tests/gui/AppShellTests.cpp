@@ -174,6 +174,14 @@ private slots:
         QVERIFY(app->mainWindow().minimumWidth() >= 800);
         app->appState()->showSidebar = true;
         QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= withSidebar, 2000);
+
+        // At its smallest, the tool row under the canvas is still whole, menu bar and all.
+        app->mainWindow().resize(app->mainWindow().minimumSize());
+        QWidget* toolRow = app->mainView()->toolRow();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QRect(QPoint(0, 0), app->mainWindow().size())
+                .contains(QRect(toolRow->mapTo(&app->mainWindow(), QPoint(0, 0)), toolRow->size())),
+            2000);
     }
 
     void aCorruptAutosaveIsSetAsideAndNeverOverwritten() {
