@@ -1,8 +1,10 @@
 #pragma once
 // What every GUI test program shares: fresh HOME and XDG folders made before the application
 // exists (so no test reads or writes a real user's defaults, autosave or shows), the main run
-// loop serviced by Qt, and screenshots written for people to look at.
+// loop serviced by Qt, the application's own dark look, and screenshots written for people to
+// look at.
 
+#include "Sonavant/shell/DarkPalette.h"
 #include "platform/qt/QtMainRunLoop.h"
 
 #include <QApplication>
@@ -71,12 +73,13 @@ inline void saveScreenshot(QWidget& widget, const QString& name) {
 
 } // namespace guitest
 
-// Like QTEST_MAIN, with the fresh environment and the Qt-serviced main run loop.
+// Like QTEST_MAIN, with the fresh environment, the Qt-serviced main run loop and the dark look.
 #define SONAVANT_GUI_TEST_MAIN(TestObject)                                                                   \
     int main(int argc, char** argv) {                                                                        \
         guitest::prepareEnvironment();                                                                       \
         QApplication app(argc, argv);                                                                        \
         platform::QtMainRunLoop::install();                                                                  \
+        shell::applyDarkFusion(app);                                                                         \
         TestObject test;                                                                                     \
         return QTest::qExec(&test, argc, argv);                                                              \
     }

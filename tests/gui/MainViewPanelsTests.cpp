@@ -9,7 +9,6 @@
 #include "Sonavant/panels/ObjectListPanel.h"
 #include "Sonavant/panels/ObjectListRowWidget.h"
 #include "Sonavant/panels/SpeakerSheet.h"
-#include "Sonavant/shell/DarkPalette.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/SonavantApp.h"
@@ -28,7 +27,6 @@ class MainViewPanelsTests : public QObject {
 
 private slots:
     void initTestCase() {
-        shell::applyDarkFusion(*qApp);
         // Every desk message of these tests stays on this machine.
         platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
     }

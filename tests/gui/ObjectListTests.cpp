@@ -113,7 +113,6 @@ class ObjectListTests : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { useDarkLook(); }
 
     void rowsFollowTheShowInNumberOrderAndUpdateInPlace() {
         LoopbackView f;

@@ -3,7 +3,6 @@
 // desk, typing into a number field as an operator does, and finding the open sheet.
 
 #include "Sonavant/engine/ContentView.h"
-#include "Sonavant/shell/DarkPalette.h"
 #include "support/ShowFixtures.h"
 #include "tools/FakeDesk.h"
 
@@ -15,11 +14,6 @@
 #include <string>
 
 namespace paneltest {
-
-// The look every window has in the application.
-inline void useDarkLook() {
-    shell::applyDarkFusion(*qApp);
-}
 
 // A main view sending to a fake desk on 127.0.0.1.
 struct LoopbackView {

@@ -10,7 +10,6 @@
 #include "Sonavant/panels/CueRowWidget.h"
 #include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/PathPropertiesSheet.h"
-#include "Sonavant/shell/DarkPalette.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/SonavantApp.h"
@@ -110,7 +109,6 @@ class PathCueTests : public QObject {
     };
 
 private slots:
-    void initTestCase() { shell::applyDarkFusion(*qApp); }
 
     void drawnPathBecomesTheLastRowAndPlaysToTheDesk() {
         Window w;

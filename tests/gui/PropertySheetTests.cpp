@@ -61,7 +61,6 @@ class PropertySheetTests : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { useDarkLook(); }
     void init() { AppState::clearHistory(); }
 
     void speakerChannelMessagesDisableCloseAndAFreeChannelReachesTheDesk() {

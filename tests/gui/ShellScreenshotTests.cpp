@@ -4,7 +4,6 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
-#include "Sonavant/shell/DarkPalette.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/OrientationIndicator.h"
@@ -51,7 +50,6 @@ class ShellScreenshotTests : public QObject {
 
 private slots:
     void initTestCase() {
-        shell::applyDarkFusion(*qApp);
         platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
     }
 

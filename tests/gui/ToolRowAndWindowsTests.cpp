@@ -147,10 +147,7 @@ class ToolRowAndWindowsTests : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        platform::MainRunLoop::adoptCurrentThread();
-        paneltest::useDarkLook();
-    }
+    void initTestCase() { platform::MainRunLoop::adoptCurrentThread(); }
     void cleanupTestCase() {
         SnapshotsWindowHolder::shared().reset();
         GroupsWindowHolder::shared().reset();
