@@ -2,6 +2,7 @@
 
 #include "OSCCore/OSCDecodeError.h"
 #include "OSCCore/OSCValueDecoder.h"
+#include "OSCCore/TextCharacters.h"
 
 #include <bit>
 
@@ -14,16 +15,7 @@ std::uint32_t loadBE32(const std::uint8_t* at) {
 }
 
 bool allBelow128(ByteView bytes) {
-    std::size_t i = 0;
-    for (std::uint64_t word; i + 8 <= bytes.size(); i += 8) {
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ULL)
-            return false;
-    }
-    for (; i < bytes.size(); ++i)
-        if (bytes[i] >= 128)
-            return false;
-    return true;
+    return osccore::isASCIIBytes({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 // Moves past a number of `size` bytes, or throws the full decoder's text for it.
