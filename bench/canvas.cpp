@@ -8,6 +8,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "support/ShowFixtures.h"
+#include "support/SilentOutlet.h"
 
 #include <QApplication>
 #include <QImage>
@@ -25,12 +26,7 @@
 
 namespace {
 
-class SilentOutlet : public DeskOutlet {
-public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
-                 const OSCSendArgument&) override {}
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-};
+using support::SilentOutlet;
 
 MixingDesk benchDesk() {
     return support::mixDesk("Bench", 128);

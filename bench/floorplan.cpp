@@ -10,6 +10,7 @@
 #include "Sonavant/engine/BackgroundImageBookmark.h"
 #include "Sonavant/engine/ContentView.h"
 #include "support/ShowFixtures.h"
+#include "support/SilentOutlet.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -24,12 +25,7 @@
 
 namespace {
 
-class SilentOutlet : public DeskOutlet {
-public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
-                 const OSCSendArgument&) override {}
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-};
+using support::SilentOutlet;
 
 constexpr double width = 1920, height = 1080;
 

@@ -4,6 +4,7 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "support/ShowFixtures.h"
+#include "support/SilentOutlet.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,12 +13,7 @@
 
 namespace {
 
-class SilentOutlet : public DeskOutlet {
-public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
-                 const OSCSendArgument&) override {}
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-};
+using support::SilentOutlet;
 
 MixingDesk benchDesk() {
     return support::mixDesk("Bench", 128);
@@ -62,69 +58,63 @@ std::shared_ptr<AppState> benchShow(int sources, int speakers, PanningMode mode,
     return state;
 }
 
+// A show and its view after the first pass, which sends everything.
+struct PassedShow {
+    std::shared_ptr<AppState> state;
+    ContentView view;
+    PassedShow(int size, PanningMode mode, bool audienceAware, bool reuseRows = true)
+        : state(benchShow(size, size, mode, audienceAware)),
+          view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"), Binding<bool>(true),
+               320.0, std::make_shared<SilentOutlet>()) {
+        view.selectedDesk = benchDesk();
+        view.setLevelRowReuse(reuseRows);
+        view.updateRelativeLevels();
+    }
+};
+
+// Every pair computed, as after a change that touches every source.
 void levelPass(benchmark::State& bench) {
     const int size = static_cast<int>(bench.range(0));
     const auto mode = allPanningModes[static_cast<std::size_t>(bench.range(1))];
     const bool aware = bench.range(2) != 0;
-    auto state = benchShow(size, size, mode, aware);
-    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
-                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
-    view.selectedDesk = benchDesk();
-    // Every pair computed, as after a change that touches every source.
-    view.setLevelRowReuse(false);
-    view.updateRelativeLevels(); // the first pass sends everything
+    PassedShow show(size, mode, aware, false);
     for (auto _ : bench)
-        view.updateRelativeLevels();
+        show.view.updateRelativeLevels();
     bench.SetLabel(std::string(rawValue(mode)) + (aware ? ", audience" : ""));
     bench.counters["pairs"] = size * size;
 }
 
 // A pass in which nothing moved: every send decision runs, no level is computed again.
 void unchangedPass(benchmark::State& bench) {
-    const int size = static_cast<int>(bench.range(0));
-    auto state = benchShow(size, size, PanningMode::constantPower, true);
-    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
-                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
-    view.selectedDesk = benchDesk();
-    view.updateRelativeLevels();
+    PassedShow show(static_cast<int>(bench.range(0)), PanningMode::constantPower, true);
     for (auto _ : bench)
-        view.updateRelativeLevels();
+        show.view.updateRelativeLevels();
     bench.SetLabel("Constant Power, audience, nothing moved");
 }
 
 // One loudspeaker moved: every source's levels are computed again.
 void speakerDragPass(benchmark::State& bench) {
-    const int size = static_cast<int>(bench.range(0));
-    auto state = benchShow(size, size, PanningMode::constantPower, true);
-    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
-                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
-    view.selectedDesk = benchDesk();
-    view.updateRelativeLevels();
+    PassedShow show(static_cast<int>(bench.range(0)), PanningMode::constantPower, true);
     double x = 0;
     for (auto _ : bench) {
         x = x > 1900 ? 0 : x + 7;
-        auto speakers = state->speakers.get();
-        speakers.front().position = Point{x, 1000};
-        state->speakers = std::move(speakers);
-        view.updateRelativeLevels();
+        show.state->speakers.update([&](std::vector<Speaker>& list) {
+            list.front().position = Point{x, 1000};
+        });
+        show.view.updateRelativeLevels();
     }
     bench.SetLabel("Constant Power, audience, one loudspeaker dragged");
 }
 
 // One source dragged: its levels change on every pass and go out.
 void dragPass(benchmark::State& bench) {
-    const int size = static_cast<int>(bench.range(0));
-    auto state = benchShow(size, size, PanningMode::constantPower, true);
-    ContentView view(state, Binding<std::string>("127.0.0.1"), Binding<std::string>("49900"),
-                     Binding<bool>(true), 320.0, std::make_shared<SilentOutlet>());
-    view.selectedDesk = benchDesk();
-    view.updateRelativeLevels();
-    auto& dragged = *state->soundObjects->front();
+    PassedShow show(static_cast<int>(bench.range(0)), PanningMode::constantPower, true);
+    auto& dragged = *show.state->soundObjects->front();
     double x = 0;
     for (auto _ : bench) {
         x = x > 1900 ? 0 : x + 7;
         dragged.position = Point{x, 1000};
-        view.updateRelativeLevels();
+        show.view.updateRelativeLevels();
     }
     bench.SetLabel("Constant Power, audience, one source dragged");
 }

@@ -6,6 +6,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "support/ShowFixtures.h"
+#include "support/SilentOutlet.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,12 +22,7 @@
 
 namespace {
 
-class SilentOutlet : public DeskOutlet {
-public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
-                 const OSCSendArgument&) override {}
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-};
+using support::SilentOutlet;
 
 // A loopback UDP port that takes datagrams and never reads them.
 struct SinkSocket {

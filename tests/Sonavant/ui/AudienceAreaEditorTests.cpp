@@ -1,6 +1,7 @@
 #include "Sonavant/model/CanvasGeometry.h"
 #include "Sonavant/ui/AudienceAreaGesture.h"
 #include "support/ShowFixtures.h"
+#include "support/SilentOutlet.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +9,7 @@
 
 namespace {
 
-class SilentOutlet : public DeskOutlet {
-public:
-    void sendUDP(bool, const std::string&, const std::string&, std::uint16_t,
-                 const OSCSendArgument&) override {}
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-};
+using support::SilentOutlet;
 
 struct HistoryReset {
     HistoryReset() { AppState::clearHistory(); }
