@@ -1,6 +1,6 @@
 #include "Sonavant/shell/OrientationIndicator.h"
 
-#include "Sonavant/shell/Symbols.h"
+#include "platform/qt/Symbols.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
 #include "Sonavant/shell/SidebarColumn.h"
 
 #include "Sonavant/engine/ContentView.h"
-#include "Sonavant/shell/Symbols.h"
+#include "platform/qt/Symbols.h"
 #include "Sonavant/ui/TopBarRules.h"
 
 #include <QPainter>

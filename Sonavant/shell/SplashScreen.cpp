@@ -1,6 +1,6 @@
 #include "Sonavant/shell/SplashScreen.h"
 
-#include "Sonavant/shell/Symbols.h"
+#include "platform/qt/Symbols.h"
 #include "Sonavant/ui/UpdateCheck.h"
 
 #include <QLabel>

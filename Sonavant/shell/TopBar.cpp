@@ -2,7 +2,7 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/shell/StepperField.h"
-#include "Sonavant/shell/Symbols.h"
+#include "platform/qt/Symbols.h"
 #include "Sonavant/ui/TopBarRules.h"
 #include "platform/qt/StyledButton.h"
 
