@@ -10,16 +10,6 @@
 
 namespace {
 
-QWidget* rule(QWidget* parent) {
-    auto* line = new QWidget(parent);
-    line->setFixedWidth(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, QColor(142, 142, 147, 77));
-    line->setPalette(palette);
-    return line;
-}
-
 QColor withOpacity(QColor colour, double opacity) {
     colour.setAlphaF(opacity);
     return colour;
@@ -51,9 +41,9 @@ CueRowWidget::CueRowWidget(std::shared_ptr<PathCue> cue, QWidget* parent)
     trigger_->setContentsMargins(0, 0, 4, 0);
 
     row->addWidget(number_);
-    row->addWidget(rule(this));
+    row->addWidget(cueColumnRule(this));
     row->addWidget(name_);
-    row->addWidget(rule(this));
+    row->addWidget(cueColumnRule(this));
     row->addWidget(time_);
     row->addWidget(loop_);
     row->addWidget(trigger_);
@@ -103,4 +93,14 @@ void CueRowWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), withOpacity(QColor(255, 69, 58), 0.3));
     else if (state_.relative)
         painter.fillRect(rect(), withOpacity(QColor(255, 159, 10), 0.1));
+}
+
+QWidget* cueColumnRule(QWidget* parent) {
+    auto* line = new QWidget(parent);
+    line->setFixedWidth(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, QColor(142, 142, 147, 77));
+    line->setPalette(palette);
+    return line;
 }

@@ -11,6 +11,9 @@
 
 class QLabel;
 
+// The thin line between two columns, in rows and in the list's header alike, so they line up.
+QWidget* cueColumnRule(QWidget* parent);
+
 class CueRowWidget : public QWidget {
     Q_OBJECT
 

@@ -2,6 +2,7 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/panels/CueListWidget.h"
+#include "Sonavant/panels/CueRowWidget.h"
 #include "Sonavant/panels/CueSymbols.h"
 
 #include <QFrame>
@@ -27,16 +28,6 @@ QToolButton* iconButton(QWidget* parent, const QIcon& icon, int box, int iconSiz
     button->setFixedSize(box, box);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
-}
-
-QWidget* columnRule(QWidget* parent) {
-    auto* line = new QWidget(parent);
-    line->setFixedWidth(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, QColor(142, 142, 147, 77));
-    line->setPalette(palette);
-    return line;
 }
 
 QLabel* headline(const QString& s, QWidget* parent) {
@@ -97,9 +88,9 @@ CueSidebarWidget::CueSidebarWidget(ContentView& view, QWidget* parent) : QWidget
     time->setFixedWidth(40);
     time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     columnRow->addWidget(number);
-    columnRow->addWidget(columnRule(columns));
+    columnRow->addWidget(cueColumnRule(columns));
     columnRow->addWidget(name);
-    columnRow->addWidget(columnRule(columns));
+    columnRow->addWidget(cueColumnRule(columns));
     columnRow->addWidget(time);
     columnRow->addStretch(1);
     root->addWidget(columns);
