@@ -7,6 +7,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/RunLoop.h"
+#include "support/CueViewFixture.h"
 #include "support/ShowFixtures.h"
 
 #include <gtest/gtest.h>
@@ -19,23 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 using Drag = ContentView::CanvasDrag;
 
-class PathDrawingTest : public ::testing::Test {
+class PathDrawingTest : public cueedit::CueEditingFixture {
 protected:
-    void SetUp() override {
-        platform::MainRunLoop::adoptCurrentThread();
-        platform::MainRunLoop::useFakeTime(true);
-        AppState::clearHistory();
-        show = support::emptyShow({.zeroPoint = Point{0, 600}});
-        view = std::make_unique<ContentView>(show);
-        manager = view->pathManager;
-    }
-    void TearDown() override {
-        manager->stopAllPlayback();
-        view.reset();
-        platform::MainRunLoop::advance(200ms);
-        platform::MainRunLoop::useFakeTime(false);
-        AppState::clearHistory();
-    }
     std::shared_ptr<SoundObject> addSource(std::int64_t number, double x, double y, bool selected) {
         auto s = support::inputAt(number, support::acmeDesk(), x, y, show->zeroPoint);
         show->soundObjects.update([&](auto& list) { list.push_back(s); });
@@ -54,10 +40,6 @@ protected:
         return Drag{p, start, shift, false, false};
     }
     static double distance(Point a, Point b) { return std::hypot(a.x - b.x, a.y - b.y); }
-
-    std::shared_ptr<AppState> show;
-    std::unique_ptr<ContentView> view;
-    std::shared_ptr<PathManager> manager;
 };
 
 TEST_F(PathDrawingTest, DrawPathStartsAtTheLowestNumberedSelectedSourceAndMenuHooksReachIt) {

@@ -1,7 +1,7 @@
 // The cue sidebar's rules: row states, one click handler, moving rows, the header's flags
 // and the commands.
 
-#include "CueEditingTestSupport.h"
+#include "support/CueViewFixture.h"
 
 #include "Sonavant/ui/CueSidebarModel.h"
 

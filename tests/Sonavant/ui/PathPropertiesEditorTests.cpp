@@ -1,7 +1,7 @@
 // The path properties sheet's rules: loading, the number, time and target rules, Done and
 // Delete Path, and that every accepted write reaches the cue list.
 
-#include "CueEditingTestSupport.h"
+#include "support/CueViewFixture.h"
 
 #include "Sonavant/ui/CueText.h"
 #include "Sonavant/ui/PathPropertiesEditor.h"

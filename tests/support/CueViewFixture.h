@@ -1,6 +1,7 @@
 #pragma once
 // A main view over a small show with sources, a desk with a mix section and some cues, for
-// the cue sidebar's and the properties sheet's rules. The main run loop runs on fake time.
+// the path drawing, the cue sidebar's and the properties sheet's rules. The main run loop
+// runs on fake time.
 
 #include "Sonavant/engine/ContentView.h"
 #include "platform/Log.h"
