@@ -1,8 +1,11 @@
 #pragma once
 // What the latency benchmarks share: a desk on loopback that notes when each datagram
-// arrives, and the percentile of the latencies measured.
+// arrives, the command-to-datagram measurement, and the percentile of the latencies measured.
 
+#include "platform/RunLoop.h"
 #include "support/Loopback.h"
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <atomic>
@@ -79,6 +82,38 @@ inline double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(std::ceil(p * static_cast<double>(values.size()))) - 1;
     return values[std::min(index, values.size() - 1)];
+}
+
+inline double ms(ListeningDesk::Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// One command an iteration, `send(i)` on the main thread, and the time from it to the desk's
+// next datagram, less the loudspeaker's `stagger`; the main loop then runs for `settle` so the
+// pass is out before the next command. Records p50, p99, max and commands never answered.
+template <class Send>
+void measureCommandToDatagram(benchmark::State& state, const ListeningDesk& desk, Send send,
+                              ListeningDesk::Clock::duration stagger, ListeningDesk::Clock::duration settle) {
+    using namespace std::chrono_literals;
+    std::vector<double> latencies;
+    std::int64_t lost = 0;
+    int i = 0;
+    for (auto _ : state) {
+        const std::size_t before = desk.count();
+        const auto sentAt = ListeningDesk::Clock::now();
+        send(i++);
+        if (!platform::MainRunLoop::runUntil([&] { return desk.count() > before; }, 2s)) {
+            ++lost;
+            continue;
+        }
+        latencies.push_back(ms(*desk.arrival(before) - sentAt - stagger));
+        platform::MainRunLoop::runFor(settle);
+    }
+    state.counters["p50_ms"] = percentile(latencies, 0.50);
+    state.counters["p99_ms"] = percentile(latencies, 0.99);
+    state.counters["max_ms"] =
+        latencies.empty() ? NAN : *std::max_element(latencies.begin(), latencies.end());
+    state.counters["lost"] = static_cast<double>(lost);
 }
 
 } // namespace benchsupport

@@ -50,9 +50,7 @@ using namespace std::chrono_literals;
 constexpr int items = 8;
 constexpr int datagrams = 100'000;
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using benchsupport::ms;
 
 MixingDesk benchDesk() {
     MixingDesk d = support::mixDesk("Bench", 16);
@@ -290,35 +288,19 @@ void BM_RemoteFlood(benchmark::State& state) {
     state.counters["rcvbuf_kb"] = rig.view->oscReceiver->oscServer()->receiveBufferSize() / 1024.0;
 }
 
-using benchsupport::percentile;
 
 void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
     ConsoleToFile console;
     Rig rig;
-    std::vector<double> latencies;
-    std::int64_t lost = 0;
-    int i = 0;
-    // Source 1 against loudspeaker 1 only, so one datagram answers each command.
-    const auto stagger = 10ms;
-    for (auto _ : state) {
-        const std::size_t before = rig.desk.count();
-        const float x = (i++ % 2) ? 1.0f : 2.5f;
-        const auto sentAt = Clock::now();
-        rig.controller->send(OSCMessage("/sonavant/track/1", {OSCValue(x), OSCValue(1.0f)}).rawData());
-        const bool arrived = platform::MainRunLoop::runUntil([&] { return rig.desk.count() > before; }, 2s);
-        if (!arrived) {
-            ++lost;
-            continue;
-        }
-        latencies.push_back(ms(*rig.desk.arrival(before) - sentAt - stagger));
-        // Every send of this pass out before the next command.
-        platform::MainRunLoop::runFor(100ms);
-    }
-    state.counters["p50_ms"] = percentile(latencies, 0.50);
-    state.counters["p99_ms"] = percentile(latencies, 0.99);
-    state.counters["max_ms"] =
-        latencies.empty() ? NAN : *std::max_element(latencies.begin(), latencies.end());
-    state.counters["lost"] = static_cast<double>(lost);
+    // Source 1 against loudspeaker 1 only, so one datagram answers each command; every send of
+    // a pass is out before the next command.
+    benchsupport::measureCommandToDatagram(
+        state, rig.desk,
+        [&](int i) {
+            const float x = (i % 2) ? 1.0f : 2.5f;
+            rig.controller->send(OSCMessage("/sonavant/track/1", {OSCValue(x), OSCValue(1.0f)}).rawData());
+        },
+        10ms, 100ms);
 }
 
 } // namespace

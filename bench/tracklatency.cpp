@@ -49,9 +49,7 @@ using namespace std::chrono_literals;
 constexpr std::int64_t speakerID = 1;
 constexpr auto stagger = 10ms * speakerID;
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using benchsupport::ms;
 
 MixingDesk benchDesk() {
     MixingDesk d = support::mixDesk("Bench", 16);
@@ -139,34 +137,14 @@ struct Rig {
     std::unique_ptr<Controller> controller;
 };
 
-using benchsupport::percentile;
 
 void BM_TrackToLevelLatency(benchmark::State& state) {
     QuietConsole quiet;
     Rig rig;
-    std::vector<double> latencies;
-    std::int64_t lost = 0;
-    int i = 0;
-    for (auto _ : state) {
-        const std::size_t before = rig.desk.count();
-        // Two places with different levels, so every command changes the level.
-        const float x = (i++ % 2) ? 1.0f : 2.5f;
-        const auto sent = Clock::now();
-        rig.controller->track(1, x, 1.0f);
-        const bool arrived = platform::MainRunLoop::runUntil([&] { return rig.desk.count() > before; }, 2s);
-        if (!arrived) {
-            ++lost;
-            continue;
-        }
-        latencies.push_back(ms(*rig.desk.arrival(before) - sent - stagger));
-        // Nothing else in flight before the next command.
-        platform::MainRunLoop::runFor(1ms);
-    }
-    state.counters["p50_ms"] = percentile(latencies, 0.50);
-    state.counters["p99_ms"] = percentile(latencies, 0.99);
-    state.counters["max_ms"] =
-        latencies.empty() ? NAN : *std::max_element(latencies.begin(), latencies.end());
-    state.counters["lost"] = static_cast<double>(lost);
+    // Two places with different levels, so every command changes the level; nothing else in
+    // flight before the next command.
+    benchsupport::measureCommandToDatagram(
+        state, rig.desk, [&](int i) { rig.controller->track(1, (i % 2) ? 1.0f : 2.5f, 1.0f); }, stagger, 1ms);
 }
 
 std::vector<std::pair<int, bool>> rateResults;
