@@ -40,9 +40,6 @@ public:
     virtual void showMixerWindow(ContentView& view) = 0;
     // Closes the mixer window if it is open.
     virtual void closeMixerWindow() {}
-    // Checks that fade cues can be made for the selected path cue (alerting the operator
-    // when not) and starts making them.
-    virtual void generateFadeCues(ContentView& view) = 0;
 
     // Modal alert; returns the index of the pressed button (0 headless).
     virtual std::size_t showAlert(const PresenterAlert&) { return 0; }

@@ -34,11 +34,6 @@ void QtPresenter::closeMixerWindow() {
     MixerWindowController::shared().close();
 }
 
-void QtPresenter::generateFadeCues(ContentView& view) {
-    if (hooks.generateFadeCues)
-        hooks.generateFadeCues(view);
-}
-
 std::size_t QtPresenter::showAlert(const PresenterAlert& alert) {
     QMessageBox box(parent_);
     box.setTextFormat(Qt::PlainText);

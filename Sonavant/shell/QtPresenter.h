@@ -17,7 +17,6 @@ public:
     void setParentWindow(QWidget* window) { parent_ = window; }
 
     struct WindowHooks {
-        std::function<void(ContentView&)> generateFadeCues;
         std::function<void(ContentView&, std::int64_t)> showSpeakerSheet;
         std::function<void(ContentView&, const platform::UUID&)> showInputSheet;
         std::function<void(ContentView&)> showPathCueSheet;
@@ -29,7 +28,6 @@ public:
 
     void showMixerWindow(ContentView& view) override;
     void closeMixerWindow() override;
-    void generateFadeCues(ContentView& view) override;
     std::size_t showAlert(const PresenterAlert& alert) override;
     std::optional<std::filesystem::path> chooseFileToOpen(const PresenterFilePanel& panel) override;
     std::optional<std::filesystem::path> chooseFileToSave(const PresenterFilePanel& panel) override;

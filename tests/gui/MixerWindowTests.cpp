@@ -39,7 +39,6 @@ class MixerPresenter : public ContentViewPresenter {
 public:
     void showMixerWindow(ContentView& view) override { MixerWindowController::shared().show(view); }
     void closeMixerWindow() override { MixerWindowController::shared().close(); }
-    void generateFadeCues(ContentView&) override {}
 };
 
 MixingDesk testDesk() {

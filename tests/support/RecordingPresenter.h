@@ -17,7 +17,6 @@ class RecordingPresenter : public ContentViewPresenter {
 public:
     void showMixerWindow(ContentView&) override { ++mixerRequests; }
     void closeMixerWindow() override { ++mixerCloses; }
-    void generateFadeCues(ContentView&) override { ++fadeCueRequests; }
 
     std::size_t showAlert(const PresenterAlert& alert) override {
         alerts.push_back(alert);
@@ -45,7 +44,7 @@ public:
     void showSnapshotsWindow(ContentView&) override { ++snapshotsRequests; }
     void showGroupsWindow(ContentView&) override { ++groupsRequests; }
 
-    int mixerRequests = 0, mixerCloses = 0, fadeCueRequests = 0;
+    int mixerRequests = 0, mixerCloses = 0;
     std::vector<PresenterAlert> alerts;
     std::deque<std::string> alertAnswers; // button titles, one per coming alert
     std::vector<PresenterFilePanel> openPanels, savePanels;
