@@ -13,7 +13,6 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
       listW(listW_), lastSendTime(std::make_shared<SendTimeTable>()),
       disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)) {
     bindPathManager();
-    installEditingActions();
 }
 
 ContentView::~ContentView() = default;

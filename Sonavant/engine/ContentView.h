@@ -285,14 +285,6 @@ public:
     std::shared_ptr<ContentViewPresenter> presenter; // the GUI's windows and dialogues; null headless
     // Where the working state is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
-    // The editing actions the menu's slots run, when set. The view points them at its own
-    // operations as it gains them (Draw and Delete Path are still to come); tests may
-    // replace them.
-    struct EditingActions {
-        std::function<void()> addSpeaker, addSoundObject, clearCanvas, startDrawingPath, deleteSelectedPath,
-            newBlankCanvas, zeroSelected;
-    };
-    EditingActions editingActions;
 
     // ---- Start-up and shutdown ----------------------------------------------------------------------
     // Desk definitions and working state now; the receiver, observers and first send on the
@@ -566,7 +558,6 @@ private:
     void snapshotFadeTick(SnapshotFade& fade);
     void endSnapshotFade();
     // Editing helpers (ContentViewEditing.cpp).
-    void installEditingActions();
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;

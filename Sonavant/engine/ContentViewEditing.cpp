@@ -41,14 +41,6 @@ bool readsAsPort(const std::string& text) {
 
 } // namespace
 
-void ContentView::installEditingActions() {
-    editingActions.addSpeaker = [this] { addSpeaker(); };
-    editingActions.addSoundObject = [this] { addSoundObject(); };
-    editingActions.clearCanvas = [this] { clearCanvas(); };
-    editingActions.newBlankCanvas = [this] { newBlankCanvas(); };
-    editingActions.zeroSelected = [this] { zeroSelected(); };
-}
-
 std::int64_t ContentView::nextSpeakerID() const {
     // The count plus one can name a loudspeaker that is still there after a deletion, and a
     // reused id would inherit the groups, snapshots, mute, freeze and levels of a gone one.

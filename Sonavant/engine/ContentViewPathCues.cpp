@@ -4,8 +4,6 @@
 
 void ContentView::bindPathManager() {
     pathManager->setAppState(appState);
-    editingActions.startDrawingPath = [this] { startDrawingPath(); };
-    editingActions.deleteSelectedPath = [this] { deleteSelectedPath(); };
     // Playing cues project with the zoom of the moment.
     pathCueObservers_.insert(zoomLevel.observe([this](const double& zoom) {
         if (pathManager && pathManager->currentZoomLevel.get() != zoom) {

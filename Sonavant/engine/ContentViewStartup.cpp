@@ -118,24 +118,21 @@ void ContentView::startReceiverAndObservers() {
 }
 
 void ContentView::installMenuActions() {
-    auto editing = [this](std::function<void()> EditingActions::*action) {
-        return whileAlive([action](ContentView& view) {
-            if (auto run = view.editingActions.*action)
-                run();
-        });
+    auto editing = [this](void (ContentView::*operation)()) {
+        return whileAlive([operation](ContentView& view) { (view.*operation)(); });
     };
-    ActionDispatcher::addOutput = editing(&EditingActions::addSpeaker);
-    ActionDispatcher::addInput = editing(&EditingActions::addSoundObject);
+    ActionDispatcher::addOutput = editing(&ContentView::addSpeaker);
+    ActionDispatcher::addInput = editing(&ContentView::addSoundObject);
     ActionDispatcher::updateOSC = whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
-    ActionDispatcher::clear = editing(&EditingActions::clearCanvas);
-    ActionDispatcher::drawPath = editing(&EditingActions::startDrawingPath);
-    ActionDispatcher::deletePath = editing(&EditingActions::deleteSelectedPath);
-    ActionDispatcher::newBlankCanvas = editing(&EditingActions::newBlankCanvas);
+    ActionDispatcher::clear = editing(&ContentView::clearCanvas);
+    ActionDispatcher::drawPath = editing(&ContentView::startDrawingPath);
+    ActionDispatcher::deletePath = editing(&ContentView::deleteSelectedPath);
+    ActionDispatcher::newBlankCanvas = editing(&ContentView::newBlankCanvas);
     ActionDispatcher::getPositionsFromDS100 =
         whileAlive([](ContentView& view) { view.querySoundObjectPositions(); });
     ActionDispatcher::getSpeakersFromDS100 =
         whileAlive([](ContentView& view) { view.querySpeakerPositions(); });
-    ActionDispatcher::zeroSelected = editing(&EditingActions::zeroSelected);
+    ActionDispatcher::zeroSelected = editing(&ContentView::zeroSelected);
 }
 
 void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {

@@ -54,8 +54,6 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     qtPresenter->hooks.showSettingsWindow = [](ContentView& view) {
         SettingsWindowControllerHolder::shared().show(view);
     };
-    // Clear runs from the menu and the tool palette through the action slots.
-    contentView_->editingActions.clearCanvas = [view = contentView_.get()] { view->clearCanvas(); };
 
     window_ = std::make_unique<MainWindow>(platform::UserDefaults::standard());
     qtPresenter->setParentWindow(window_.get());

@@ -180,8 +180,7 @@ TEST_F(PathDrawingTest, DeletePathRemovesEverySelectedCueAndPushesAnUndoState) {
     manager->selectCue(a, false);
     manager->selectCue(b, true);
     manager->playPathCue(b, 100, {}, std::nullopt);
-    ASSERT_TRUE(view->editingActions.deleteSelectedPath);
-    view->editingActions.deleteSelectedPath();
+    view->deleteSelectedPath();
     EXPECT_EQ(manager->pathCues.get(), std::vector<std::shared_ptr<PathCue>>{c});
     EXPECT_TRUE(manager->selectedCueIDs->empty());
     EXPECT_EQ(manager->selectedCue.get(), nullptr);
