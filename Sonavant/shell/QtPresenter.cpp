@@ -1,8 +1,14 @@
 #include "Sonavant/shell/QtPresenter.h"
 
+#include "Sonavant/panels/InputSheet.h"
+#include "Sonavant/panels/PathPropertiesSheet.h"
+#include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/ui/UpdateCheck.h"
+#include "Sonavant/windows/GroupsWindowHolder.h"
 #include "Sonavant/windows/MixerWindow.h"
 #include "Sonavant/windows/MixerWindowController.h"
+#include "Sonavant/windows/SettingsWindowControllerHolder.h"
+#include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/Log.h"
 
 #include <QDesktopServices>
@@ -87,31 +93,25 @@ void QtPresenter::openURL(const std::string& url) {
 }
 
 void QtPresenter::showSpeakerSheet(ContentView& view, std::int64_t speakerID) {
-    if (hooks.showSpeakerSheet)
-        hooks.showSpeakerSheet(view, speakerID);
+    SpeakerSheet::open(parent_, view, speakerID);
 }
 
 void QtPresenter::showInputSheet(ContentView& view, const platform::UUID& sourceID) {
-    if (hooks.showInputSheet)
-        hooks.showInputSheet(view, sourceID);
+    InputSheet::open(parent_, view, sourceID);
 }
 
 void QtPresenter::showPathCueSheet(ContentView& view) {
-    if (hooks.showPathCueSheet)
-        hooks.showPathCueSheet(view);
+    PathPropertiesSheet::present(view, parent_);
 }
 
 void QtPresenter::showSettingsWindow(ContentView& view) {
-    if (hooks.showSettingsWindow)
-        hooks.showSettingsWindow(view);
+    SettingsWindowControllerHolder::shared().show(view);
 }
 
 void QtPresenter::showSnapshotsWindow(ContentView& view) {
-    if (hooks.showSnapshotsWindow)
-        hooks.showSnapshotsWindow(view);
+    SnapshotsWindowHolder::shared().show(view);
 }
 
 void QtPresenter::showGroupsWindow(ContentView& view) {
-    if (hooks.showGroupsWindow)
-        hooks.showGroupsWindow(view);
+    GroupsWindowHolder::shared().show(view);
 }

@@ -1,30 +1,17 @@
 #pragma once
 // The main view's alerts, open and save panels and web addresses, shown with Qt: plain-text
-// message boxes, file dialogs and the desktop's URL handler, and the one mixer window. The
-// windows still to come (sheets, settings, snapshots, groups, fade cues) are hooks: whoever
-// builds such a window sets its hook; an unset hook does nothing.
+// message boxes, file dialogs and the desktop's URL handler; and its windows and sheets
+// (mixer, settings, snapshots, groups, the three property sheets), over the parent window.
 
 #include "Sonavant/engine/ContentViewPresenter.h"
 
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
-
 class QtPresenter : public ContentViewPresenter {
 public:
     explicit QtPresenter(QWidget* parentWindow = nullptr);
     void setParentWindow(QWidget* window) { parent_ = window; }
-
-    struct WindowHooks {
-        std::function<void(ContentView&, std::int64_t)> showSpeakerSheet;
-        std::function<void(ContentView&, const platform::UUID&)> showInputSheet;
-        std::function<void(ContentView&)> showPathCueSheet;
-        std::function<void(ContentView&)> showSettingsWindow;
-        std::function<void(ContentView&)> showSnapshotsWindow;
-        std::function<void(ContentView&)> showGroupsWindow;
-    };
-    WindowHooks hooks;
 
     void showMixerWindow(ContentView& view) override;
     void closeMixerWindow() override;

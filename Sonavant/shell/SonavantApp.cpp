@@ -10,10 +10,7 @@
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/FocusHolder.h"
-#include "Sonavant/panels/InputSheet.h"
 #include "Sonavant/panels/ObjectListPanel.h"
-#include "Sonavant/panels/PathPropertiesSheet.h"
-#include "Sonavant/panels/SpeakerSheet.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/MenuBar.h"
@@ -51,9 +48,6 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     contentView_->presenter = presenter_;
     // "Save As..." and "Open..." write and list shows where the menu's Open Recent reads them.
     contentView_->persistence = persistence_.get();
-    qtPresenter->hooks.showSettingsWindow = [](ContentView& view) {
-        SettingsWindowControllerHolder::shared().show(view);
-    };
 
     window_ = std::make_unique<MainWindow>(platform::UserDefaults::standard());
     qtPresenter->setParentWindow(window_.get());
@@ -75,11 +69,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
     new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
-    qtPresenter->hooks.showSnapshotsWindow = [](ContentView& view) {
-        SnapshotsWindowHolder::shared().show(view);
-    };
-    qtPresenter->hooks.showGroupsWindow = [](ContentView& view) { GroupsWindowHolder::shared().show(view); };
-    installPanels(*qtPresenter);
+    installPanels();
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },
                                        platform::UserDefaults::standard(), [this] { quit(); }, this);
@@ -102,24 +92,13 @@ SonavantApp::~SonavantApp() {
 }
 
 // The object list at the canvas's leading edge, the holder that gives the canvas the
-// arrow keys from the moment the main view shows, the two property sheets the canvas and
-// the list open with a double click, and the cue sidebar with its path properties sheet.
-void SonavantApp::installPanels(QtPresenter& presenter) {
+// arrow keys from the moment the main view shows, and the cue sidebar.
+void SonavantApp::installPanels() {
     mainView_->setSidePanel(new ObjectListPanel(*contentView_));
     auto* focusHolder = new FocusHolder(mainView_);
     focusHolder->setKeyTarget(mainView_->canvas());
     focusHolder->lower();
-    QPointer<QWidget> window = window_.get();
-    presenter.hooks.showSpeakerSheet = [window](ContentView& view, std::int64_t speakerID) {
-        SpeakerSheet::open(window, view, speakerID);
-    };
-    presenter.hooks.showInputSheet = [window](ContentView& view, const platform::UUID& sourceID) {
-        InputSheet::open(window, view, sourceID);
-    };
     mainView_->setCueSidebar(new CueSidebarWidget(*contentView_));
-    presenter.hooks.showPathCueSheet = [window](ContentView& view) {
-        PathPropertiesSheet::present(view, window);
-    };
 }
 
 QtPresenter* SonavantApp::qtPresenter() const {

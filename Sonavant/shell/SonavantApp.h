@@ -14,7 +14,6 @@
 // Other parts of the application plug in here:
 //   mainView()->setCanvas / setSidePanel / setToolRow / setCueSidebar   (see MainView.h)
 //   the menu bar (MenuBar) is installed on the main window at construction
-//   qtPresenter()->hooks                                                  windows and sheets
 // mainViewShown() is emitted once the main view is on screen and ContentView has started;
 // the main view and its widgets exist from construction, so they can be hung in at once.
 
@@ -92,7 +91,7 @@ signals:
     void mainViewShown();
 
 private:
-    void installPanels(QtPresenter& presenter);
+    void installPanels();
 
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
