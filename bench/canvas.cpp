@@ -3,10 +3,9 @@
 // queued (to a silent outlet). The drag reports its median and 99th percentile per event.
 // Console lines go to standard output: run with it redirected.
 
-#include "Sonavant/canvas/CanvasLayer.h"
+#include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
 #include "Sonavant/engine/ContentView.h"
-#include "Sonavant/model/CanvasGeometry.h"
 #include "support/ShowFixtures.h"
 #include "support/SilentOutlet.h"
 
@@ -57,47 +56,6 @@ std::unique_ptr<ContentView> benchView(int sources, int speakers, double w, doub
     return view;
 }
 
-// Stand-ins for the audience-area and path-cue layers, which plug in with their own issues:
-// a filled polygon per area and a dashed polyline per cue, at their slots.
-class AreaStandIn : public CanvasLayer {
-public:
-    CanvasLayerSlot slot() const override { return CanvasLayerSlot::audienceAreas; }
-    void paint(QPainter& painter, const ContentView& view, const QSizeF&) override {
-        const AppState& s = *view.appState;
-        for (const AudienceArea& area : s.audienceAreas.get()) {
-            QPolygonF polygon;
-            for (const Point& node : area.nodesMeters) {
-                const Point p = metresToCanvas(s.canvasOrientation, node, view.zoomLevel, s.zeroPoint);
-                polygon << QPointF(p.x, p.y);
-            }
-            painter.setPen(QPen(QColor(10, 132, 255), 2));
-            painter.setBrush(QColor(10, 132, 255, 50));
-            painter.drawPolygon(polygon);
-        }
-    }
-};
-
-class CueStandIn : public CanvasLayer {
-public:
-    CanvasLayerSlot slot() const override { return CanvasLayerSlot::pathCues; }
-    void paint(QPainter& painter, const ContentView& view, const QSizeF&) override {
-        const AppState& s = *view.appState;
-        QPen pen(QColor(255, 159, 10), 1);
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        for (const auto& cue : s.pathCues.get()) {
-            QPolygonF line;
-            for (const Point& node : cue->nodesMeters) {
-                const Point p = metresToCanvas(s.canvasOrientation, node, view.zoomLevel, s.zeroPoint);
-                line << QPointF(p.x, p.y);
-            }
-            painter.drawPolyline(line);
-            for (const QPointF& p : line)
-                painter.drawEllipse(p, 4, 4);
-        }
-    }
-};
-
 void BM_CanvasPaint(benchmark::State& state) {
     const double w = 1920, h = 1080;
     auto view = benchView(128, 64, w, h);
@@ -120,7 +78,10 @@ void BM_CanvasPaint(benchmark::State& state) {
             platform::UUID::random(), "Cue", 5.0, std::vector<platform::UUID>{}, nodes, double(c + 1),
             std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, false));
     }
-    show.pathCues = cues;
+    // Selected cues are the ones the canvas draws.
+    view->pathManager->pathCues = cues;
+    for (const auto& cue : cues)
+        view->pathManager->selectCue(cue, true);
     // Argument 1: without the two layers that cost most (range circles, coverage cones), to
     // show what the rest takes.
     if (state.range(0) == 1) {
@@ -129,10 +90,7 @@ void BM_CanvasPaint(benchmark::State& state) {
     }
     CanvasWidget canvas(*view);
     canvas.resize(int(w), int(h));
-    AreaStandIn areasLayer;
-    CueStandIn cuesLayer;
-    canvas.addLayer(&areasLayer);
-    canvas.addLayer(&cuesLayer);
+    AudienceAreaLayer areasLayer(canvas);
     QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
     // Argument 2: a frame of a source drag, where only sources move and the loudspeaker layer
     // is copied from the frame before. Otherwise a loudspeaker turns before every frame, so
