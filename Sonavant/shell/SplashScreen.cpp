@@ -44,6 +44,8 @@ SplashScreen::SplashScreen(double seconds, QWidget* parent) : QWidget(parent), s
     outer->addWidget(stack, 0, Qt::AlignCenter);
 
     timer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the splash stays its full time.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &SplashScreen::activated);
 }
 
