@@ -10,8 +10,6 @@
 #include "Sonavant/cues/PathCue.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
-#include "Sonavant/model/Speaker.h"
-#include "platform/Files.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
 #include "tools/FakeDesk.h"
@@ -35,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -84,8 +83,6 @@ void xdo(const std::string& arguments) {
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
     int centreX() const { return x + width / 2; }
-    int centreY() const { return y + height / 2; }
-    bool empty() const { return width <= 0 || height <= 0; }
 };
 
 std::vector<std::string> visibleWindows(const std::string& namePattern) {
@@ -474,6 +471,8 @@ protected:
             ASSERT_TRUE(askWindowToClose(window_));
             ended = app_->waitForExit(5s);
         }
+        if (!ended)
+            screenshot("close-not-heard");
         ASSERT_TRUE(ended) << "the application did not end on closing its window";
         EXPECT_EQ(app_->exitCode(), 0);
     }
