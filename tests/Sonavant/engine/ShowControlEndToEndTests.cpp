@@ -153,9 +153,10 @@ TEST_F(ShowControlEndToEndTest, PositionsAndLoudspeakersFromTheDS100) {
     ActionDispatcher::invoke(ActionDispatcher::getPositionsFromDS100);
     EXPECT_EQ(v.pendingSoundObjectQueries.get(), 3);
     ASSERT_TRUE(mainLoopUntil([&] { return v.pendingSoundObjectQueries.get() == 0; }));
-    EXPECT_EQ(one->positionMeters.get(), (Point{1, 0.5}));
-    EXPECT_EQ(two->positionMeters.get(), (Point{-1.5, 2.25}));
-    EXPECT_EQ(three->positionMeters.get(), (Point{3, 1.5}));
+    // Reported (x, y) is stored at (y, -x) metres, the frame the SoundScape send defines.
+    EXPECT_EQ(one->positionMeters.get(), (Point{0.5, -1}));
+    EXPECT_EQ(two->positionMeters.get(), (Point{2.25, 1.5}));
+    EXPECT_EQ(three->positionMeters.get(), (Point{1.5, -3}));
     EXPECT_EQ(threeAgain->positionMeters.get(), (Point{0, 0})) << "only the first with that number";
     std::vector<std::string> questions;
     for (const auto& address : ds100.addresses())
