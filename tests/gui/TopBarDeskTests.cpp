@@ -13,6 +13,7 @@
 #include "Sonavant/shell/TopBar.h"
 #include "gui/DeskFiles.h"
 #include "gui/GuiTestMain.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/StyledButton.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <set>
@@ -263,11 +265,26 @@ private slots:
         // A change of the bounds saves and sends the levels again.
         placeLayout(show, *app->contentView().selectedDesk.get());
         app->targetPort.set(std::to_string(peer->udpPort()));
+        // What the steps above queued on the main queue runs first.
+        bool drained = false;
+        platform::DispatchQueue::main()->async([&] { drained = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(drained, 3000);
         peer->clear();
         platform::LogCapture log;
         show.maxLevel = 90;
         QTRY_VERIFY_WITH_TIMEOUT(log.contains("✅ App state saved successfully."), 3000);
         QVERIFY(peer->waitForDatagrams(1, 5000ms));
+        // Once each, with the canvas on screen: one watcher per setting.
+        auto count = [&](const std::string& fragment) {
+            const auto lines = log.lines();
+            return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.find(fragment) != std::string::npos;
+            });
+        };
+        const std::string saved = "✅ App state saved successfully.", passed = "Update completed for all";
+        QVERIFY(!QTest::qWaitFor([&] { return count(saved) > 1 || count(passed) > 1; }, 300));
+        QCOMPARE(count(saved), 1);
+        QCOMPARE(count(passed), 1);
     }
 };
 
