@@ -112,7 +112,3 @@ void ContentView::handleImportResult(const FilePanelOutcome& outcome) {
     }
     appState->load(*loaded);
 }
-
-std::function<void()> ContentView::panLawChangedAction() {
-    return whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
-}
