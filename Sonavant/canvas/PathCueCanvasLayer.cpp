@@ -53,6 +53,42 @@ bool PathCueCanvasLayer::isShown(const ContentView& view) const {
     }
 }
 
+bool PathCueCanvasLayer::paintKey(const ContentView& view, CanvasPaintKey& key) const {
+    auto points = [&key](const std::vector<Point>& list) {
+        key << std::int64_t(list.size());
+        for (const Point& p : list)
+            key << p.x << p.y;
+    };
+    const auto& last = view.lastDragPosition.get();
+    switch (slot_) {
+    case CanvasLayerSlot::recordingPreview:
+        points(view.pathManager->currentPathNodes.get());
+        key << last.has_value();
+        if (last)
+            key << last->x << last->y;
+        return true;
+    case CanvasLayerSlot::pathCues: {
+        const auto& selected = view.selectedObjects.get();
+        for (const auto& cue : view.displayedCues()) {
+            const auto nodes = view.displayedCueNodes(*cue);
+            points(nodes);
+            for (std::size_t i = 0; i < nodes.size(); ++i)
+                key << bool(selected.count(pathNodeKey(cue->id, i)));
+        }
+        return true;
+    }
+    case CanvasLayerSlot::dragPointMarker:
+        if (last)
+            key << last->x << last->y;
+        return true;
+    case CanvasLayerSlot::recordedNodes:
+        points(view.pathManager->currentPathNodes.get());
+        return true;
+    default:
+        return true;
+    }
+}
+
 void PathCueCanvasLayer::paint(QPainter& painter, const ContentView& view, const QSizeF&) {
     painter.setRenderHint(QPainter::Antialiasing);
     switch (slot_) {
