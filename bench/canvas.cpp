@@ -1,7 +1,7 @@
 // The canvas: one full paint of a large show into an offscreen 1920 x 1080 image, one frame
-// of a source drag, of a loudspeaker drag and of a focus turn, and one drag event on a 64 x 64 show from the Qt mouse event to the level pass done and its sends
-// queued (to a silent outlet). The drag reports its median and 99th percentile per event.
-// Console lines go to standard output: run with it redirected.
+// of a source drag, of a loudspeaker drag and of a focus turn, and one drag event on a 64 x 64 show from the
+// Qt mouse event to the level pass done and its sends queued (to a silent outlet). The drag reports its
+// median and 99th percentile per event. Console lines go to standard output: run with it redirected.
 
 #include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
@@ -117,8 +117,7 @@ double threadSeconds() {
 
 // Runs `step` (the change) and one paint per iteration; reports the 50th and 99th percentile of
 // the paint's wall and processor time.
-template <typename Step>
-void paintFrames(benchmark::State& state, LargeShow& show, Step step) {
+template <typename Step> void paintFrames(benchmark::State& state, LargeShow& show, Step step) {
     std::vector<double> wall, cpu;
     show.paint();
     int frame = 0;
@@ -128,7 +127,8 @@ void paintFrames(benchmark::State& state, LargeShow& show, Step step) {
         const double c0 = threadSeconds();
         show.paint();
         cpu.push_back((threadSeconds() - c0) * 1e3);
-        wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     auto percentile = [](std::vector<double> v, int p) {
         std::sort(v.begin(), v.end());
@@ -152,7 +152,8 @@ void BM_CanvasPaint(benchmark::State& state) {
             return;
         }
         view.zoomLevel = frame % 2 ? 101.0 : 100.0;
-        view.reprojectAllPositions(CanvasGeometryProxy{{LargeShow::w, LargeShow::h}, {{0, 0}, {LargeShow::w, LargeShow::h}}});
+        view.reprojectAllPositions(
+            CanvasGeometryProxy{{LargeShow::w, LargeShow::h}, {{0, 0}, {LargeShow::w, LargeShow::h}}});
     });
 }
 BENCHMARK(BM_CanvasPaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);

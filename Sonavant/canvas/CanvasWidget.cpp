@@ -343,8 +343,8 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     const AppState& state = *view_.appState;
     const double now = clock_();
     lastPaint_ = now;
-    for (const std::string& entry :
-         markerLog_.entries(state.soundscapeSpeakers, state.canvasOrientation, view_.zoomLevel, state.zeroPoint))
+    for (const std::string& entry : markerLog_.entries(state.soundscapeSpeakers, state.canvasOrientation,
+                                                       view_.zoomLevel, state.zeroPoint))
         platform::consoleLog(entry);
 
     Drawn drawn;
@@ -372,10 +372,11 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     auto fixed = [](CanvasPaintKey&) { return true; };
     // The base and the backdrop never change but with the canvas's size: one kept picture.
     entries.push_back({slot(CanvasLayerSlot::base), [&](QPainter& p) { paintGround(p, size); }, fixed});
-    entries.push_back({slot(CanvasLayerSlot::soundscapeSpeakers), [&](QPainter& p) { paintSoundscapeSpeakers(p); },
+    entries.push_back({slot(CanvasLayerSlot::soundscapeSpeakers),
+                       [&](QPainter& p) { paintSoundscapeSpeakers(p); },
                        [&](CanvasPaintKey& key) {
-                           key << rawValue(state.canvasOrientation.get()) << view_.zoomLevel.get() << state.zeroPoint->x
-                               << state.zeroPoint->y;
+                           key << rawValue(state.canvasOrientation.get()) << view_.zoomLevel.get()
+                               << state.zeroPoint->x << state.zeroPoint->y;
                            for (const SoundscapeSpeaker& s : state.soundscapeSpeakers.get())
                                key << s.x << s.y << double(s.rotation);
                            return true;
@@ -397,7 +398,8 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
                                    p.restore();
                                },
                                [layer, this](CanvasPaintKey& key) { return layer->paintKey(view_, key); }});
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.z < b.z; });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.z < b.z; });
     const auto firstAbove = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
         return e.z >= slot(CanvasLayerSlot::rangeCircles);
     });
@@ -407,7 +409,9 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     const bool ringsShown = view_.showZeroPoint.get() && !state.isSoundScapeMode;
     const double ringRadius = CanvasMarkerGeometry::rangeCircleDiameter(state.range, view_.zoomLevel) / 2;
     const QString fontKey = painter.font().key();
-    auto common = [&](CanvasPaintKey& key) { key << size.width() << size.height() << double(ratio) << fontKey.toStdString(); };
+    auto common = [&](CanvasPaintKey& key) {
+        key << size.width() << size.height() << double(ratio) << fontKey.toStdString();
+    };
     Pictures& kept = *pictures_;
 
     // Below: the layers under the range circles and the circles of the sources not selected.
@@ -473,7 +477,8 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
             if (!drawn.sources[i].selected)
                 paintSoundObject(p, *sources[i], false, drawn.sources[i].at);
     };
-    auto keep = [&](Pictures::Kept& picture, CanvasPaintKey key, const std::function<void(QPainter&)>& paint) {
+    auto keep = [&](Pictures::Kept& picture, CanvasPaintKey key,
+                    const std::function<void(QPainter&)>& paint) {
         if (picture.valid && key == picture.key)
             return;
         prepare(picture.image, pixels, ratio, Qt::transparent);

@@ -6,7 +6,6 @@
 
 #include <QPainter>
 
-
 struct FloorPlanLayer::Observers {
     platform::SubscriptionBag bag;
 };
@@ -63,8 +62,9 @@ bool FloorPlanLayer::paintKey(const ContentView& view, CanvasPaintKey& key) cons
     key << now.has_value();
     if (now) {
         // Every image read has a key of its own: a new version of the file is a new picture.
-        key << std::int64_t(now->picture->image.cacheKey()) << now->placement.centre.x << now->placement.centre.y
-            << now->placement.size.width << now->placement.size.height << now->placement.rotation;
+        key << std::int64_t(now->picture->image.cacheKey()) << now->placement.centre.x
+            << now->placement.centre.y << now->placement.size.width << now->placement.size.height
+            << now->placement.rotation;
     }
     return true;
 }

@@ -10,8 +10,8 @@ std::vector<std::string> SoundscapeMarkerLog::entries(const std::vector<Soundsca
         auto it = built_.find(id);
         if (it == built_.end() || it->second.rotation != speaker.rotation ||
             it->second.orientation != orientation)
-            out.push_back(
-                CanvasMarkerGeometry::soundscapeSpeakerMarker(speaker, orientation, zoom, zeroPoint).logEntry);
+            out.push_back(CanvasMarkerGeometry::soundscapeSpeakerMarker(speaker, orientation, zoom, zeroPoint)
+                              .logEntry);
         now[id] = {speaker.rotation, orientation};
     }
     built_ = std::move(now);

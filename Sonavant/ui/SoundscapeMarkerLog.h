@@ -12,8 +12,8 @@
 class SoundscapeMarkerLog {
 public:
     // The console entries of the markers built for this picture of `speakers`.
-    std::vector<std::string> entries(const std::vector<SoundscapeSpeaker>& speakers, CanvasOrientation orientation,
-                                     double zoom, Point zeroPoint);
+    std::vector<std::string> entries(const std::vector<SoundscapeSpeaker>& speakers,
+                                     CanvasOrientation orientation, double zoom, Point zeroPoint);
 
 private:
     struct Built {
