@@ -307,6 +307,36 @@ private slots:
         app.mainWindow().close();
     }
 
+    // Outside edit mode an area takes a click and does nothing: the selection stays and no
+    // rubber band starts; the empty canvas beside it still clears the selection.
+    void aClickOnAnAreaOutsideEditModeKeepsTheSelection() {
+        EditorCanvas f;
+        QVERIFY(f.show());
+        f.state->zeroPointPosition = ZeroPointPosition::center;
+        f.view->updateZeroPoint();
+        f.addArea("Stalls", "teal", {{-2, -1}, {2, -1}, {2, 1}, {-2, 1}});
+        const auto source = f.addSource(1, f.onCanvas({3, 2}));
+        const std::set<std::string> selected{soundObjectKey(source->id)};
+        f.view->selectedObjects = selected;
+        const QPoint inside = at(f.onCanvas({0.5, 0.2}));
+
+        QTest::mouseClick(f.canvas.get(), Qt::LeftButton, {}, inside);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.view->selectedObjects.get(), selected);
+
+        QTest::mousePress(f.canvas.get(), Qt::LeftButton, {}, inside);
+        QTest::mouseMove(f.canvas.get(), inside + QPoint(40, 30));
+        QTest::mouseMove(f.canvas.get(), inside + QPoint(80, 60));
+        QVERIFY(!f.view->selectionRect.get().has_value());
+        QTest::mouseRelease(f.canvas.get(), Qt::LeftButton, {}, inside + QPoint(80, 60));
+        QCoreApplication::processEvents();
+        QCOMPARE(f.view->selectedObjects.get(), selected);
+        QCOMPARE(f.area().nodesMeters.front().x, -2.0); // nor does it move
+
+        QTest::mouseClick(f.canvas.get(), Qt::LeftButton, {}, at(f.onCanvas({-3.5, 2.5})));
+        QTRY_VERIFY_WITH_TIMEOUT(f.view->selectedObjects->empty(), deadline);
+    }
+
     void screenshots() {
         QTemporaryDir dir;
         const QString path = writeFloorPlan(dir);
