@@ -5,17 +5,19 @@
 // ArrowKeyMoveHandler, and the change handlers (first showing, resize, zoom, level
 // settings) to ContentView; it paints what the show and the view hold.
 //
-// Layer stack, back to front (CanvasLayerSlot): 0 black base, 1 backdrop, 2 floor plan,
+// Layer stack, back to front (CanvasLayerSlot): 0 black base, 1 backdrop (a picture of ours
+// fitted into the canvas at opacity 0.6), 2 floor plan,
 // 4 audience areas, 5 DS100 loudspeakers, 6-9 path drawing and path cues, 10 grid,
 // 11 rubber band, 12 range circles, 13 edge markers, 14 loudspeakers with their overlay
 // (cone, arrow head, dotted focus line, focus handle), 15 sources, 16 drawing hint (z 100),
 // the edit banner (z 1000), and the orientation indicator at the top right. The path layers
 // (6-9, PathCueLayers) come with every canvas.
 //
-// Plugging in a later layer (1, 2, 4, 6-10): implement CanvasLayer (paint in canvas points;
-// slot(); zIndex() to lift itself above the items, as the area editor does in edit mode),
-// and if it takes the pointer, a CanvasPointerLayer (Sonavant/ui, Qt-free, tested headless)
-// returned by pointerLayer(). Then `canvas.addLayer(&layer)`: it is painted at its z-index
+// Plugging in a later layer (2, 4, 6-10): implement CanvasLayer (paint in canvas points;
+// slot(); zIndex() to lift itself above the items, as the area editor does in edit mode;
+// paintKey() naming everything its picture depends on, or the layers under the items are
+// painted afresh at every repaint), and if it takes the pointer, a CanvasPointerLayer (Sonavant/ui, Qt-free,
+// tested headless) returned by pointerLayer(). Then `canvas.addLayer(&layer)`: it is painted at its z-index
 // among the built-in layers and asked for hits in the same order; a pointer layer that
 // observes every event (path recording) sees each one beside the gesture's owner. The
 // canvas does not own layers; remove one with removeLayer before it goes.
