@@ -167,6 +167,15 @@ void BM_SourceDragFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_SourceDragFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// One frame after a source that is not selected moved, as on a cue tick or a remote move:
+// the range circles and the items are laid down again, the layers under them copied.
+void BM_UnselectedMoveFrame(benchmark::State& state) {
+    LargeShow show;
+    auto& source = *show.view->appState->soundObjects.get()[5];
+    paintFrames(state, show, [&](int frame) { source.position = Point{900.0 + frame % 100, 300.0}; });
+}
+BENCHMARK(BM_UnselectedMoveFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // One frame of a loudspeaker drag (argument 0) or a focus turn (argument 1) of the selected
 // loudspeaker.
 void BM_SpeakerFrame(benchmark::State& state) {

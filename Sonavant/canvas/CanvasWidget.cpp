@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <numbers>
 #include <optional>
@@ -281,8 +282,9 @@ struct CanvasWidget::Pictures {
         bool valid = false;
     };
     Kept ground;            // opaque: the black base and the backdrop
-    Kept below;             // opaque: layers under the range circles, unselected range circles
-    Kept items, upperItems; // transparent: unselected loudspeakers and sources (see paintCanvas)
+    Kept under;             // opaque: the layers under the range circles
+    Kept below;             // opaque: under, with the range circles of the sources not selected
+    Kept speakers, sources; // transparent: the loudspeakers, the sources not selected
     RangeRingStamp ring;
 };
 
@@ -293,7 +295,6 @@ struct CanvasWidget::Drawn {
         bool selected;
     };
     std::vector<Item> sources, speakers;
-    bool anySelectedSpeaker = false;
 };
 
 void CanvasWidget::setClock(std::function<double()> clock) {
@@ -356,7 +357,6 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     for (const Speaker& speaker : state.speakers.get()) {
         const Point at = easing_.drawn(speakerKey(speaker.id), speaker.position);
         drawn.speakers.push_back({qt(at), view_.isSpeakerSelected(speaker)});
-        drawn.anySelectedSpeaker |= drawn.speakers.back().selected;
     }
 
     // Built-in layers and plugged-in ones, back to front by z-index; ties keep the built-in
@@ -414,7 +414,9 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     };
     Pictures& kept = *pictures_;
 
-    // Below: the layers under the range circles and the circles of the sources not selected.
+    // Under: the layers under the range circles. Below: a copy of it with the circles of the
+    // sources not selected, so a cue tick or a remote move lays down circles again but does
+    // not paint the layers again.
     {
         CanvasPaintKey key;
         common(key);
@@ -423,32 +425,40 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
             key << e->z;
             known = e->key(key) && known;
         }
-        key << ringsShown << ringRadius;
+        const bool changed = !known || !kept.under.valid || key != kept.under.key;
+        if (changed) {
+            // The ground, first, covers every pixel.
+            prepare(kept.under.image, pixels, ratio, std::nullopt);
+            QPainter layer;
+            begin(layer, kept.under.image, painter.font());
+            for (auto e = entries.begin(); e != firstAbove; ++e)
+                e->paint(layer);
+            kept.under.key = std::move(key);
+            kept.under.valid = known;
+        }
+        CanvasPaintKey rings;
+        rings << ringsShown << ringRadius;
         if (ringsShown)
             for (const auto& item : drawn.sources)
                 if (!item.selected)
-                    key << item.at.x() << item.at.y();
-        if (!known || !kept.below.valid || key != kept.below.key) {
-            // The ground, first, covers every pixel.
+                    rings << item.at.x() << item.at.y();
+        if (changed || !kept.below.valid || rings != kept.below.key) {
             prepare(kept.below.image, pixels, ratio, std::nullopt);
-            QPainter layer;
-            begin(layer, kept.below.image, painter.font());
-            for (auto e = entries.begin(); e != firstAbove; ++e)
-                e->paint(layer);
-            layer.end();
+            std::memcpy(kept.below.image.bits(), kept.under.image.constBits(),
+                        std::size_t(kept.under.image.sizeInBytes()));
             if (ringsShown) {
                 kept.ring.prepare(ringRadius, ratio, 128);
                 for (const auto& item : drawn.sources)
                     if (!item.selected && kept.ring.touches(item.at, size))
                         kept.ring.stamp(kept.below.image, item.at);
             }
-            kept.below.key = std::move(key);
-            kept.below.valid = known;
+            kept.below.key = std::move(rings);
+            kept.below.valid = true;
         }
     }
 
-    // The loudspeakers and sources not selected: one picture, or two with the selected
-    // loudspeakers between them.
+    // The loudspeakers not selected, and the sources not selected: a source that moves leaves
+    // the loudspeakers' cones where they are.
     auto speakersKey = [&](CanvasPaintKey& key) {
         key << rawValue(state.canvasOrientation.get()) << state.showSpeakerFocus.get()
             << state.showSpeakerCoverage.get();
@@ -491,23 +501,14 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
     {
         CanvasPaintKey key;
         common(key);
-        key << drawn.anySelectedSpeaker;
         speakersKey(key);
-        if (!drawn.anySelectedSpeaker)
-            sourcesKey(key);
-        keep(kept.items, std::move(key), [&](QPainter& p) {
-            paintUnselectedSpeakers(p);
-            if (!drawn.anySelectedSpeaker)
-                paintUnselectedSources(p);
-        });
+        keep(kept.speakers, std::move(key), paintUnselectedSpeakers);
     }
-    if (drawn.anySelectedSpeaker) {
+    {
         CanvasPaintKey key;
         common(key);
         sourcesKey(key);
-        keep(kept.upperItems, std::move(key), paintUnselectedSources);
-    } else {
-        kept.upperItems = {};
+        keep(kept.sources, std::move(key), paintUnselectedSources);
     }
 
     // The frame: the kept pictures copied, what moves drawn on top.
@@ -522,13 +523,11 @@ void CanvasWidget::paintCanvas(QPainter& painter, QSizeF size) {
             if (item.selected)
                 paintRangeCircle(painter, item.at);
     paintOffCanvasMarkers(painter, size);
-    painter.drawImage(canvas, kept.items.image);
-    if (drawn.anySelectedSpeaker) {
-        for (std::size_t i = 0; i < speakers.size(); ++i)
-            if (drawn.speakers[i].selected)
-                paintSpeaker(painter, speakers[i], true, drawn.speakers[i].at, size);
-        painter.drawImage(canvas, kept.upperItems.image);
-    }
+    painter.drawImage(canvas, kept.speakers.image);
+    for (std::size_t i = 0; i < speakers.size(); ++i)
+        if (drawn.speakers[i].selected)
+            paintSpeaker(painter, speakers[i], true, drawn.speakers[i].at, size);
+    painter.drawImage(canvas, kept.sources.image);
     for (std::size_t i = 0; i < sources.size(); ++i)
         if (drawn.sources[i].selected)
             paintSoundObject(painter, *sources[i], true, drawn.sources[i].at);
