@@ -28,9 +28,10 @@
 // Painting: items are drawn where they ease to (a move eases in and out over 0.05 s; only the
 // drawing, the show has the new position at once), so a drag repaints many times a second.
 // What lies under the range circles (layers up to 11, with every plugged-in layer that can
-// name what it depends on) and the range circles of the sources not selected are kept in one
-// picture; the loudspeakers and sources not selected in another; each is painted again only
-// when something it depends on changed, and copied otherwise. The selected items (the ones a
+// name what it depends on) is kept in one picture, a copy of it with the range circles of the
+// sources not selected in another, the loudspeakers not selected and the sources not selected
+// in one each; each is painted again only when something it depends on changed, and copied
+// otherwise. The selected items (the ones a
 // drag or a focus turn moves), the edge markers and the layers above the items are drawn on
 // top every time, so within the loudspeakers and within the sources the selected ones lie
 // above the others.
