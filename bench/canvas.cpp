@@ -1,7 +1,7 @@
-// The canvas: one full paint of a large show into an offscreen 1920 x 1080 image, and one
-// drag event on a 64 x 64 show from the Qt mouse event to the level pass done and its sends
-// queued (to a silent outlet). The drag reports its median and 99th percentile per event.
-// Console lines go to standard output: run with it redirected.
+// The canvas: one full paint of a large show into an offscreen 1920 x 1080 image, one frame
+// of a source drag, of a loudspeaker drag and of a focus turn, and one drag event on a 64 x 64 show from the
+// Qt mouse event to the level pass done and its sends queued (to a silent outlet). The drag reports its
+// median and 99th percentile per event. Console lines go to standard output: run with it redirected.
 
 #include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 
 namespace {
@@ -56,61 +57,142 @@ std::unique_ptr<ContentView> benchView(int sources, int speakers, double w, doub
     return view;
 }
 
-void BM_CanvasPaint(benchmark::State& state) {
-    const double w = 1920, h = 1080;
-    auto view = benchView(128, 64, w, h);
-    AppState& show = *view->appState;
-    std::vector<AudienceArea> areas(2);
-    for (int a = 0; a < 2; ++a)
-        for (int n = 0; n < 8; ++n) {
-            const double t = n * std::acos(-1.0) / 4;
-            areas[a].nodesMeters.push_back({5 + 9 * a + 3 * std::cos(t), 5 + 3 * std::sin(t)});
+// The large show: 128 sources with range 8 m, 64 loudspeakers with focus arrows and coverage
+// cones, two audience areas, ten selected path cues, the backdrop, on a 1920 x 1080 canvas.
+struct LargeShow {
+    static constexpr double w = 1920, h = 1080;
+    std::unique_ptr<ContentView> view = benchView(128, 64, w, h);
+    std::unique_ptr<CanvasWidget> canvas;
+    std::unique_ptr<AudienceAreaLayer> areas;
+    QImage image{int(w), int(h), QImage::Format_ARGB32_Premultiplied};
+    double now = 0; // the canvas's clock: one frame at 60 Hz per paint
+
+    explicit LargeShow(bool withoutRingsAndCones = false) {
+        AppState& show = *view->appState;
+        std::vector<AudienceArea> list(2);
+        for (int a = 0; a < 2; ++a)
+            for (int n = 0; n < 8; ++n) {
+                const double t = n * std::acos(-1.0) / 4;
+                list[a].nodesMeters.push_back({5 + 9 * a + 3 * std::cos(t), 5 + 3 * std::sin(t)});
+            }
+        show.audienceAreas = list;
+        std::vector<std::shared_ptr<PathCue>> cues;
+        std::mt19937 random(11);
+        std::uniform_real_distribution<double> mx(0, 19), my(0, 10);
+        for (int c = 0; c < 10; ++c) {
+            std::vector<Point> nodes;
+            for (int n = 0; n < 20; ++n)
+                nodes.push_back({mx(random), my(random)});
+            cues.push_back(std::make_shared<PathCue>(
+                platform::UUID::random(), "Cue", 5.0, std::vector<platform::UUID>{}, nodes, double(c + 1),
+                std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, false));
         }
-    show.audienceAreas = areas;
-    std::vector<std::shared_ptr<PathCue>> cues;
-    std::mt19937 random(11);
-    std::uniform_real_distribution<double> mx(0, 19), my(0, 10);
-    for (int c = 0; c < 10; ++c) {
-        std::vector<Point> nodes;
-        for (int n = 0; n < 20; ++n)
-            nodes.push_back({mx(random), my(random)});
-        cues.push_back(std::make_shared<PathCue>(
-            platform::UUID::random(), "Cue", 5.0, std::vector<platform::UUID>{}, nodes, double(c + 1),
-            std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, false));
+        // Selected cues are the ones the canvas draws.
+        view->pathManager->pathCues = cues;
+        for (const auto& cue : cues)
+            view->pathManager->selectCue(cue, true);
+        if (withoutRingsAndCones) {
+            show.isSoundScapeMode = true;
+            show.showSpeakerCoverage = false;
+        }
+        canvas = std::make_unique<CanvasWidget>(*view);
+        canvas->resize(int(w), int(h));
+        canvas->setClock([this] { return now; });
+        areas = std::make_unique<AudienceAreaLayer>(*canvas);
     }
-    // Selected cues are the ones the canvas draws.
-    view->pathManager->pathCues = cues;
-    for (const auto& cue : cues)
-        view->pathManager->selectCue(cue, true);
-    // Argument 1: without the two layers that cost most (range circles, coverage cones), to
-    // show what the rest takes.
-    if (state.range(0) == 1) {
-        show.isSoundScapeMode = true;
-        show.showSpeakerCoverage = false;
-    }
-    CanvasWidget canvas(*view);
-    canvas.resize(int(w), int(h));
-    AudienceAreaLayer areasLayer(canvas);
-    QImage image(int(w), int(h), QImage::Format_ARGB32_Premultiplied);
-    // Argument 2: a frame of a source drag, where only sources move and the loudspeaker layer
-    // is copied from the frame before. Otherwise a loudspeaker turns before every frame, so
-    // each paint draws every layer afresh.
-    const bool sourceDrag = state.range(0) == 2;
-    auto& source = *show.soundObjects.get()[0];
-    int frame = 0;
-    for (auto _ : state) {
-        ++frame;
-        if (sourceDrag)
-            source.position = Point{500.0 + frame % 100, 500.0};
-        else
-            show.speakers.update([&](std::vector<Speaker>& list) { list[0].focus = frame % 360; });
+    void paint() {
+        now += 1.0 / 60;
         QPainter painter(&image);
-        canvas.paintCanvas(painter, QSizeF(w, h));
+        canvas->paintCanvas(painter, QSizeF(w, h));
         painter.end();
         benchmark::DoNotOptimize(image.constBits());
     }
+};
+
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Runs `step` (the change) and one paint per iteration; reports the 50th and 99th percentile of
+// the paint's wall and processor time.
+template <typename Step> void paintFrames(benchmark::State& state, LargeShow& show, Step step) {
+    std::vector<double> wall, cpu;
+    show.paint();
+    int frame = 0;
+    for (auto _ : state) {
+        step(++frame);
+        const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = threadSeconds();
+        show.paint();
+        cpu.push_back((threadSeconds() - c0) * 1e3);
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    auto percentile = [](std::vector<double> v, int p) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[std::min(v.size() - 1, v.size() * p / 100)];
+    };
+    state.counters["p50_ms"] = percentile(wall, 50);
+    state.counters["p99_ms"] = percentile(wall, 99);
+    state.counters["cpu_p99_ms"] = percentile(cpu, 99);
+}
+
+// One full paint with nothing reusable: the zoom changes before every frame, which moves every
+// item and changes the range circles' size (argument 0), the same without the range circles
+// and coverage cones, to show what the rest takes (argument 1), and a first paint with every
+// kept picture dropped, the items' own images included (argument 2).
+void BM_CanvasPaint(benchmark::State& state) {
+    LargeShow show(state.range(0) == 1);
+    ContentView& view = *show.view;
+    paintFrames(state, show, [&](int frame) {
+        if (state.range(0) == 2) {
+            show.canvas->clearCaches();
+            return;
+        }
+        view.zoomLevel = frame % 2 ? 101.0 : 100.0;
+        view.reprojectAllPositions(
+            CanvasGeometryProxy{{LargeShow::w, LargeShow::h}, {{0, 0}, {LargeShow::w, LargeShow::h}}});
+    });
 }
 BENCHMARK(BM_CanvasPaint)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One frame of a source drag: the selected source moves a point per frame.
+void BM_SourceDragFrame(benchmark::State& state) {
+    LargeShow show;
+    auto& source = *show.view->appState->soundObjects.get()[0];
+    show.view->selectedObjects = std::set<std::string>{soundObjectKey(source.id)};
+    paintFrames(state, show, [&](int frame) { source.position = Point{500.0 + frame % 100, 500.0}; });
+}
+BENCHMARK(BM_SourceDragFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One frame after a source that is not selected moved, as on a cue tick or a remote move:
+// the range circles and the items are laid down again, the layers under them copied.
+void BM_UnselectedMoveFrame(benchmark::State& state) {
+    LargeShow show;
+    auto& source = *show.view->appState->soundObjects.get()[5];
+    paintFrames(state, show, [&](int frame) { source.position = Point{900.0 + frame % 100, 300.0}; });
+}
+BENCHMARK(BM_UnselectedMoveFrame)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One frame of a loudspeaker drag (argument 0) or a focus turn (argument 1) of the selected
+// loudspeaker.
+void BM_SpeakerFrame(benchmark::State& state) {
+    LargeShow show;
+    AppState& app = *show.view->appState;
+    show.view->selectedObjects = std::set<std::string>{speakerKey(app.speakers.get()[0].id)};
+    const bool turn = state.range(0) == 1;
+    paintFrames(state, show, [&](int frame) {
+        app.speakers.update([&](std::vector<Speaker>& list) {
+            if (turn)
+                list[0].focus = frame % 360;
+            else
+                list[0].position = Point{700.0 + frame % 100, 400.0};
+        });
+    });
+}
+BENCHMARK(BM_SpeakerFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_DragEvent(benchmark::State& state) {
     auto view = benchView(64, 64, 1600, 1000);

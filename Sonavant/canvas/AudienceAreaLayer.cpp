@@ -81,6 +81,20 @@ AudienceAreaLayer::~AudienceAreaLayer() {
     delete panel_;
 }
 
+double AudienceAreaLayer::zIndex(const ContentView& view) const {
+    return AudienceAreaPointerLayer::zIndexFor(view);
+}
+
+bool AudienceAreaLayer::paintKey(const ContentView& view, CanvasPaintKey& key) const {
+    for (const auto& figure : figuresOf(view)) {
+        key << std::int64_t(figure.points.size());
+        for (const Point& p : figure.points)
+            key << p.x << p.y;
+        key << figure.name << std::int64_t(figure.colour) << figure.outlineWidth() << figure.outlineOpacity();
+    }
+    return true;
+}
+
 bool AudienceAreaLayer::isShown(const ContentView& view) const {
     return !view.appState->audienceAreas->empty();
 }
@@ -110,8 +124,9 @@ void AudienceAreaLayer::paint(QPainter& painter, const ContentView& view, const 
         painter.fillPath(outline, fill);
         QColor stroke(Qt::white);
         stroke.setAlphaF(figure.outlineOpacity());
-        painter.strokePath(outline,
-                           QPen(stroke, figure.outlineWidth(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+        QPen pen(stroke, figure.outlineWidth(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        pen.setMiterLimit(10);
+        painter.strokePath(outline, pen);
         if (!figure.name.empty()) {
             painter.setFont(caption);
             painter.setPen(Qt::white);

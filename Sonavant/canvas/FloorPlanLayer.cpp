@@ -6,8 +6,6 @@
 
 #include <QPainter>
 
-#include <cstdint>
-
 struct FloorPlanLayer::Observers {
     platform::SubscriptionBag bag;
 };
@@ -38,21 +36,46 @@ bool FloorPlanLayer::isShown(const ContentView& view) const {
     return view.appState->showBackgroundImage;
 }
 
-void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) {
+struct FloorPlanLayer::Drawn {
+    const FloorPlanImageCache::Picture* picture;
+    FloorPlanPlacement placement;
+};
+
+std::optional<FloorPlanLayer::Drawn> FloorPlanLayer::drawn(const ContentView& view) const {
     const AppState& state = *view.appState;
     const auto file = floorPlanFile(state.showBackgroundImage, state.backgroundImageURL);
     if (!file)
-        return;
+        return std::nullopt;
     const auto* picture = cache_.picture(QString::fromStdString(*file));
     if (!picture)
-        return;
+        return std::nullopt;
     const auto placement = floorPlanPlacement({picture->naturalSize.width(), picture->naturalSize.height()},
                                               state.backgroundImageScale, view.zoomLevel, state.zeroPoint,
                                               state.backgroundImageOffset, state.backgroundImageRotation);
     if (!placement)
+        return std::nullopt;
+    return Drawn{picture, *placement};
+}
+
+bool FloorPlanLayer::paintKey(const ContentView& view, CanvasPaintKey& key) const {
+    const auto now = drawn(view);
+    key << now.has_value();
+    if (now) {
+        // Every image read has a key of its own: a new version of the file is a new picture.
+        key << std::int64_t(now->picture->image.cacheKey()) << now->placement.centre.x
+            << now->placement.centre.y << now->placement.size.width << now->placement.size.height
+            << now->placement.rotation;
+    }
+    return true;
+}
+
+void FloorPlanLayer::paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) {
+    const auto now = drawn(view);
+    if (!now)
         return;
-    // The picture's identity is its address: a new version of the file is a new picture.
-    const std::vector<double> key{double(reinterpret_cast<std::uintptr_t>(picture)),
+    const auto* picture = now->picture;
+    const auto* placement = &now->placement;
+    const std::vector<double> key{double(picture->image.cacheKey()),
                                   placement->centre.x,
                                   placement->centre.y,
                                   placement->size.width,

@@ -13,6 +13,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class CanvasWidget;
 
@@ -25,12 +26,20 @@ public:
     CanvasLayerSlot slot() const override { return CanvasLayerSlot::floorPlan; }
     bool isShown(const ContentView& view) const override;
     void paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) override;
+    bool paintKey(const ContentView& view, CanvasPaintKey& key) const override;
+    void clearCaches() override { drawn_.clear(); }
 
     FloorPlanImageCache& cache() { return cache_; }
 
 private:
+    struct Drawn;
+    // What is drawn now, if anything: the picture and where.
+    std::optional<Drawn> drawn(const ContentView& view) const;
+
     QPointer<CanvasWidget> canvas_; // null once the canvas is gone
-    FloorPlanImageCache cache_;
+    // Asking for the picture starts a read when none is under way; the picture itself does
+    // not change by asking.
+    mutable FloorPlanImageCache cache_;
     CachedLayerImage drawn_;
     struct Observers;
     std::unique_ptr<Observers> observers_;

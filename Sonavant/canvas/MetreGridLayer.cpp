@@ -19,6 +19,11 @@ bool MetreGridLayer::isShown(const ContentView& view) const {
     return view.appState->showGrid;
 }
 
+bool MetreGridLayer::paintKey(const ContentView& view, CanvasPaintKey& key) const {
+    key << view.appState->zeroPoint->x << view.appState->zeroPoint->y << view.zoomLevel.get();
+    return true;
+}
+
 void MetreGridLayer::paint(QPainter& painter, const ContentView& view, const QSizeF& size) {
     const Point zero = view.appState->zeroPoint;
     const double zoom = view.zoomLevel;

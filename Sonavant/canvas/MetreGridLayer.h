@@ -21,6 +21,8 @@ public:
     CanvasLayerSlot slot() const override { return CanvasLayerSlot::grid; }
     bool isShown(const ContentView& view) const override;
     void paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) override;
+    bool paintKey(const ContentView& view, CanvasPaintKey& key) const override;
+    void clearCaches() override { cache_.clear(); }
 
 private:
     QPointer<CanvasWidget> canvas_; // null once the canvas is gone

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -31,6 +32,29 @@ const QColor blue(10, 132, 255);
 const QColor red(255, 69, 58);
 const QColor yellow(255, 214, 10);
 
+// The dashes of a polyline, 5 points on and 3 off, carried on from one segment to the next.
+// Drawn as plain lines they cost a fraction of the same lines stroked with a dashed pen.
+QVector<QLineF> dashes(const std::vector<Point>& nodes) {
+    constexpr double on = 5, period = 8;
+    QVector<QLineF> lines;
+    double along = 0;
+    for (std::size_t i = 1; i < nodes.size(); ++i) {
+        const Point a = nodes[i - 1], b = nodes[i];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        if (!(length > 0) || !std::isfinite(length))
+            continue;
+        const double ux = (b.x - a.x) / length, uy = (b.y - a.y) / length;
+        // From the start of the dash the segment begins in.
+        for (double t = -std::fmod(along, period); t < length; t += period) {
+            const double from = std::max(t, 0.0), to = std::min(t + on, length);
+            if (to > from)
+                lines.append(QLineF(a.x + ux * from, a.y + uy * from, a.x + ux * to, a.y + uy * to));
+        }
+        along += length;
+    }
+    return lines;
+}
+
 } // namespace
 
 PathCueCanvasLayer::PathCueCanvasLayer(CanvasLayerSlot slot, PathCuePointerLayer* pointer)
@@ -48,6 +72,42 @@ bool PathCueCanvasLayer::isShown(const ContentView& view) const {
         return view.isRecordingPath.get() && view.lastDragPosition->has_value();
     case CanvasLayerSlot::recordedNodes:
         return !view.pathManager->currentPathNodes->empty();
+    default:
+        return true;
+    }
+}
+
+bool PathCueCanvasLayer::paintKey(const ContentView& view, CanvasPaintKey& key) const {
+    auto points = [&key](const std::vector<Point>& list) {
+        key << std::int64_t(list.size());
+        for (const Point& p : list)
+            key << p.x << p.y;
+    };
+    const auto& last = view.lastDragPosition.get();
+    switch (slot_) {
+    case CanvasLayerSlot::recordingPreview:
+        points(view.pathManager->currentPathNodes.get());
+        key << last.has_value();
+        if (last)
+            key << last->x << last->y;
+        return true;
+    case CanvasLayerSlot::pathCues: {
+        const auto& selected = view.selectedObjects.get();
+        for (const auto& cue : view.displayedCues()) {
+            const auto nodes = view.displayedCueNodes(*cue);
+            points(nodes);
+            for (std::size_t i = 0; i < nodes.size(); ++i)
+                key << bool(selected.count(pathNodeKey(cue->id, i)));
+        }
+        return true;
+    }
+    case CanvasLayerSlot::dragPointMarker:
+        if (last)
+            key << last->x << last->y;
+        return true;
+    case CanvasLayerSlot::recordedNodes:
+        points(view.pathManager->currentPathNodes.get());
+        return true;
     default:
         return true;
     }
@@ -90,19 +150,9 @@ void PathCueCanvasLayer::paintCues(QPainter& painter, const ContentView& view) {
         if (nodes.size() > 1) {
             QColor colour = green;
             colour.setAlphaF(0.5);
-            QPen pen = strokePen(colour);
-            const double width = pen.widthF();
-            pen.setDashPattern({5.0 / width, 3.0 / width}); // in line widths: 5 and 3 points
+            painter.setPen(strokePen(colour));
             painter.setBrush(Qt::NoBrush);
-            // Segment by segment, the dashes carried on from one to the next: the raster engine
-            // strokes one dashed path that crosses itself many times slower.
-            double along = 0;
-            for (std::size_t i = 1; i < nodes.size(); ++i) {
-                pen.setDashOffset(along / width);
-                painter.setPen(pen);
-                painter.drawLine(qt(nodes[i - 1]), qt(nodes[i]));
-                along += std::hypot(nodes[i].x - nodes[i - 1].x, nodes[i].y - nodes[i - 1].y);
-            }
+            painter.drawLines(dashes(nodes));
         }
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             QColor fill = green;

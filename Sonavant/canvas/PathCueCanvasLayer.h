@@ -17,6 +17,7 @@ public:
     bool isShown(const ContentView& view) const override;
     void paint(QPainter& painter, const ContentView& view, const QSizeF& canvasSize) override;
     CanvasPointerLayer* pointerLayer() override;
+    bool paintKey(const ContentView& view, CanvasPaintKey& key) const override;
 
 private:
     void paintPreview(QPainter& painter, const ContentView& view);

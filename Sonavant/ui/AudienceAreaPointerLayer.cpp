@@ -1,11 +1,19 @@
 #include "Sonavant/ui/AudienceAreaPointerLayer.h"
 
+#include <algorithm>
+
 double AudienceAreaPointerLayer::zIndexFor(const ContentView& view) {
     return view.appState->isEditingAudienceArea ? editingZIndex : zIndexOf(CanvasLayerSlot::audienceAreas);
 }
 
-bool AudienceAreaPointerLayer::hitTest(const ContentView&, Point p) const {
-    return AudienceAreaHit::at(gesture_.figures(), p).kind != AudienceAreaHit::Kind::none;
+bool AudienceAreaPointerLayer::hitTest(const ContentView& view, Point p) const {
+    const auto figures = gesture_.figures();
+    if (view.appState->isEditingAudienceArea)
+        return AudienceAreaHit::at(figures, p).kind != AudienceAreaHit::Kind::none;
+    // Outside edit mode an area still takes the click, and does nothing with it: the click
+    // neither clears the selection nor starts a rubber band.
+    return std::any_of(figures.begin(), figures.end(),
+                       [&](const AudienceAreaFigure& f) { return polygonContains(f.points, p); });
 }
 
 void AudienceAreaPointerLayer::pointerPressed(ContentView&, const CanvasPointerEvent& event) {

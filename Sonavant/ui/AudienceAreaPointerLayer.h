@@ -1,7 +1,7 @@
 #pragma once
 // The audience-area editor's place among the canvas's pointer targets. Outside edit mode it
-// takes nothing; in edit mode it lies above the items (whose gestures do nothing then) and
-// takes every press that lands on an area or a node handle of the edited area.
+// takes the presses on an area and does nothing with them; in edit mode it lies above the items (whose
+// gestures do nothing then) and takes every press that lands on an area or a node handle of the edited area.
 
 #include "Sonavant/ui/AudienceAreaGesture.h"
 #include "Sonavant/ui/CanvasLayerSlot.h"

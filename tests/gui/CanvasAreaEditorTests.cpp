@@ -28,46 +28,6 @@ namespace {
 
 constexpr int deadline = 5000;
 
-// The canvas with the three layers of this editor plugged in.
-struct EditorCanvas : ShowOnCanvas {
-    std::unique_ptr<MetreGridLayer> grid;
-    std::unique_ptr<FloorPlanLayer> floorPlan;
-    std::unique_ptr<AudienceAreaLayer> areas;
-
-    explicit EditorCanvas(CanvasOrientation orientation = CanvasOrientation::top, QSize size = {800, 600})
-        : ShowOnCanvas(orientation, size) {
-        grid = std::make_unique<MetreGridLayer>(*canvas);
-        floorPlan = std::make_unique<FloorPlanLayer>(*canvas);
-        areas = std::make_unique<AudienceAreaLayer>(*canvas);
-    }
-    ~EditorCanvas() {
-        areas.reset();
-        floorPlan.reset();
-        grid.reset();
-    }
-
-    platform::UUID addArea(std::string name, std::string colour, std::vector<Point> nodes) {
-        AudienceArea a;
-        a.name = std::move(name);
-        a.color = std::move(colour);
-        a.nodesMeters = std::move(nodes);
-        state->audienceAreas.update([&](auto& list) { list.push_back(a); });
-        return a.id;
-    }
-    const AudienceArea& area(std::size_t i = 0) const { return state->audienceAreas.get().at(i); }
-    Point onCanvas(Point metres) const {
-        return metresToCanvas(state->canvasOrientation, metres, view->zoomLevel, state->zeroPoint);
-    }
-    void drag(Point from, Point to, int steps = 5) {
-        QTest::mousePress(canvas.get(), Qt::LeftButton, {}, at(from));
-        for (int i = 1; i <= steps; ++i)
-            QTest::mouseMove(canvas.get(), at({from.x + (to.x - from.x) * i / steps,
-                                               from.y + (to.y - from.y) * i / steps}));
-        QTest::mouseRelease(canvas.get(), Qt::LeftButton, {}, at(to));
-    }
-    QImage picture() { return canvas->grab().toImage(); }
-};
-
 bool near(Point a, Point b, double tolerance = 1e-9) {
     return std::abs(a.x - b.x) <= tolerance && std::abs(a.y - b.y) <= tolerance;
 }
@@ -114,6 +74,7 @@ private slots:
         EditorCanvas turned(CanvasOrientation::right);
         QVERIFY(turned.show());
         turned.state->zeroPoint = Point{100, 500};
+        const QImage bare = turned.picture(); // the backdrop, without the area
         turned.view->addAudienceArea();
         for (const auto& corner : {Point{300, 200}, Point{500, 200}, Point{500, 400}, Point{300, 400}}) {
             bool found = false;
@@ -124,7 +85,7 @@ private slots:
         const QImage image = turned.picture();
         const QColor inside = image.pixelColor(400, 250), outside = image.pixelColor(250, 100);
         QVERIFY(inside.blue() > inside.red() + 30); // the blue fill
-        QCOMPARE(outside, QColor(Qt::black));
+        QCOMPARE(outside, bare.pixelColor(250, 100));
     }
 
     void nodeAndAreaDragsFollowThePointerAndUndoBringsThemBack() {
@@ -299,16 +260,18 @@ private slots:
         QVERIFY(f.show());
         f.state->zeroPointPosition = ZeroPointPosition::center;
         f.view->updateZeroPoint();
+        const QColor bare = f.picture().pixelColor(400 - 250, 300 - 150),
+                     bareLeft = f.picture().pixelColor(80, 300);
         f.floorPlan->cache().setRecheckInterval(0);
         f.state->backgroundImageURL = BackgroundImageBookmark::fileURL(path.toStdString());
         f.state->backgroundImageScale = 0.5;
         f.state->showBackgroundImage = true;
         // 600 × 400 points centred on the zero point.
-        QTRY_VERIFY_WITH_TIMEOUT(f.picture().pixelColor(400 - 250, 300 - 150) != QColor(Qt::black), deadline);
-        QCOMPARE(f.picture().pixelColor(400 - 320, 300), QColor(Qt::black));
+        QTRY_VERIFY_WITH_TIMEOUT(f.picture().pixelColor(400 - 250, 300 - 150) != bare, deadline);
+        QCOMPARE(f.picture().pixelColor(400 - 320, 300), bareLeft);
 
         QVERIFY(QFile::remove(path));
-        QTRY_COMPARE_WITH_TIMEOUT(f.picture().pixelColor(400 - 250, 300 - 150), QColor(Qt::black), deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(f.picture().pixelColor(400 - 250, 300 - 150), bare, deadline);
         // Not an image: still nothing, and the rest of the canvas draws as before.
         {
             QFile file(path);
@@ -317,7 +280,7 @@ private slots:
         }
         f.state->showGrid = true;
         QTRY_VERIFY_WITH_TIMEOUT(f.picture().pixelColor(400, 150).red() > 30, deadline); // the grid
-        QCOMPARE(f.picture().pixelColor(400 - 250, 300 - 150), QColor(Qt::black));
+        QCOMPARE(f.picture().pixelColor(400 - 250, 300 - 150), bare);
     }
 
     void theApplicationsAddAreaButtonAddsAnAreaToEditOnItsCanvas() {
@@ -342,6 +305,36 @@ private slots:
                                      canvas->findChild<AudienceAreaEditPanel*>()->isVisible(),
                                  deadline);
         app.mainWindow().close();
+    }
+
+    // Outside edit mode an area takes a click and does nothing: the selection stays and no
+    // rubber band starts; the empty canvas beside it still clears the selection.
+    void aClickOnAnAreaOutsideEditModeKeepsTheSelection() {
+        EditorCanvas f;
+        QVERIFY(f.show());
+        f.state->zeroPointPosition = ZeroPointPosition::center;
+        f.view->updateZeroPoint();
+        f.addArea("Stalls", "teal", {{-2, -1}, {2, -1}, {2, 1}, {-2, 1}});
+        const auto source = f.addSource(1, f.onCanvas({3, 2}));
+        const std::set<std::string> selected{soundObjectKey(source->id)};
+        f.view->selectedObjects = selected;
+        const QPoint inside = at(f.onCanvas({0.5, 0.2}));
+
+        QTest::mouseClick(f.canvas.get(), Qt::LeftButton, {}, inside);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.view->selectedObjects.get(), selected);
+
+        QTest::mousePress(f.canvas.get(), Qt::LeftButton, {}, inside);
+        QTest::mouseMove(f.canvas.get(), inside + QPoint(40, 30));
+        QTest::mouseMove(f.canvas.get(), inside + QPoint(80, 60));
+        QVERIFY(!f.view->selectionRect.get().has_value());
+        QTest::mouseRelease(f.canvas.get(), Qt::LeftButton, {}, inside + QPoint(80, 60));
+        QCoreApplication::processEvents();
+        QCOMPARE(f.view->selectedObjects.get(), selected);
+        QCOMPARE(f.area().nodesMeters.front().x, -2.0); // nor does it move
+
+        QTest::mouseClick(f.canvas.get(), Qt::LeftButton, {}, at(f.onCanvas({-3.5, 2.5})));
+        QTRY_VERIFY_WITH_TIMEOUT(f.view->selectedObjects->empty(), deadline);
     }
 
     void screenshots() {

@@ -2,7 +2,10 @@
 // A canvas on a show that sends to a fake desk on loopback: the main view, its canvas in a
 // plain top-level window, a recording presenter and user defaults in a temporary folder.
 
+#include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
+#include "Sonavant/canvas/FloorPlanLayer.h"
+#include "Sonavant/canvas/MetreGridLayer.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/UserDefaults.h"
@@ -109,5 +112,45 @@ struct ShowOnCanvas {
 inline QPoint at(Point p) {
     return QPoint(int(std::lround(p.x)), int(std::lround(p.y)));
 }
+
+// The canvas with the grid, the floor plan and the audience areas plugged in.
+struct EditorCanvas : ShowOnCanvas {
+    std::unique_ptr<MetreGridLayer> grid;
+    std::unique_ptr<FloorPlanLayer> floorPlan;
+    std::unique_ptr<AudienceAreaLayer> areas;
+
+    explicit EditorCanvas(CanvasOrientation orientation = CanvasOrientation::top, QSize size = {800, 600})
+        : ShowOnCanvas(orientation, size) {
+        grid = std::make_unique<MetreGridLayer>(*canvas);
+        floorPlan = std::make_unique<FloorPlanLayer>(*canvas);
+        areas = std::make_unique<AudienceAreaLayer>(*canvas);
+    }
+    ~EditorCanvas() {
+        areas.reset();
+        floorPlan.reset();
+        grid.reset();
+    }
+
+    platform::UUID addArea(std::string name, std::string colour, std::vector<Point> nodes) {
+        AudienceArea a;
+        a.name = std::move(name);
+        a.color = std::move(colour);
+        a.nodesMeters = std::move(nodes);
+        state->audienceAreas.update([&](auto& list) { list.push_back(a); });
+        return a.id;
+    }
+    const AudienceArea& area(std::size_t i = 0) const { return state->audienceAreas.get().at(i); }
+    Point onCanvas(Point metres) const {
+        return metresToCanvas(state->canvasOrientation, metres, view->zoomLevel, state->zeroPoint);
+    }
+    void drag(Point from, Point to, int steps = 5) {
+        QTest::mousePress(canvas.get(), Qt::LeftButton, {}, at(from));
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(canvas.get(), at({from.x + (to.x - from.x) * i / steps,
+                                               from.y + (to.y - from.y) * i / steps}));
+        QTest::mouseRelease(canvas.get(), Qt::LeftButton, {}, at(to));
+    }
+    QImage picture() { return canvas->grab().toImage(); }
+};
 
 } // namespace canvasgui

@@ -73,6 +73,19 @@ private slots:
         }
     }
 
+    // The backdrop alone, fitted whole into a wide canvas and centred, with one source and one
+    // loudspeaker over it.
+    void backdrop() {
+        ShowOnCanvas f(CanvasOrientation::top, {1300, 600});
+        QVERIFY(f.show());
+        f.state->zeroPointPosition = ZeroPointPosition::center;
+        f.view->updateZeroPoint();
+        f.addSpeaker(1, {450, 200});
+        f.addSource(1, {800, 380});
+        QCoreApplication::processEvents();
+        guitest::saveScreenshot(*f.canvas, "canvas-backdrop");
+    }
+
     void overlaysOffAndSoundScapeMode() {
         ShowOnCanvas f(CanvasOrientation::top, {1000, 700});
         QVERIFY(f.show());

@@ -4,6 +4,7 @@
 // loop serviced by Qt, the application's own dark look, and screenshots written for people to
 // look at.
 
+#include "Sonavant/canvas/CanvasWidget.h"
 #include "Sonavant/shell/DarkPalette.h"
 #include "platform/qt/QtMainRunLoop.h"
 
@@ -65,6 +66,12 @@ inline bool isNonBlank(const QImage& image) {
 // Renders the widget into <dir>/<name>.png; the image must be non-blank and of the widget's
 // size (device pixels aside).
 inline void saveScreenshot(QWidget& widget, const QString& name) {
+    // Item moves on the canvas ease for a moment: picture them where they come to rest.
+    QList<CanvasWidget*> canvases = widget.findChildren<CanvasWidget*>();
+    if (auto* canvas = qobject_cast<CanvasWidget*>(&widget))
+        canvases << canvas;
+    for (CanvasWidget* canvas : canvases)
+        QTRY_VERIFY_WITH_TIMEOUT((canvas->grab(), !canvas->isAnimating()), 5000);
     QImage image = widget.grab().toImage();
     QVERIFY2(isNonBlank(image), qPrintable(name + " is blank"));
     QCOMPARE(image.size() / image.devicePixelRatio(), widget.size());
