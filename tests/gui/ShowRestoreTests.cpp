@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -104,6 +105,17 @@ struct MainWindowOnDesk {
         f.view->onAppearLoad();
         return QTest::qWaitFor([] { return ActionDispatcher::updateOSC != nullptr; }, deadline) &&
                QTest::qWaitFor([this] { return f.view->cachedGeometryProxy->has_value(); }, deadline);
+    }
+
+    // Started, with source 1 and loudspeakers 1, 2, ... at these metres.
+    bool startWith(Point source, std::initializer_list<Point> speakers) {
+        if (!start())
+            return false;
+        addSource(1, source);
+        std::int64_t id = 0;
+        for (Point metres : speakers)
+            addSpeaker(++id, metres);
+        return true;
     }
 
     Point zero() const { return f.state->zeroPoint; }
@@ -202,10 +214,7 @@ private slots:
 
     void cuesGoThroughSaveAndOpenAndDeletePathIsUndone() {
         MainWindowOnDesk w;
-        QVERIFY(w.start());
-        w.addSource(1, {1, 1});
-        w.addSpeaker(1, {0, 4});
-        w.addSpeaker(2, {5, 4});
+        QVERIFY(w.startWith({1, 1}, {{0, 4}, {5, 4}}));
 
         w.drawCue(w.source(1), {4, 1});
         QTRY_COMPARE_WITH_TIMEOUT(w.f.view->pathManager->pathCues->size(), std::size_t(1), deadline);
@@ -276,10 +285,7 @@ private slots:
 
     void aLoopingCueKeepsLoopingAfterAnUndoOfAnUnrelatedDrag() {
         MainWindowOnDesk w;
-        QVERIFY(w.start());
-        w.addSource(1, {1, 1});
-        w.addSpeaker(1, {0, 4});
-        w.addSpeaker(2, {5, 4});
+        QVERIFY(w.startWith({1, 1}, {{0, 4}, {5, 4}}));
         auto cue = std::make_shared<PathCue>(
             platform::UUID::random(), "Loop", 0.3, std::vector<platform::UUID>{w.source(1)->id},
             std::vector<Point>{{1, 1}, {2, 1}}, 1.0, w.source(1)->id, std::nullopt, true, std::nullopt,
@@ -311,11 +317,7 @@ private slots:
 
     void undoAndOpenDrawEveryItemAtItsMetresUnderTheLiveZoom() {
         MainWindowOnDesk w;
-        QVERIFY(w.start());
-        w.addSource(1, {1, 1});
-        w.addSpeaker(1, {0, 3});
-        w.addSpeaker(2, {3, 3});
-        w.addSpeaker(3, {6, 0.5});
+        QVERIFY(w.startWith({1, 1}, {{0, 3}, {3, 3}, {6, 0.5}}));
         w.f.view->updateRelativeLevels();
         const auto atOneOne = w.f.expectedLevels(*w.source(1));
         QTRY_VERIFY_WITH_TIMEOUT(w.deskHolds(atOneOne), deadline);
@@ -367,14 +369,22 @@ private slots:
         QCOMPARE(w.f.view->zoomLevel.get(), 90.0);
         for (std::int64_t id : {1, 2, 3})
             QVERIFY(near(w.f.speaker(id).position, w.onCanvas(w.speakerMetres(id))));
+
+        // "Open Recent" of the same show at zoom 120.
+        w.f.view->zoomLevel = 120;
+        QTRY_VERIFY_WITH_TIMEOUT(near(w.source(1)->position, w.onCanvas({1, 1})), deadline);
+        w.menus->rebuildOpenRecent();
+        QVERIFY(!w.menus->openRecentMenu()->actions().isEmpty());
+        w.menus->openRecentMenu()->actions().at(0)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w.source(1) != opened, deadline);
+        QVERIFY(near(w.source(1)->position, w.onCanvas({1, 1})));
+        for (std::int64_t id : {1, 2, 3})
+            QVERIFY(near(w.f.speaker(id).position, w.onCanvas(w.speakerMetres(id))));
     }
 
     void eachUndoTakesBackExactlyOneAction() {
         MainWindowOnDesk w;
-        QVERIFY(w.start());
-        w.addSource(1, {1, 1});
-        w.addSpeaker(1, {0, 3});
-        w.addSpeaker(2, {3, 3});
+        QVERIFY(w.startWith({1, 1}, {{0, 3}, {3, 3}}));
 
         // A loudspeaker selected, a remote move (which records nothing), then a drag of the
         // selected loudspeaker: Undo takes back the drag alone.
@@ -411,10 +421,7 @@ private slots:
 
     void aZoomChangeDuringASnapshotFadeLeavesEveryItemAtTheSnapshotsMetres() {
         MainWindowOnDesk w;
-        QVERIFY(w.start());
-        w.addSource(1, {0.5, 0.5});
-        w.addSpeaker(1, {0, 3});
-        w.addSpeaker(2, {4, 3});
+        QVERIFY(w.startWith({0.5, 0.5}, {{0, 3}, {4, 3}}));
         Snapshot snapshot;
         snapshot.number = 1;
         snapshot.recallTime = 2.0;

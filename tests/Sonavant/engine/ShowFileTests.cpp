@@ -141,7 +141,7 @@ TEST_F(ShowFileTest, TheShowCarriesTheEnginesCuesThroughFilesAndUndo) {
         EXPECT_TRUE(view->pathManager->selectedCueIDs->empty());
     }
 
-    // "Delete Path" records the show first: one Undo brings the cue back, Redo takes it again.
+    // "Delete Path" records the show first: one Undo brings the cue back.
     const auto kept = view->pathManager->pathCues.get();
     view->pathManager->selectCue(kept[1], false);
     view->deleteSelectedPath();
@@ -151,8 +151,11 @@ TEST_F(ShowFileTest, TheShowCarriesTheEnginesCuesThroughFilesAndUndo) {
     EXPECT_EQ(view->pathManager->pathCues.get()[0], kept[0]) << "a cue still there keeps its record";
     EXPECT_EQ(view->pathManager->pathCues.get()[1]->id, kept[1]->id);
     EXPECT_EQ(show->pathCues.get(), view->pathManager->pathCues.get());
+    // Redo takes it again, and the sheet open on it closes.
+    view->editPathCue(view->pathManager->pathCues.get()[1]);
     show->redo();
     EXPECT_EQ(view->pathManager->pathCues->size(), 1u);
+    EXPECT_EQ(view->cueForProperties.get(), nullptr);
 }
 
 TEST_F(ShowFileTest, UndoAfterAZoomChangeGoesBackOneEditAtTheLiveZoomAndKeepsTheSwitch) {
