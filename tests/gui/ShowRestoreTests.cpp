@@ -270,6 +270,7 @@ private slots:
         QVERIFY(records(*w.f.view->pathManager) == made);
         QCOMPARE(w.f.state->pathCues.get(), w.f.view->pathManager->pathCues.get());
         QTRY_VERIFY_WITH_TIMEOUT(w.rowsShown(2), deadline);
+        guitest::saveScreenshot(*w.window, "show-reopened-with-its-cues");
 
         // Select a row, "Delete Path", Undo: the cue is back.
         w.clickRow(1);
