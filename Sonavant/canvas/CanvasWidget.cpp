@@ -160,21 +160,11 @@ void CanvasWidget::observeShow() {
                 later([zoom](ContentView& view) { view.zoomLevelChanged(zoom); });
         })
         .store(showObservers_);
-    // Each of the four level settings saves the working state and sends every level.
-    auto levelSetting = [this, later](const auto& value, const auto& current) {
-        repaintLater();
-        if (value != current)
-            later([](ContentView& view) { view.levelSettingsChanged(); });
-    };
-    state.range.observe([&state, levelSetting](double v) { levelSetting(v, state.range.get()); })
-        .store(showObservers_);
-    state.maxLevel.observe([&state, levelSetting](int v) { levelSetting(v, state.maxLevel.get()); })
-        .store(showObservers_);
-    state.minLevel.observe([&state, levelSetting](int v) { levelSetting(v, state.minLevel.get()); })
-        .store(showObservers_);
-    state.panningMode
-        .observe([&state, levelSetting](PanningMode v) { levelSetting(v, state.panningMode.get()); })
-        .store(showObservers_);
+    // The range circles follow the range; the main view sends the levels for all four.
+    state.range.observe(repaint).store(showObservers_);
+    state.maxLevel.observe(repaint).store(showObservers_);
+    state.minLevel.observe(repaint).store(showObservers_);
+    state.panningMode.observe(repaint).store(showObservers_);
     observeSources();
 }
 

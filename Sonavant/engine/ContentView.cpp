@@ -11,14 +11,18 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
       showZeroPoint(std::move(showZeroPoint_)), appState(std::move(appState_)),
       oscClient(std::make_unique<OSCClient>()), outlet(outlet_ ? std::move(outlet_) : DeskOutlet::network()),
       listW(listW_), lastSendTime(std::make_shared<SendTimeTable>()),
-      disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)) {
+      disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)),
+      outputOnForSends_(std::make_shared<LockedValue<bool>>(appState->oscOutputOn.get())) {
     bindPathManager();
+    // Announced before the value is visible, with the new value: the copy is current from then on.
+    outputSwitchObserver_.insert(
+        appState->oscOutputOn.observe([copy = outputOnForSends_](bool on) { copy->set(on); }));
 }
 
 ContentView::~ContentView() = default;
 
 ContentView::DeskSendContext ContentView::deskSendContext() const {
-    return {outlet, targetDeskIP, lastSendTime, disableOSCThrottling};
+    return {outlet, targetDeskIP, lastSendTime, disableOSCThrottling, outputOnForSends_};
 }
 
 std::int64_t repeatDivisor(std::int64_t base) {

@@ -164,6 +164,13 @@ public:
     // again (its send decisions still run). On by default; off, every pass computes every
     // pair, which tests use as the reference.
     void setLevelRowReuse(bool on);
+    // "Update OSC" and the operator switching output on: one pass that sends every pair (every
+    // position in SoundScape mode) whatever was sent before, through the usual stagger and
+    // throttle.
+    void sendEveryPairOnce();
+    // The top bar's output switch. Switched on, the desk catches up with everything that
+    // changed while it was off.
+    void setOSCOutput(bool on);
 
     // Audience-area factors of one loudspeaker, from the show's areas, orientation and zero
     // point and the zoom.
@@ -177,6 +184,7 @@ public:
         Binding<std::string> targetDeskIP; // read when the send runs
         std::shared_ptr<SendTimeTable> lastSendTime;
         std::shared_ptr<LockedValue<bool>> disableOSCThrottling;
+        std::shared_ptr<LockedValue<bool>> outputOn; // the output switch, read as a held send leaves
     };
     DeskSendContext deskSendContext() const;
 
@@ -215,6 +223,10 @@ private:
     void sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port);
 
     std::uint64_t nextSendSequence_ = 0; // main thread
+    bool sendEveryPair_ = false;         // the pass under way sends every pair
+    // AppState.oscOutputOn as the send queue reads it.
+    const std::shared_ptr<LockedValue<bool>> outputOnForSends_;
+    platform::SubscriptionBag outputSwitchObserver_;
     // The rows of lastMappedLevels (never emptied), and the loudspeaker order they follow.
     std::unordered_map<platform::UUID, MappedLevelRow> lastMappedLevels_;
     std::vector<std::int64_t> mappedLevelSpeakerIDs_;
@@ -361,6 +373,8 @@ public:
     // Ctrl+Backspace: the selected loudspeakers, sources and path nodes.
     void deleteSelection();
     void importDbprFile();
+    // With the audience-area switch on, these send the levels for the new areas; the last
+    // area going turns the switch off first.
     void deleteAudienceArea();
     void duplicateAudienceArea();
     void removeAllAudienceAreas();
@@ -493,8 +507,9 @@ public:
     // Empties the show (keeping desk, addresses, levels range and display settings), saves
     // the working state and then records an undo state.
     void clearCanvas();
-    // A change of the level bounds, the range or the pan law saves the working state and
-    // sends every level again, until the watches end.
+    // A change of the level bounds, the range, the pan law or the audience-area switch saves
+    // the working state and runs one level pass, until the watches end. Installed when the
+    // view comes on screen, ended when it goes.
     void watchLevelSettings();
     void endLevelSettingWatches();
 
@@ -521,9 +536,6 @@ public:
     // zero point is worked out for the live canvas, every item is drawn at its metres under
     // the live zoom and orientation, and one level pass follows.
     void showReplaced(AppState::Replacement replacement);
-    // What the settings window opened from the view runs after a pan-law change: every level
-    // sent again at once. Safe to keep after the view has gone (it then does nothing).
-    std::function<void()> panLawChangedAction();
 
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;
@@ -563,6 +575,7 @@ private:
     void snapshotFadeTick(SnapshotFade& fade);
     void endSnapshotFade();
     // Editing helpers (ContentViewEditing.cpp).
+    void audienceAreasEdited();
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;

@@ -191,8 +191,9 @@ void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::str
     SendTimeTable::Release send = [outlet = context.outlet, host = context.targetDeskIP, desk, key, address,
                                    port,
                                    level] { deliverLevel(outlet, host, desk, key, address, port, level); };
+    SendTimeTable::Release held = heldUntilOutputOn(context.outputOn, send);
     const auto admission = context.lastSendTime->admit(key, sequence, Clock::now(), interval,
-                                                       !context.disableOSCThrottling->get(), send);
+                                                       !context.disableOSCThrottling->get(), held);
     switch (admission.verdict) {
     case SendTimeTable::Verdict::send:
         send();

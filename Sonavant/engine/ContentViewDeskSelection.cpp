@@ -59,21 +59,20 @@ void ContentView::clearCanvas() {
 void ContentView::watchLevelSettings() {
     levelSettingWatches_.clear();
     // Fields announce before the new value is visible and announce equal values too: act
-    // on the next turn, once, and only for a real change.
+    // on the next turn, once, and only for a real change. These are the only watches of
+    // these fields that send, whichever window changed them.
     auto watch = [this](auto& field) {
         levelSettingWatches_.insert(field.observe([this, &field](const auto& next) {
             if (next == field.get())
                 return;
-            onMainQueue([](ContentView& view) {
-                view.saveState();
-                view.updateRelativeLevels();
-            });
+            onMainQueue([](ContentView& view) { view.levelSettingsChanged(); });
         }));
     };
     watch(appState->minLevel);
     watch(appState->maxLevel);
     watch(appState->range);
     watch(appState->panningMode);
+    watch(appState->audienceAwarePanLaw);
 }
 
 void ContentView::endLevelSettingWatches() {

@@ -214,6 +214,7 @@ void ContentView::deleteSelection() {
     // One history entry before and one after the whole deletion: one Undo brings back
     // everything the key removed, and nothing edited before it.
     bool changed = false;
+    bool speakersRemoved = false;
     auto beginChange = [&] {
         if (!changed)
             appState->saveStateForUndo();
@@ -228,6 +229,7 @@ void ContentView::deleteSelection() {
         if (std::none_of(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == *id; }))
             continue;
         beginChange();
+        speakersRemoved = true;
         appState->speakers.update([&](std::vector<Speaker>& list) {
             std::erase_if(list, [&](const Speaker& s) { return s.id == *id; });
         });
@@ -268,6 +270,10 @@ void ContentView::deleteSelection() {
 
     selectedObjects = std::set<std::string>{};
     removeEmptyGroups();
+    // The remaining loudspeakers' shares change with the ones that went; the levels belong
+    // to the state recorded after the deletion.
+    if (speakersRemoved)
+        updateRelativeLevels();
     if (changed)
         appState->saveStateForUndo();
 }
@@ -320,6 +326,7 @@ void ContentView::deleteAudienceArea() {
     appState->audienceAreas.update(
         [&](std::vector<AudienceArea>& list) { list.erase(list.begin() + index); });
     appState->selectedAudienceAreaID = std::nullopt;
+    audienceAreasEdited();
 }
 
 void ContentView::duplicateAudienceArea() {
@@ -334,12 +341,24 @@ void ContentView::duplicateAudienceArea() {
     const auto id = copy.id;
     appState->audienceAreas.update([&](std::vector<AudienceArea>& list) { list.push_back(std::move(copy)); });
     appState->selectedAudienceAreaID = id;
+    audienceAreasEdited();
 }
 
 void ContentView::removeAllAudienceAreas() {
     appState->saveStateForUndo();
     appState->audienceAreas = std::vector<AudienceArea>{};
     appState->selectedAudienceAreaID = std::nullopt;
+    audienceAreasEdited();
+}
+
+void ContentView::audienceAreasEdited() {
+    if (!appState->audienceAwarePanLaw)
+        return;
+    // Without areas the switch has nothing to weigh by: it goes off, and its watch sends.
+    if (appState->audienceAreas->empty())
+        appState->audienceAwarePanLaw = false;
+    else
+        updateRelativeLevels();
 }
 
 void ContentView::toggleObjectList() {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 using platform::consoleLog;
 
@@ -302,6 +303,19 @@ void ContentView::updateRelativeLevels() {
     consoleLog("Starting update for " + std::to_string(appState->soundObjects->size()) + " sound objects...");
     computeAndSendLevels(desk, *port);
     consoleLog("Update completed for all sound objects.");
+}
+
+void ContentView::sendEveryPairOnce() {
+    const bool before = std::exchange(sendEveryPair_, true);
+    updateRelativeLevels();
+    sendEveryPair_ = before;
+}
+
+void ContentView::setOSCOutput(bool on) {
+    const bool wasOn = appState->oscOutputOn;
+    appState->oscOutputOn = on;
+    if (on && !wasOn)
+        sendEveryPairOnce();
 }
 
 void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t port) {
@@ -630,14 +644,17 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const double level = passLevels[i];
             if (!route.sends)
                 continue;
+            // While output is off nothing counts as sent: the desk still has the old levels.
+            if (!outputOn)
+                continue;
             bool send = true;
-            if (!remembered.known[i]) {
+            if (!remembered.known[i] || sendEveryPair_) {
                 remembered.known[i] = 1;
                 remembered.levels[i] = {level, 1};
             } else {
                 send = levelNeedsSend(remembered.levels[i], slot.first->channelNumber, level);
             }
-            if (!send || !outputOn)
+            if (!send)
                 continue;
             const Speaker& via = *routes[i].via;
             DeskRoute wire = routeDeskSend(desk, sourceType, source.number, via.type, via.channelNumber,

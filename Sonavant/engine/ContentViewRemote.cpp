@@ -159,7 +159,7 @@ void ContentView::handleRemoteObjectXY(std::int64_t sourceNumber, float x, float
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const auto& source) { return source->number.get() == sourceNumber; });
         if (it != sources.end()) {
-            const Point metres{static_cast<double>(x), static_cast<double>(y)};
+            const Point metres = ds100ToShowMetres(x, y);
             (*it)->positionMeters = metres;
             (*it)->position =
                 metresToCanvas(appState->canvasOrientation, metres, zoomLevel, appState->zeroPoint);

@@ -60,8 +60,12 @@ void ContentView::onDelete(std::int64_t speakerID) {
     appState->saveStateForUndo();
     auto speakers = appState->speakers.get();
     std::erase_if(speakers, [&](const Speaker& speaker) { return speaker.id == speakerID; });
-    if (speakers.size() != appState->speakers->size())
+    if (speakers.size() != appState->speakers->size()) {
         appState->speakers = std::move(speakers);
+        // Every remaining loudspeaker's share may change ("Constant Power" normalises over
+        // them); the levels belong to the state recorded after the deletion.
+        updateRelativeLevels();
+    }
     appState->saveStateForUndo();
 }
 

@@ -137,7 +137,3 @@ void ContentView::showReplaced(AppState::Replacement replacement) {
         refreshPositionsAfterZeroPointChange();
     updateRelativeLevels();
 }
-
-std::function<void()> ContentView::panLawChangedAction() {
-    return whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
-}

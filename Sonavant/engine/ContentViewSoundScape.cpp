@@ -76,8 +76,13 @@ void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t 
         }
         const std::string address = soundscapePositionAddress(desk, source.number);
 
+        // While output is off nothing counts as sent: the DS100 keeps the old positions.
+        if (!appState->oscOutputOn)
+            continue;
         auto [it, inserted] = lastSentSoundScapePositions.try_emplace(key, SoundScapeSentPosition{*x, *y, 1});
-        if (!inserted) {
+        if (sendEveryPair_) {
+            it->second = {*x, *y, 1};
+        } else if (!inserted) {
             SoundScapeSentPosition& last = it->second;
             if (last.x != *x || last.y != *y) {
                 last = {*x, *y, 1};
@@ -90,16 +95,15 @@ void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t 
                 last.count = 0;
             }
         }
-        if (!appState->oscOutputOn)
-            continue;
 
         // The DS100 takes the vertical offset first.
         SendTimeTable::Release send = [outlet = outlet, host = targetDeskIP, address, port,
                                        values = std::vector<float>{*y, *x}] {
             outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(values));
         };
+        SendTimeTable::Release held = heldUntilOutputOn(outputOnForSends_, send);
         const auto admission =
-            lastSendTime->admit(key, ++nextSendSequence_, Clock::now(), interval, true, send);
+            lastSendTime->admit(key, ++nextSendSequence_, Clock::now(), interval, true, held);
         switch (admission.verdict) {
         case SendTimeTable::Verdict::send:
             send();

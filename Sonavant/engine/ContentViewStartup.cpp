@@ -53,31 +53,31 @@ void ContentView::startReceiverAndObservers() {
 
     const std::string portText = appState->receivePort;
     const auto port = portText.empty() ? std::nullopt : parsePortNumber(portText);
+    // The mixer and fade-cue commands and the link check do not depend on the receiver: a
+    // port that is empty or bad at start-up must not leave them dead for the whole run.
+    notificationObservers_.insert(notifications.addObserver(
+        openMixerNotification, [this](const platform::Notification&) { openMixerWindow(); }));
+    notificationObservers_.insert(
+        notifications.addObserver(generateFadeCuesNotification,
+                                  [this](const platform::Notification&) { validateFadeCuePreconditions(); }));
+
+    if (tcpRefreshTimer)
+        tcpRefreshTimer->cancel();
+    auto timer = platform::DispatchTimer::make(DispatchQueue::global(platform::QoS::background));
+    std::weak_ptr<ContentView*> alive = aliveToken_;
+    timer->setEventHandler([alive] {
+        DispatchQueue::main()->async([alive] {
+            if (auto view = alive.lock())
+                (*view)->checkTCPConnection();
+        });
+    });
+    timer->schedule(linkCheckInterval, linkCheckInterval, platform::Duration::zero());
+    timer->resume();
+    tcpRefreshTimer = timer;
+
     if (port) {
         auto receiver = OSCReceiver::make(*port);
         installReceiverCallbacks(*receiver);
-
-        notificationObservers_.insert(notifications.addObserver(
-            openMixerNotification, [this](const platform::Notification&) { openMixerWindow(); }));
-        notificationObservers_.insert(
-            notifications.addObserver(generateFadeCuesNotification, [this](const platform::Notification&) {
-                validateFadeCuePreconditions();
-            }));
-
-        if (tcpRefreshTimer)
-            tcpRefreshTimer->cancel();
-        auto timer = platform::DispatchTimer::make(DispatchQueue::global(platform::QoS::background));
-        std::weak_ptr<ContentView*> alive = aliveToken_;
-        timer->setEventHandler([alive] {
-            DispatchQueue::main()->async([alive] {
-                if (auto view = alive.lock())
-                    (*view)->checkTCPConnection();
-            });
-        });
-        timer->schedule(linkCheckInterval, linkCheckInterval, platform::Duration::zero());
-        timer->resume();
-        tcpRefreshTimer = timer;
-
         try {
             receiver->start();
             oscReceiver = receiver;
@@ -123,7 +123,7 @@ void ContentView::installMenuActions() {
     };
     ActionDispatcher::addOutput = editing(&ContentView::addSpeaker);
     ActionDispatcher::addInput = editing(&ContentView::addSoundObject);
-    ActionDispatcher::updateOSC = whileAlive([](ContentView& view) { view.updateRelativeLevels(); });
+    ActionDispatcher::updateOSC = whileAlive([](ContentView& view) { view.sendEveryPairOnce(); });
     ActionDispatcher::clear = editing(&ContentView::clearCanvas);
     ActionDispatcher::drawPath = editing(&ContentView::startDrawingPath);
     ActionDispatcher::deletePath = editing(&ContentView::deleteSelectedPath);
@@ -211,6 +211,7 @@ void ContentView::observeSettingChanges() {
     // Bindings announce after the change, and only real changes.
     settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { reconnectTCPClient(); }));
     settingObservers_.insert(targetPort.observe([this](const std::string&) { reconnectTCPClient(); }));
+    watchLevelSettings();
 }
 
 void ContentView::onDisappearCleanup() {
@@ -219,6 +220,7 @@ void ContentView::onDisappearCleanup() {
     tcpRefreshTimer = nullptr;
     saveState();
     settingObservers_.clear();
+    endLevelSettingWatches();
     onScreen_ = false;
     if (auto receiver = oscReceiver)
         DispatchQueue::main()->async([receiver] { receiver->stop(); });

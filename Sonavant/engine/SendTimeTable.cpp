@@ -60,3 +60,13 @@ std::size_t SendTimeTable::heldCount() const {
     return static_cast<std::size_t>(std::count_if(
         entries_.begin(), entries_.end(), [](const auto& e) { return static_cast<bool>(e.second.held); }));
 }
+
+SendTimeTable::Release heldUntilOutputOn(std::shared_ptr<LockedValue<bool>> outputOn,
+                                         SendTimeTable::Release send) {
+    // Sends already on their way (staggered) go out whatever the switch says; a held one
+    // only leaves while output is still on.
+    return [outputOn = std::move(outputOn), send = std::move(send)] {
+        if (!outputOn || outputOn->get())
+            send();
+    };
+}

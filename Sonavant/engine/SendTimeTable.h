@@ -9,9 +9,12 @@
 // sequence number in the order they were decided, so an older one never replaces or
 // follows a newer one.
 
+#include "Sonavant/engine/LockedValue.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -61,3 +64,7 @@ private:
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
 };
+
+// `send` as a held send: when it leaves, it goes out only while `outputOn` holds true.
+SendTimeTable::Release heldUntilOutputOn(std::shared_ptr<LockedValue<bool>> outputOn,
+                                         SendTimeTable::Release send);

@@ -35,5 +35,15 @@ inline Point canvasToMetres(CanvasOrientation orientation, Point canvas, double 
 // same guards as above.
 Point metresToCanvasUnturned(double x, double y, double zoom, Point zeroPoint);
 
+// The DS100's frame: a source at (mx, my) metres goes to it as (-my, mx) (see the SoundScape
+// send), so what it reports at (x, y) is at (y, -x) metres here, and its angles are a quarter
+// turn (90 degrees) ahead of ours.
+inline Point ds100ToShowMetres(double x, double y) {
+    return {y, -x};
+}
+inline double ds100ToShowDegrees(double rotation) {
+    return rotation - 90.0;
+}
+
 // Length of the open polyline through the points, in their own unit; 0 for fewer than two.
 double polylineLength(const std::vector<Point>& points);

@@ -129,7 +129,6 @@ void SonavantApp::showMainView() {
     mainViewShown_ = true;
     window_->showMainView();
     contentView_->onAppearLoad();
-    contentView_->watchLevelSettings();
     persistence_->startAutosave(appState_, 60.0);
     emit mainViewShown();
 }
@@ -143,7 +142,6 @@ void SonavantApp::shutdown() {
     // A view that never came on screen never loaded the working state: saving it would
     // replace the operator's with launch values.
     if (mainViewShown_) {
-        contentView_->endLevelSettingWatches();
         contentView_->onDisappearCleanup();
     }
     persistence_->writeAutosave(*appState_);

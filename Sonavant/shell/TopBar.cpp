@@ -2,9 +2,9 @@
 
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/shell/StepperField.h"
-#include "platform/qt/Symbols.h"
 #include "Sonavant/ui/TopBarRules.h"
 #include "platform/qt/StyledButton.h"
+#include "platform/qt/Symbols.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -138,7 +138,7 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
     connect(range_, &QSlider::valueChanged, this,
             [this](int value) { view_.appState->range = double(value) / rangeScale; });
     connect(output_, &QPushButton::clicked, this,
-            [this] { view_.appState->oscOutputOn = !view_.appState->oscOutputOn; });
+            [this] { view_.setOSCOutput(!view_.appState->oscOutputOn); });
 
     // What it shows.
     auto& state = *view_.appState;

@@ -28,13 +28,14 @@ CanvasMarkerGeometry::soundscapeSpeakerMarker(const SoundscapeSpeaker& speaker, 
                                               double zoom, Point zeroPoint) {
     using platform::numberText;
     SoundscapeMarker marker;
-    marker.position = metresToCanvas(orientation, speaker.x, speaker.y, zoom, zeroPoint.x, zeroPoint.y);
+    // Reported in the DS100's frame: drawn where a source it reports at the same spot is.
+    marker.position = metresToCanvas(orientation, ds100ToShowMetres(speaker.x, speaker.y), zoom, zeroPoint);
 
     static constexpr double angles[] = {0, 90, 180, 270};
     static constexpr const char* names[] = {"Top", "Right", "Bottom", "Left"};
     const double angle = angles[int(orientation)];
     const double pi = std::numbers::pi;
-    const double a = double(speaker.rotation) * pi / 180;
+    const double a = ds100ToShowDegrees(speaker.rotation) * pi / 180;
     const double b = angle * pi / -180;
     const double dx = std::cos(a), dy = std::sin(a);
     const double tx = dx * std::cos(b) - dy * std::sin(b);

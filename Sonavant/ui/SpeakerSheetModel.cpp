@@ -96,8 +96,12 @@ bool SpeakerSheetModel::setChannelText(std::string_view text) {
 }
 
 void SpeakerSheetModel::setWidth(double width) {
-    if (std::isfinite(width))
-        edit([&](Speaker& s) { s.width = width; });
+    const auto current = record();
+    if (!std::isfinite(width) || !current || current->width == width)
+        return;
+    edit([&](Speaker& s) { s.width = width; });
+    // The width feeds the audience-area factors: the desk follows at once.
+    view_.updateRelativeLevels();
 }
 
 bool SpeakerSheetModel::setWidthText(std::string_view text) {
@@ -109,8 +113,14 @@ bool SpeakerSheetModel::setWidthText(std::string_view text) {
 }
 
 void SpeakerSheetModel::setFocus(double focus) {
-    if (std::isfinite(focus))
-        edit([&](Speaker& s) { s.focus = std::clamp(focus, focusMin, focusMax); });
+    const auto current = record();
+    if (!std::isfinite(focus) || !current)
+        return;
+    focus = std::clamp(focus, focusMin, focusMax);
+    if (current->focus == focus)
+        return;
+    edit([&](Speaker& s) { s.focus = focus; });
+    view_.updateRelativeLevels();
 }
 
 void SpeakerSheetModel::validate() {

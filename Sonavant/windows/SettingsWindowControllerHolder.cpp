@@ -30,7 +30,8 @@ void SettingsWindowControllerHolder::show(std::shared_ptr<AppState> appState,
 }
 
 void SettingsWindowControllerHolder::show(ContentView& view) {
-    show(view.appState, view.targetDeskIP, view.targetPort, view.showZeroPoint, view.panLawChangedAction());
+    // The main view watches the pan law itself: the page adds no pass of its own.
+    show(view.appState, view.targetDeskIP, view.targetPort, view.showZeroPoint, {});
 }
 
 void SettingsWindowControllerHolder::reset() {

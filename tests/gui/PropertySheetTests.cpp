@@ -127,6 +127,62 @@ private slots:
         QVERIFY(!f.view.activeSpeaker->has_value());
     }
 
+    void theSheetsFocusAndWidthReachTheDeskWithOnePassEach() {
+        LoopbackView f;
+        const MixingDesk desk = support::acmeDesk({.inputs = 32, .mixes = 16});
+        f.selectDesk(desk);
+        f.show->zeroPoint = Point{0, 600};
+        f.show->panningMode = PanningMode::sine;
+        f.show->showSpeakerCoverage = true;
+        f.show->showSpeakerFocus = true;
+        // Loudspeaker 1 aims down the canvas; the area lies 50 degrees off its aim, so a turn
+        // away or a narrower width changes its level.
+        AudienceArea area;
+        area.nodesMeters = {{1.23, 2.36}, {1.18, 2.28}, {1.28, 2.28}};
+        f.show->audienceAreas = std::vector{area};
+        f.show->audienceAwarePanLaw = true;
+        f.show->soundObjects = std::vector{support::sourceAt(1, {300, 300}, desk)};
+        auto one = speaker(1, "Mix", 1, desk), two = speaker(2, "Mix", 2, desk);
+        one.position = {200, 300};
+        one.width = 100; // full focus up to 50 degrees off its aim, none beyond 70
+        two.position = {420, 300};
+        f.show->speakers = std::vector{one, two};
+        f.view.updateRelativeLevels();
+        QVERIFY(f.desk.waitForDatagrams(2, 10s));
+        int passes = 0;
+        auto counter = f.show->mixerLevels.observe([&](const auto&) { ++passes; });
+        auto lastLevel = [&] {
+            std::optional<std::int32_t> level;
+            for (const auto& m : f.desk.messages())
+                if (m.addressPattern().rawAddress() == "/ch/1/mix/1/level")
+                    if (auto value = m.values()[0].as<std::int32_t>())
+                        level = *value;
+            return level;
+        };
+        const auto first = lastLevel();
+        QVERIFY(first);
+
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QPointer<SpeakerSheet> sheet = SpeakerSheet::open(&window, f.view, 1);
+        QVERIFY(sheet);
+        auto* slider = sheet->findChild<QSlider*>();
+        for (int i = 0; i < 10; ++i)
+            QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(f.view.speakerWithID(1)->focus, -10.0);
+        QCOMPARE(passes, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(lastLevel() && *lastLevel() != *first, deadlineMs);
+
+        const auto turned = *lastLevel();
+        typeInto(sheet->findChild<QLineEdit*>("widthField"), "20");
+        QCOMPARE(f.view.speakerWithID(1)->width, 20.0);
+        QCOMPARE(passes, 11);
+        QTRY_VERIFY_WITH_TIMEOUT(lastLevel() && *lastLevel() != turned, deadlineMs);
+        typeInto(sheet->findChild<QLineEdit*>("widthField"), "20");
+        QCOMPARE(passes, 11); // the same width: nothing to send
+    }
+
     void speakerSteppersStayInTheirRangesAndDisabledDisplayOptionsDisableTheControls() {
         LoopbackView f;
         const MixingDesk desk = support::acmeDesk({.mixes = 64});

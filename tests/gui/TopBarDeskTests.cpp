@@ -6,12 +6,14 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/shell/MainView.h"
+#include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/SidebarColumn.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/StepperField.h"
 #include "Sonavant/shell/TopBar.h"
 #include "gui/DeskFiles.h"
 #include "gui/GuiTestMain.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/StyledButton.h"
@@ -20,10 +22,14 @@
 #include "tools/FakeDesk.h"
 
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <set>
 
 using namespace std::chrono_literals;
 
@@ -128,6 +134,65 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: On"), 2000);
     }
 
+    void theOutputSwitchAndUpdateOSCBringTheDeskInLine() {
+        auto& view = app->contentView();
+        auto& show = *app->appState();
+        auto* bar = app->mainView()->topBar();
+        placeLayout(show, *view.selectedDesk.get());
+        app->targetPort.set(std::to_string(peer->udpPort()));
+        view.updateRelativeLevels();
+        QVERIFY(peer->waitForDatagrams(4, 5000ms)); // two inputs on two mixes
+
+        // "OSC: Off", then a drag: nothing arrives.
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: Off"), 2000);
+        peer->clear();
+        auto source = show.soundObjects.get()[0];
+        QWidget* canvas = app->mainView()->canvas();
+        const QPoint from(int(std::lround(source->position->x)), int(std::lround(source->position->y)));
+        QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(canvas, from + QPoint(10 * i, -5 * i));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, from + QPoint(80, -40));
+        QVERIFY(source->position->x > from.x() + 40);
+        QVERIFY(!peer->waitForDatagrams(1, 300ms));
+
+        // "OSC: On": every pair once, with the levels of now.
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: On"), 2000);
+        QVERIFY(peer->waitForDatagrams(4, 5000ms));
+        QVERIFY(!peer->waitForDatagrams(5, 300ms));
+        std::set<std::string> pairs;
+        for (const auto& message : peer->messages())
+            pairs.insert(std::string(message.addressPattern().rawAddress()));
+        QCOMPARE(pairs.size(), std::size_t(4));
+        const auto levels = show.mixerLevels.get();
+        for (const auto& message : peer->messages()) {
+            const std::string address(message.addressPattern().rawAddress());
+            const std::string moved = "/ch/" + std::to_string(source->number.get()) + "/";
+            if (address.rfind(moved, 0) != 0)
+                continue;
+            const auto sent = message.values()[0].as<std::int32_t>();
+            QVERIFY(sent);
+            bool matches = false;
+            for (const auto& [speaker, level] : levels.at(source->id))
+                matches = matches || *sent == std::int32_t(std::lround(level));
+            QVERIFY2(matches, address.c_str());
+        }
+
+        // "Update OSC" with nothing changed: every pair once more.
+        peer->clear();
+        QAction* update = nullptr;
+        for (QMenu* menu : app->mainWindow().menuBar()->findChildren<QMenu*>())
+            for (QAction* action : menu->actions())
+                if (action->text() == "Update OSC")
+                    update = action;
+        QVERIFY(update);
+        update->trigger();
+        QVERIFY(peer->waitForDatagrams(4, 5000ms));
+        QVERIFY(!peer->waitForDatagrams(5, 300ms));
+    }
+
     void aTcpDeskConnectsToItsDefaultPort() {
         auto* bar = app->mainView()->topBar();
         platform::LogCapture log;
@@ -200,11 +265,26 @@ private slots:
         // A change of the bounds saves and sends the levels again.
         placeLayout(show, *app->contentView().selectedDesk.get());
         app->targetPort.set(std::to_string(peer->udpPort()));
+        // What the steps above queued on the main queue runs first.
+        bool drained = false;
+        platform::DispatchQueue::main()->async([&] { drained = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(drained, 3000);
         peer->clear();
         platform::LogCapture log;
         show.maxLevel = 90;
         QTRY_VERIFY_WITH_TIMEOUT(log.contains("✅ App state saved successfully."), 3000);
         QVERIFY(peer->waitForDatagrams(1, 5000ms));
+        // Once each, with the canvas on screen: one watcher per setting.
+        auto count = [&](const std::string& fragment) {
+            const auto lines = log.lines();
+            return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.find(fragment) != std::string::npos;
+            });
+        };
+        const std::string saved = "✅ App state saved successfully.", passed = "Update completed for all";
+        QVERIFY(!QTest::qWaitFor([&] { return count(saved) > 1 || count(passed) > 1; }, 300));
+        QCOMPARE(count(saved), 1);
+        QCOMPARE(count(passed), 1);
     }
 };
 

@@ -71,20 +71,58 @@ TEST(SendDecision, ChannelMinusFiftyRepeatsWithoutDividingByZero) {
     ASSERT_TRUE(f.sendsSettleAt(2));
 }
 
-TEST(SendDecision, OutputOffSendsNothingButFollowsTheLevels) {
+TEST(SendDecision, OutputOffRecordsNothingAndSwitchingOnCatchesUp) {
     OnePair f;
     f.state->oscOutputOn = false;
     f.updates(3);
-    ASSERT_EQ(f.view.lastMappedLevels().size(), 1u);
-    EXPECT_EQ(f.view.lastMappedLevels().begin()->second.count, 3);
+    EXPECT_TRUE(f.view.lastMappedLevels().empty()) << "nothing counts as sent while off";
 
-    // Switched on later: an unchanged level waits for its repeat, a changed one goes at once.
+    // On again by other means than the switch (a .dbpr import's own off and on): the next
+    // pass sends what the desk has not had, and nothing more.
     f.state->oscOutputOn = true;
-    f.updates(1);
-    f.state->soundObjects->at(0)->position = Point{400, 0};
-    f.updates(1);
+    EXPECT_EQ(f.outlet->count(), 0u);
+    f.updates(2);
     ASSERT_TRUE(f.sendsSettleAt(1));
     EXPECT_EQ(f.outlet->sent()[0].address, "/ch/1/mix/1/level");
+
+    // The operator's switch: off, a move, on: the final level goes out once, at once.
+    f.view.setOSCOutput(false);
+    f.state->soundObjects->at(0)->position = Point{400, 0};
+    f.updates(1);
+    f.view.setOSCOutput(true);
+    ASSERT_TRUE(f.sendsSettleAt(2));
+    f.view.setOSCOutput(true); // already on: no second resend
+    ASSERT_TRUE(f.sendsSettleAt(2));
+    auto level = [&](std::size_t i) {
+        return std::get<std::int64_t>(f.outlet->sent()[i].argument.storage());
+    };
+    EXPECT_NE(level(1), level(0)) << "the level after the move";
+
+    // "Update OSC" with nothing changed: the pair once more, and the repeat count restarts.
+    f.view.sendEveryPairOnce();
+    ASSERT_TRUE(f.sendsSettleAt(3));
+    EXPECT_EQ(level(2), level(1));
+    EXPECT_EQ(f.view.lastMappedLevels().begin()->second.count, 1);
+}
+
+TEST(SendDecision, AHeldSendDoesNotLeaveOnceOutputIsOff) {
+    OnePair f;
+    f.view.disableOSCThrottling->set(false);
+    f.updates(1);
+    f.state->soundObjects->at(0)->position = Point{400, 0};
+    f.updates(1); // within 30 ms of the first at the send queue: held
+    f.view.setOSCOutput(false);
+    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 1; }));
+    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 0; }));
+    EXPECT_TRUE(f.sendsSettleAt(1)) << "the staggered first went; the held second did not";
+
+    // Output on throughout: the held send does leave.
+    OnePair g;
+    g.view.disableOSCThrottling->set(false);
+    g.updates(1);
+    g.state->soundObjects->at(0)->position = Point{400, 0};
+    g.updates(1);
+    EXPECT_TRUE(g.sendsSettleAt(2));
 }
 
 TEST(SendDecision, WaitingSendsGoToTheAddressOfTheMomentTheyRun) {

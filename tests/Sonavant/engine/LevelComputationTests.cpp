@@ -269,8 +269,7 @@ TEST(LevelComputation, RestructuredPassEqualsTheDirectFormExactly) {
     const std::vector<std::string> sourceTypes{"Input", "Input", "Mix", "Playback"};
 
     for (int round = 0; round < 40; ++round) {
-        Fixture f;
-        f.state->oscOutputOn = false;
+        Fixture f; // output on: only what goes out is recorded as sent (to the recording outlet)
         f.state->panningMode = allPanningModes[round % 5];
         f.state->audienceAwarePanLaw = round % 2 == 1;
         f.state->minMaxRelitive = round % 3 == 0;
@@ -441,7 +440,7 @@ TEST(LevelComputation, ReusedRowsGiveWhatComputingEveryPairGives) {
     AudienceArea area;
     area.nodesMeters = {{0, 0}, {4, 0}, {4, 4}};
     both([&](AppState& s) {
-        s.oscOutputOn = false;
+        s.oscOutputOn = true; // to the recording outlets: only what goes out is recorded as sent
         s.speakers = speakers;
         s.soundObjects = sources;
         s.audienceAreas = std::vector{area};

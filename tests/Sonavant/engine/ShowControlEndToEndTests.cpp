@@ -5,8 +5,10 @@
 
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/model/CanvasGeometry.h"
 #include "tools/FakeDesk.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace showcontrol_test;
@@ -153,9 +155,10 @@ TEST_F(ShowControlEndToEndTest, PositionsAndLoudspeakersFromTheDS100) {
     ActionDispatcher::invoke(ActionDispatcher::getPositionsFromDS100);
     EXPECT_EQ(v.pendingSoundObjectQueries.get(), 3);
     ASSERT_TRUE(mainLoopUntil([&] { return v.pendingSoundObjectQueries.get() == 0; }));
-    EXPECT_EQ(one->positionMeters.get(), (Point{1, 0.5}));
-    EXPECT_EQ(two->positionMeters.get(), (Point{-1.5, 2.25}));
-    EXPECT_EQ(three->positionMeters.get(), (Point{3, 1.5}));
+    // Reported (x, y) is stored at (y, -x) metres, the frame the SoundScape send defines.
+    EXPECT_EQ(one->positionMeters.get(), (Point{0.5, -1}));
+    EXPECT_EQ(two->positionMeters.get(), (Point{2.25, 1.5}));
+    EXPECT_EQ(three->positionMeters.get(), (Point{1.5, -3}));
     EXPECT_EQ(threeAgain->positionMeters.get(), (Point{0, 0})) << "only the first with that number";
     std::vector<std::string> questions;
     for (const auto& address : ds100.addresses())
@@ -171,6 +174,43 @@ TEST_F(ShowControlEndToEndTest, PositionsAndLoudspeakersFromTheDS100) {
     ASSERT_TRUE(mainLoopUntil([&] { return show->soundscapeSpeakers->size() == 64; }, 20s));
     for (const auto& reported : show->soundscapeSpeakers.get())
         EXPECT_EQ(reported.x, static_cast<float>(reported.speakerNumber));
+}
+
+TEST_F(ShowControlEndToEndTest, WhatTheDS100ReportsGoesBackToItUnchangedUnderEveryOrientation) {
+    FakeDesk ds100(false);
+    show->soundObjects = {source(1, 0, 0), source(2, 0, 0)};
+    show->isSoundScapeMode = true;
+    auto& v = start(ds100.udpPort());
+    ASSERT_TRUE(v.oscReceiver);
+    ds100.answerLikeDS100(receivePort());
+    ds100.setDS100Source(1, {1.0f, 0.5f, 0.0f});
+    const std::string one = "/dbaudio1/positioning/source_position_xy/1";
+    for (CanvasOrientation orientation : allCanvasOrientations) {
+        SCOPED_TRACE(rawValue(orientation));
+        show->canvasOrientation = orientation;
+        settle(50ms);
+        ActionDispatcher::invoke(ActionDispatcher::getPositionsFromDS100);
+        ASSERT_TRUE(mainLoopUntil([&] { return v.pendingSoundObjectQueries.get() <= 0; }));
+
+        // Source 2 is dragged, then "Update OSC": source 1 goes back as it was reported.
+        auto two = show->soundObjects.get()[1];
+        two->positionMeters = Point{2, 1};
+        two->position = metresToCanvas(orientation, Point{2, 1}, v.zoomLevel, show->zeroPoint);
+        v.updateRelativeLevels();
+        ds100.clear();
+        ActionDispatcher::invoke(ActionDispatcher::updateOSC);
+        ASSERT_TRUE(eventually([&] {
+            const auto addresses = ds100.addresses();
+            return std::count(addresses.begin(), addresses.end(), one) >= 1;
+        }));
+        for (const auto& message : ds100.messages()) {
+            if (message.addressPattern().rawAddress() != one)
+                continue;
+            ASSERT_EQ(message.values().size(), 2u);
+            EXPECT_EQ(*message.values()[0].as<float>(), 1.0f);
+            EXPECT_EQ(*message.values()[1].as<float>(), 0.5f);
+        }
+    }
 }
 
 TEST_F(ShowControlEndToEndTest, SourceQuestionsNeedOutputAndAValidPort) {

@@ -126,15 +126,16 @@ TEST_F(ShowControlTest, DS100RepliesPlaceSourcesAndCountDown) {
     v.pendingSoundObjectQueries = 3;
     v.disableSoundObjectOSCUpdates = true;
 
+    // The DS100's (x, y) is (y, -x) here: the inverse of what the SoundScape send turns.
     v.handleRemoteObjectXY(2, 1.25f, -0.5f);
-    EXPECT_EQ(s->positionMeters.get(), (Point{1.25, -0.5}));
-    expectNear(s->position, {125, 650});
+    EXPECT_EQ(s->positionMeters.get(), (Point{-0.5, -1.25}));
+    expectNear(s->position, {-50, 725});
     v.handleRemoteObjectXY(8, 1, 1);
     EXPECT_TRUE(v.disableSoundObjectOSCUpdates.get());
     v.handleRemoteObjectXY(2, NAN, 1);
     EXPECT_EQ(v.pendingSoundObjectQueries.get(), 0);
     EXPECT_FALSE(v.disableSoundObjectOSCUpdates.get()) << "the third answer ends the wait";
-    EXPECT_EQ(s->positionMeters.get(), (Point{1.25, -0.5}));
+    EXPECT_EQ(s->positionMeters.get(), (Point{-0.5, -1.25}));
 
     // Answers to a query.
     v.speakerAnswersExpected = ContentView::speakersPerQuery;
@@ -368,10 +369,16 @@ TEST_F(ShowControlStartupTest, AnEmptyOrInvalidReceivePortSkipsOnlyTheReceiver) 
         platform::LogCapture log;
         startUp(v);
         EXPECT_FALSE(v.oscReceiver);
-        EXPECT_FALSE(v.tcpRefreshTimer);
+        EXPECT_TRUE(v.tcpRefreshTimer) << "the link check runs without a receiver";
         EXPECT_FALSE(log.contains("OSCReceiver"));
+        // "Show Mixer" and "Generate Fade Cues" work all the same.
+        const int mixers = presenter->mixerRequests;
+        const auto alerts = presenter->alerts.size();
         platform::NotificationCenter::defaultCenter().post(openMixerNotification);
-        EXPECT_EQ(presenter->mixerRequests, 0) << "nobody observes the mixer command";
+        EXPECT_EQ(presenter->mixerRequests, mixers + 1);
+        platform::NotificationCenter::defaultCenter().post(generateFadeCuesNotification);
+        ASSERT_EQ(presenter->alerts.size(), alerts + 1);
+        EXPECT_EQ(presenter->alerts.back().title, "QLab Not Selected");
         EXPECT_TRUE(ActionDispatcher::getSpeakersFromDS100);
         EXPECT_EQ(show->zeroPoint.get(), (Point{0, 600}));
         view.reset();

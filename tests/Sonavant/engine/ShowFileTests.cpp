@@ -245,16 +245,17 @@ TEST_F(ShowFileTest, TheMenuNotificationsOpenThePanelsWithTheirTypesAndDefaultNa
     EXPECT_EQ(show->range.get(), 4.0);
 }
 
-TEST_F(ShowFileTest, TheSettingsWindowsResendOutlivesNoView) {
+TEST_F(ShowFileTest, APanLawChangeFromASettingsWindowSendsAndOutlivesNoView) {
     auto outlet = std::make_shared<RecordingOutlet>();
     auto& v = makeView("127.0.0.1", "9000", outlet);
     v.selectedDesk = testDesk();
     v.cachedGeometryProxy = CanvasGeometryProxy{{1000, 600}, {}};
-    auto resend = v.panLawChangedAction();
-    resend();
-    ASSERT_TRUE(eventually([&] { return outlet->count() > 0; }));
+    v.watchLevelSettings();
+    show->panningMode = PanningMode::linear; // as any settings window writes it
+    ASSERT_TRUE(mainLoopUntil([&] { return outlet->count() > 0; }));
     view.reset();
-    resend(); // the window may outlive the view it was first opened from
+    show->panningMode = PanningMode::power; // the window may outlive the view it was opened from
+    settle(50ms);
 }
 
 } // namespace

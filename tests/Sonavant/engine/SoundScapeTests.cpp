@@ -1,10 +1,13 @@
 #include "EngineTestSupport.h"
 
+#include "Sonavant/model/ImportDBPR.h"
 #include "platform/Log.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <sqlite3.h>
 
 using namespace enginetest;
 
@@ -86,7 +89,7 @@ TEST(SoundScapePositions, PausedOffOrUndefinedSourcesSendNothing) {
     f.state->oscOutputOn = false;
     f.view.updateRelativeLevels();
     EXPECT_EQ(f.outlet->count(), 0u);
-    EXPECT_EQ(f.view.lastSentSoundScapePositions.size(), 1u);
+    EXPECT_TRUE(f.view.lastSentSoundScapePositions.empty()) << "nothing counts as sent while off";
 
     f.state->oscOutputOn = true;
     f.state->soundObjects->at(0)->position = Point{std::numeric_limits<double>::infinity(), 0};
@@ -99,4 +102,50 @@ TEST(SoundScapePositions, PausedOffOrUndefinedSourcesSendNothing) {
     f.state->soundObjects->at(0)->position = Point{1, 1};
     f.view.updateRelativeLevels();
     EXPECT_EQ(f.outlet->count(), 0u);
+}
+
+TEST(SoundScapePositions, TheSwitchAndUpdateOSCSendEveryPositionButAnImportsOwnSwitchDoesNot) {
+    SoundScape f;
+    f.state->soundObjects.update([](auto& list) { list.push_back(sourceAt(2, {150, 300}, udpDesk())); });
+    f.view.updateRelativeLevels();
+    ASSERT_TRUE(eventually([&] { return f.outlet->count() == 2; }));
+
+    // Off, a move, on: every position once, the moved one where it is now.
+    f.view.setOSCOutput(false);
+    f.state->soundObjects->at(0)->position = Point{450, 300};
+    f.view.updateRelativeLevels();
+    EXPECT_EQ(f.outlet->count(), 2u);
+    f.view.setOSCOutput(true);
+    ASSERT_TRUE(eventually([&] { return f.outlet->count() == 4; }));
+    std::vector<float> moved;
+    for (std::size_t i = 2; i < 4; ++i)
+        if (f.outlet->sent()[i].address == "/dbaudio1/positioning/source_position_xy/1")
+            moved = std::get<std::vector<float>>(f.outlet->sent()[i].argument.storage());
+    EXPECT_EQ(moved, (std::vector<float>{-2.0f, 3.5f}));
+
+    // "Update OSC" with nothing changed: every position once more (the held ones leave later).
+    f.view.sendEveryPairOnce();
+    ASSERT_TRUE(eventually([&] { return f.outlet->count() == 6; }));
+
+    // A .dbpr import turns output off and on by itself: that adds no resend.
+    support::TempFolder folder;
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((folder / "a.dbpr").c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(
+            sqlite3_exec(db,
+                         "CREATE TABLE Cabinets (CabinetId INTEGER, OriginX REAL, OriginY REAL, "
+                         "HorizontalAngle REAL, SourceGroupId INTEGER);"
+                         "CREATE TABLE MatrixInputs (MatrixInput INTEGER, Name TEXT, InputMode INTEGER);"
+                         "INSERT INTO MatrixInputs VALUES (1, 'Kick', 1), (2, 'Vox', 1);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    bool queried = false;
+    importDBPR(folder / "a.dbpr", *f.state, 100, 100, 500, [&] { queried = true; });
+    ASSERT_TRUE(platform::MainRunLoop::runUntil([&] { return queried; }, deadline));
+    EXPECT_TRUE(f.state->oscOutputOn.get());
+    platform::MainRunLoop::runFor(100ms);
+    EXPECT_EQ(f.outlet->count(), 6u) << "no position at the import's own switch-on";
 }

@@ -106,19 +106,24 @@ TEST(CanvasMarkers, EdgeMarkersRangeCirclesAndDS100Markers) {
     EXPECT_EQ(markers[1].outline, std::optional<std::string>("red"));
     EXPECT_EQ(markers[2].outline, std::nullopt);
 
-    // A DS100 loudspeaker reported with rotation 0 turns a quarter under "right".
+    // A DS100 loudspeaker is reported in the DS100's frame: (x, y) is at (y, -x) metres here
+    // and its rotation is a quarter turn behind, so rotation 0 points down the canvas under
+    // "top" and a further quarter under "right".
     SoundscapeSpeaker s;
     s.speakerNumber = 3;
     s.x = 2;
     s.y = 1;
     const auto m = M::soundscapeSpeakerMarker(s, CanvasOrientation::right, 100, {0, 600});
-    EXPECT_NEAR(m.adjustedAngle, 90, 1e-9);
-    EXPECT_TRUE(near(m.position, metresToCanvas(CanvasOrientation::right, {2, 1}, 100, {0, 600})));
+    EXPECT_NEAR(std::fabs(m.adjustedAngle), 180, 1e-9);
+    EXPECT_TRUE(near(m.position, metresToCanvas(CanvasOrientation::right, {1, -2}, 100, {0, 600})));
     EXPECT_NE(
         m.logEntry.find("🧭 Speaker 3:\n    Raw rotation: 0.0\n    Canvas orientation: Right → 90.0°"),
         std::string::npos);
-    EXPECT_NE(m.logEntry.find("Final adjusted angle: 90.0°"), std::string::npos);
-    EXPECT_NEAR(M::soundscapeSpeakerMarker(s, CanvasOrientation::top, 100, {0, 600}).adjustedAngle, 0, 1e-12);
+    EXPECT_NEAR(M::soundscapeSpeakerMarker(s, CanvasOrientation::top, 100, {0, 600}).adjustedAngle, 90, 1e-9);
+    // Where a source the DS100 reports at the same spot is drawn, under every orientation.
+    for (CanvasOrientation orientation : allCanvasOrientations)
+        EXPECT_TRUE(near(M::soundscapeSpeakerMarker(s, orientation, 80, {40, 500}).position,
+                         metresToCanvas(orientation, ds100ToShowMetres(2, 1), 80, {40, 500})));
 }
 
 TEST(HitOrder, FrontToBackWithPluggedInLayers) {

@@ -1,0 +1,663 @@
+// The built application as an operator starts it: its own program under a bare X server,
+// driven by xdotool's real input events, with a fresh home whose working state points the
+// desk at 127.0.0.1 and a fake desk listening on loopback. It walks the roads between the
+// windows (choose a desk, set the port in Settings, add, drag, draw a path, save, close,
+// start again, open) and checks what reaches the desk and what the show files hold.
+//
+// Run under xvfb-run; the application's program comes from SONAVANT_APP. Every wait has a
+// deadline; every step leaves a screenshot in SONAVANT_SCREENSHOT_DIR.
+
+#include "Sonavant/cues/PathCue.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/model/AppStatePersistence.h"
+#include "platform/Serialization.h"
+#include "platform/UserDefaults.h"
+#include "tools/FakeDesk.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls until `condition` holds or the deadline passes.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// Runs a command and returns what it printed (our own fixed command lines only).
+std::string run(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+void xdo(const std::string& arguments) {
+    run("xdotool " + arguments + " 2>/dev/null");
+}
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+    int centreX() const { return x + width / 2; }
+};
+
+std::vector<std::string> visibleWindows(const std::string& namePattern) {
+    std::istringstream lines(run("xdotool search --onlyvisible --name '" + namePattern + "' 2>/dev/null"));
+    std::vector<std::string> ids;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty())
+            ids.push_back(line);
+    return ids;
+}
+
+Rect geometry(const std::string& window) {
+    std::istringstream lines(run("xdotool getwindowgeometry --shell " + window + " 2>/dev/null"));
+    std::map<std::string, int> values;
+    for (std::string line; std::getline(lines, line);)
+        if (auto eq = line.find('='); eq != std::string::npos)
+            values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
+}
+
+// The largest visible window whose name matches: menus and tool tips share the main
+// window's name but are small.
+std::optional<std::pair<std::string, Rect>> largestWindow(const std::string& namePattern) {
+    std::optional<std::pair<std::string, Rect>> best;
+    for (const auto& id : visibleWindows(namePattern)) {
+        const Rect r = geometry(id);
+        if (!best || r.width * r.height > best->second.width * best->second.height)
+            best = std::pair{id, r};
+    }
+    return best;
+}
+
+// What a window manager sends when the close button is pressed.
+bool askWindowToClose(const std::string& window) {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    auto atom = [&](const char* name) {
+        auto cookie = xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return result;
+    };
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(std::stoul(window));
+    event.type = atom("WM_PROTOCOLS");
+    event.data.data32[0] = atom("WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+    xcb_disconnect(connection);
+    return true;
+}
+
+QImage grabScreen() {
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The canvas is the one black area of the main window: the bounding box of its black pixels.
+Rect canvasIn(const QImage& screen, const Rect& window) {
+    int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
+    const int x1 = std::min(window.x + window.width, screen.width());
+    const int y1 = std::min(window.y + window.height, screen.height());
+    for (int y = std::max(window.y, 0); y < y1; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+        for (int x = std::max(window.x, 0); x < x1; ++x)
+            if ((row[x] & 0xFFFFFF) == 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    }
+    if (right < 0)
+        return {};
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+std::optional<std::string> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A value the application keeps in its working state as JSON bytes.
+std::optional<platform::Value> workingStateJSON(const fs::path& plist, const std::string& key) {
+    auto text = readFile(plist);
+    if (!text)
+        return std::nullopt;
+    try {
+        const platform::Value root = platform::readPropertyList(*text);
+        const platform::Value* stored = root.find(key);
+        const platform::Bytes* bytes = stored ? stored->asData() : nullptr;
+        if (!bytes)
+            return std::nullopt;
+        return platform::readJSON(std::string(bytes->begin(), bytes->end()));
+    } catch (const std::exception&) {
+        return std::nullopt; // written while we read: the next poll sees it whole
+    }
+}
+
+std::vector<std::shared_ptr<PathCue>> workingStateCues(const fs::path& plist) {
+    auto value = workingStateJSON(plist, "savedPathCues");
+    if (!value)
+        return {};
+    try {
+        return platform::decodeValue<std::vector<std::shared_ptr<PathCue>>>(*value, "savedPathCues");
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool near(Point a, Point b, double tolerance) {
+    return std::hypot(a.x - b.x, a.y - b.y) <= tolerance;
+}
+
+std::string text(Point p) {
+    std::ostringstream out;
+    out << "(" << p.x << ", " << p.y << ")";
+    return out.str();
+}
+
+// The items of a show by what the operator made: ids and metres.
+struct ShowItems {
+    std::map<std::int64_t, Point> speakers;
+    std::map<std::string, Point> sources;
+    std::vector<std::shared_ptr<PathCue>> cues;
+};
+
+ShowItems itemsOf(const AppState& show) {
+    ShowItems items;
+    for (const auto& speaker : show.speakers.get())
+        items.speakers[speaker.id] = speaker.positionMeters;
+    for (const auto& source : show.soundObjects.get())
+        items.sources[source->id.string()] = source->positionMeters.get();
+    items.cues = show.pathCues.get();
+    return items;
+}
+
+void expectSameItems(const ShowItems& expected, const ShowItems& actual, const std::string& where) {
+    ASSERT_EQ(expected.speakers.size(), actual.speakers.size()) << where;
+    for (const auto& [id, metres] : expected.speakers) {
+        ASSERT_TRUE(actual.speakers.count(id)) << where << ": loudspeaker " << id << " is gone";
+        EXPECT_TRUE(near(actual.speakers.at(id), metres, 1e-6))
+            << where << ": loudspeaker " << id << " at " << text(actual.speakers.at(id)) << ", not "
+            << text(metres);
+    }
+    ASSERT_EQ(expected.sources.size(), actual.sources.size()) << where;
+    for (const auto& [id, metres] : expected.sources) {
+        ASSERT_TRUE(actual.sources.count(id)) << where << ": input " << id << " is gone";
+        EXPECT_TRUE(near(actual.sources.at(id), metres, 1e-6))
+            << where << ": input " << id << " at " << text(actual.sources.at(id)) << ", not " << text(metres);
+    }
+}
+
+void expectSameCue(const PathCue& expected, const std::vector<std::shared_ptr<PathCue>>& cues,
+                   const std::string& where) {
+    auto it =
+        std::find_if(cues.begin(), cues.end(), [&](const auto& c) { return c && c->id == expected.id; });
+    ASSERT_TRUE(it != cues.end()) << where << ": the path cue \"" << expected.name << "\" is not there ("
+                                  << cues.size() << " cues)";
+    const PathCue& cue = **it;
+    EXPECT_EQ(cue.name, expected.name) << where;
+    EXPECT_EQ(cue.number, expected.number) << where;
+    EXPECT_EQ(cue.soundObjectIDs, expected.soundObjectIDs) << where;
+    ASSERT_EQ(cue.nodesMeters.size(), expected.nodesMeters.size()) << where;
+    for (std::size_t i = 0; i < cue.nodesMeters.size(); ++i)
+        EXPECT_TRUE(near(cue.nodesMeters[i], expected.nodesMeters[i], 1e-6)) << where << ": node " << i;
+}
+
+// The application's program, started with the walk's home and stopped by its own pid.
+class Application {
+public:
+    Application(fs::path program, fs::path home, fs::path log) : program_(program), home_(home), log_(log) {}
+    ~Application() { kill(); }
+
+    bool start() {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            const std::string name = entry.substr(0, entry.find('='));
+            if (name != "HOME" && name.rfind("XDG_", 0) != 0 && name != "QT_QPA_PLATFORM" &&
+                name != "SONAVANT_UPDATE_URL" && name != "SONAVANT_RESOURCE_DIR")
+                env.push_back(entry);
+        }
+        env.push_back("HOME=" + home_.string());
+        env.push_back("XDG_CONFIG_HOME=" + (home_ / "config").string());
+        env.push_back("XDG_DATA_HOME=" + (home_ / "data").string());
+        env.push_back("XDG_CACHE_HOME=" + (home_ / "cache").string());
+        env.push_back("XDG_RUNTIME_DIR=" + (home_ / "runtime").string());
+        env.push_back("QT_QPA_PLATFORM=xcb");
+        // The update check asks a loopback port nobody listens on.
+        env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, home_.c_str());
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        std::string path = program_.string();
+        char* argv[] = {path.data(), nullptr};
+        const int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0)
+            pid_ = -1;
+        return pid_ > 0;
+    }
+
+    bool running() {
+        if (pid_ <= 0)
+            return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitStatus_ = status;
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+
+    // True when it ended by itself before the deadline.
+    bool waitForExit(std::chrono::milliseconds timeout) {
+        return waitUntil([&] { return !running(); }, timeout);
+    }
+    // The exit code of a program that ended by itself; -1 after a signal.
+    int exitCode() const { return exitStatus_ && WIFEXITED(*exitStatus_) ? WEXITSTATUS(*exitStatus_) : -1; }
+
+    void kill() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGTERM);
+        if (!waitUntil([&] { return !running(); }, 5s)) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    fs::path program_, home_, log_;
+    pid_t pid_ = -1;
+    std::optional<int> exitStatus_;
+};
+
+class WholeApplicationWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* program = std::getenv("SONAVANT_APP");
+        ASSERT_TRUE(program && fs::exists(program)) << "SONAVANT_APP names no program";
+        program_ = program;
+        const char* shots = std::getenv("SONAVANT_SCREENSHOT_DIR");
+        shots_ = shots && *shots ? fs::path(shots) : fs::path("screenshots");
+        fs::create_directories(shots_);
+
+        std::string pattern = (fs::temp_directory_path() / "sonavant-walk-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        home_ = pattern;
+        for (const char* sub : {"config/Sonavant", "data", "cache", "runtime", "shows", "driver"})
+            fs::create_directories(home_ / sub);
+        fs::permissions(home_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        workingState_ = home_ / "config" / "Sonavant" / "Sonavant.plist";
+
+        // The working state before the first start: the desk at loopback (a fresh home would
+        // say 192.168.0.2), the zero point in the canvas's middle, the window where the walk
+        // expects it and large enough for every part of the main view.
+        platform::UserDefaults defaults(home_ / "config" / "Sonavant");
+        defaults.set("savedTargetDeskIP", std::string("127.0.0.1"));
+        defaults.set("savedZeroPointPosition", std::string("Center"));
+        defaults.set("NSWindow Frame MainWindow", std::string("{{0, 0}, {1400, 900}}"));
+        ASSERT_TRUE(defaults.synchronize());
+    }
+
+    void TearDown() override {
+        app_.reset();
+        if (!HasFailure()) {
+            std::error_code ignored;
+            fs::remove_all(home_, ignored);
+        } else {
+            std::cerr << "The walk's home is kept for a look: " << home_ << "\n";
+        }
+    }
+
+    void startApplication() {
+        app_ = std::make_unique<Application>(program_, home_, home_ / "application.log");
+        ASSERT_TRUE(app_->start());
+        // The splash shows first, in the same window; the main view's black canvas follows.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                auto found = largestWindow("^Sonavant$");
+                if (!found || found->second.width < 800)
+                    return false;
+                window_ = found->first;
+                frame_ = found->second;
+                canvas_ = canvasIn(grabScreen(), frame_);
+                // The splash is black from the menu bar down; the canvas has the top bar
+                // above it and the tool row below.
+                return canvas_.width > 400 && canvas_.height > 300 && canvas_.y > frame_.y + 40 &&
+                       canvas_.y + canvas_.height < frame_.y + frame_.height - 30;
+            },
+            30s))
+            << "the main view never showed";
+        EXPECT_EQ(frame_.x, 0);
+        EXPECT_EQ(frame_.y, 0);
+        // The canvas may still settle in its layout: wait until it stops changing.
+        Rect last{};
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                last = canvas_;
+                std::this_thread::sleep_for(100ms);
+                canvas_ = canvasIn(grabScreen(), frame_);
+                return canvas_.x == last.x && canvas_.y == last.y && canvas_.width == last.width &&
+                       canvas_.height == last.height;
+            },
+            10s));
+    }
+
+    void screenshot(const std::string& name) {
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "walk-%02d-", ++shot_);
+        grabScreen().save(QString::fromStdString((shots_ / (prefix + name + ".png")).string()));
+    }
+
+    // Shortcuts apply in the active window only. With no window manager to give the focus,
+    // the walk gives it as one would when the window is clicked.
+    void activateMainWindow() {
+        xdo("mousemove " + std::to_string(canvas_.centreX()) + " " + std::to_string(canvas_.y + 20));
+        xdo("windowfocus " + window_);
+    }
+
+    // Opens the n-th menu of the menu bar (0 is the application menu) from the keyboard and
+    // chooses its k-th item (0 is the first).
+    void chooseFromMenu(int menu, int item) {
+        xdo("mousemove " + std::to_string(canvas_.centreX()) + " " + std::to_string(canvas_.y + 20));
+        xdo("key alt");
+        std::string keys = "key";
+        for (int i = 0; i < menu; ++i)
+            keys += " Right";
+        keys += " Down";
+        for (int i = 0; i < item; ++i)
+            keys += " Down";
+        xdo(keys + " Return");
+    }
+
+    std::optional<std::pair<std::string, Rect>> waitForWindow(const std::string& namePattern) {
+        std::optional<std::pair<std::string, Rect>> found;
+        waitUntil([&] { return (found = largestWindow(namePattern)).has_value(); }, 10s);
+        return found;
+    }
+
+    // Types a path into Qt's own file dialog (its name field has the focus) and accepts it.
+    void answerFileDialog(const std::string& title, const fs::path& path) {
+        auto dialog = waitForWindow("^" + title + "$");
+        ASSERT_TRUE(dialog) << "no \"" << title << "\" dialog";
+        const Rect r = dialog->second;
+        xdo("mousemove " + std::to_string(r.centreX()) + " " + std::to_string(r.y + 10));
+        xdo("key ctrl+a");
+        xdo("type --delay 5 '" + path.string() + "'");
+        screenshot(title == "Save As..." ? "save-as-dialog" : "open-dialog");
+        const QImage shown = grabScreen().copy(r.x, r.y, r.width, r.height);
+        xdo("key Return");
+        ASSERT_TRUE(waitUntil([&] { return visibleWindows("^" + title + "$").empty(); }, 10s))
+            << "the \"" << title << "\" dialog stayed open";
+        // Until the window under it has painted that part again, the screen still shows it.
+        ASSERT_TRUE(waitUntil([&] { return grabScreen().copy(r.x, r.y, r.width, r.height) != shown; }, 10s));
+    }
+
+    // Closes the main window as its close button would; the application ends with it. A
+    // close that comes while a dialog is still going away is not heard: it is asked again.
+    void closeMainWindow() {
+        bool ended = false;
+        for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+            ASSERT_TRUE(askWindowToClose(window_));
+            ended = app_->waitForExit(5s);
+        }
+        if (!ended)
+            screenshot("close-not-heard");
+        ASSERT_TRUE(ended) << "the application did not end on closing its window";
+        EXPECT_EQ(app_->exitCode(), 0);
+    }
+
+    std::string point(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
+
+    std::shared_ptr<AppState> readShow(const fs::path& file) {
+        platform::UserDefaults driverDefaults(home_ / "driver");
+        AppStatePersistence reader(home_ / "driver", driverDefaults);
+        return reader.loadState(file);
+    }
+
+    fs::path program_, shots_, home_, workingState_;
+    std::unique_ptr<Application> app_;
+    std::string window_;
+    Rect frame_, canvas_;
+    int shot_ = 0;
+};
+
+TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
+    FakeDesk desk(false);
+    ASSERT_NE(desk.udpPort(), 0);
+    const fs::path saved = home_ / "shows" / "walk.sonavant";
+    const fs::path savedAgain = home_ / "shows" / "walk-reopened.sonavant";
+
+    ASSERT_NO_FATAL_FAILURE(startApplication());
+    screenshot("first-start");
+
+    // Choose the DS100 matrix desk (a UDP desk sending one level per input and output): the
+    // desk menu is the top bar's first button.
+    bool deskMenuOpen = false;
+    for (int attempt = 0; attempt < 3 && !deskMenuOpen; ++attempt) {
+        xdo("mousemove " + point(canvas_.x + 40, canvas_.y - 20) + " click 1");
+        // The open menu covers the canvas's corner under the button.
+        deskMenuOpen = waitUntil(
+            [&] { return (grabScreen().pixel(canvas_.x + 40, canvas_.y + 10) & 0xFFFFFF) != 0; }, 3s);
+    }
+    ASSERT_TRUE(deskMenuOpen) << "no desk menu";
+    screenshot("desk-menu");
+    xdo("key Down Down Down Return");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto value = workingStateJSON(workingState_, "savedSelectedDesk");
+            if (!value)
+                return false;
+            const platform::Value* name = value ? value->find("displayName") : nullptr;
+            return name && name->asText() && *name->asText() == "D&B DS100 Matrix";
+        },
+        10s))
+        << "the desk was not chosen";
+
+    // Settings, Network page: the desk port (choosing a desk set its default port).
+    activateMainWindow();
+    xdo("key ctrl+comma");
+    auto settings = waitForWindow("^Settings$");
+    ASSERT_TRUE(settings) << "no settings window";
+    const Rect s = settings->second;
+    // The section list's first row, then one row down; the page's first fields follow it
+    // in the focus chain: the desk address, then the desk port.
+    xdo("mousemove " + point(s.x + 60, s.y + 22) + " click 1");
+    xdo("key Down Tab Tab ctrl+a");
+    xdo("type --delay 5 '127.0.0.1'");
+    xdo("key Tab ctrl+a");
+    xdo("type --delay 5 '" + std::to_string(desk.udpPort()) + "'");
+    screenshot("settings-desk-port");
+    xdo("mousemove " + point(s.x + s.width - 40, s.y + s.height - 26) + " click 1");
+    ASSERT_TRUE(waitUntil([&] { return visibleWindows("^Settings$").empty(); }, 5s))
+        << "Settings stayed open";
+
+    // Tools › "Add Output" twice (one output alone takes every input's whole share under
+    // constant power, whatever the distance), Tools › "Add Input": the new input is
+    // selected, and "Zero Selected" puts it on the zero point in the middle of the canvas.
+    chooseFromMenu(4, 0);
+    chooseFromMenu(4, 0);
+    chooseFromMenu(4, 1);
+    ASSERT_TRUE(desk.waitForDatagrams(1, 10s)) << "no level reached the desk after \"Add Input\"";
+    screenshot("output-and-input-added");
+    activateMainWindow();
+    xdo("key ctrl+0");
+
+    // Drag the input 150 points right and 100 up: (1.5, 1) m at zoom 100.
+    const int zx = canvas_.x + canvas_.width / 2, zy = canvas_.y + canvas_.height / 2;
+    ASSERT_TRUE(waitUntil([&] { return (grabScreen().pixel(zx, zy) & 0xFFFFFF) != 0; }, 10s))
+        << "\"Zero Selected\" did not bring the input to the zero point";
+    screenshot("input-at-zero-point");
+    desk.clear();
+    std::string drag = "mousemove " + point(zx, zy) + " mousedown 1";
+    for (int i = 1; i <= 10; ++i)
+        drag += " mousemove " + point(zx + 15 * i, zy - 10 * i);
+    xdo(drag + " mouseup 1");
+    const bool levelsSent = desk.waitForDatagrams(1, 10s);
+    screenshot("input-dragged");
+    ASSERT_TRUE(levelsSent) << "no level reached the desk for the drag";
+    const auto addresses = desk.addresses();
+    EXPECT_TRUE(std::any_of(addresses.begin(), addresses.end(), [](const std::string& a) {
+        return a.rfind("/dbaudio1/matrixnode/gain/1/", 0) == 0;
+    })) << "the levels of input 1 did not arrive";
+
+    // Paths › "Draw Path" with the input selected: one stroke from it, left then down,
+    // and a right click ends the path; its row appears at the head of the cue list.
+    const Rect cueRows{canvas_.x + canvas_.width + 5, canvas_.y + 30, 280, 60};
+    const QImage rowsBefore = grabScreen().copy(cueRows.x, cueRows.y, cueRows.width, cueRows.height);
+    chooseFromMenu(5, 0);
+    const int sx = zx + 150, sy = zy - 100;
+    std::string stroke = "mousemove " + point(sx, sy) + " mousedown 1";
+    for (int x = sx - 10; x >= sx - 300; x -= 10)
+        stroke += " mousemove " + point(x, sy);
+    for (int y = sy + 10; y <= sy + 200; y += 10)
+        stroke += " mousemove " + point(sx - 300, y);
+    xdo(stroke + " mouseup 1");
+    screenshot("path-stroke");
+    xdo("click 3");
+    const bool rowShown = waitUntil(
+        [&] { return grabScreen().copy(cueRows.x, cueRows.y, cueRows.width, cueRows.height) != rowsBefore; },
+        10s);
+    screenshot("path-drawn");
+    ASSERT_TRUE(rowShown) << "no path cue row appeared";
+
+    // File › "Save As...".
+    activateMainWindow();
+    xdo("key ctrl+shift+s");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Save As...", saved));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(saved); }, 10s)) << "nothing was saved";
+
+    // Close the window as its close button would: the application ends, and the working
+    // state it leaves holds the drawn cue.
+    ASSERT_NO_FATAL_FAILURE(closeMainWindow());
+    const auto drawn = workingStateCues(workingState_);
+    ASSERT_EQ(drawn.size(), 1u) << "the drawn path cue is not in the working state";
+    const PathCue cue = *drawn.front();
+    EXPECT_GE(cue.nodesMeters.size(), 3u);
+
+    auto first = readShow(saved);
+    ASSERT_TRUE(first) << "the saved show does not read back";
+    const ShowItems made = itemsOf(*first);
+    ASSERT_EQ(made.speakers.size(), 2u);
+    ASSERT_EQ(made.sources.size(), 1u);
+    EXPECT_TRUE(near(made.sources.begin()->second, {1.5, 1.0}, 0.02))
+        << "the dragged input is at " << text(made.sources.begin()->second);
+    EXPECT_EQ(cue.soundObjectIDs, std::vector{platform::UUID::parse(made.sources.begin()->first).value()});
+    EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, made.cues, "the saved show"));
+
+    // Start again, "New Blank Canvas", "Open..." the saved show.
+    ASSERT_NO_FATAL_FAILURE(startApplication());
+    screenshot("second-start");
+    activateMainWindow();
+    xdo("key ctrl+shift+n");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            auto value = workingStateJSON(workingState_, "savedSoundObjects");
+            const platform::ValueArray* list = value ? value->asArray() : nullptr;
+            return list && list->empty();
+        },
+        10s))
+        << "\"New Blank Canvas\" left the inputs";
+    screenshot("new-blank-canvas");
+    activateMainWindow();
+    xdo("key ctrl+o");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Open...", saved));
+    ASSERT_TRUE(waitUntil([&] { return (grabScreen().pixel(zx + 150, zy - 100) & 0xFFFFFF) != 0; }, 10s))
+        << "the input is not drawn at its metres after \"Open...\"";
+    screenshot("show-opened");
+
+    // What the opened show holds, as the application writes it again.
+    activateMainWindow();
+    xdo("key ctrl+shift+s");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Save As...", savedAgain));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(savedAgain); }, 10s)) << "the opened show was not saved";
+    auto again = readShow(savedAgain);
+    ASSERT_TRUE(again);
+    const ShowItems reopened = itemsOf(*again);
+    EXPECT_NO_FATAL_FAILURE(expectSameItems(made, reopened, "after \"Open...\""));
+    EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, reopened.cues, "after \"Open...\""));
+
+    ASSERT_NO_FATAL_FAILURE(closeMainWindow());
+    EXPECT_NO_FATAL_FAILURE(
+        expectSameCue(cue, workingStateCues(workingState_), "the cue list after \"Open...\""));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The screen is grabbed from the X server the walk runs on, whatever the tests around say.
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    QGuiApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
