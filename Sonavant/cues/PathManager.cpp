@@ -226,6 +226,36 @@ void PathManager::stopCue(const platform::UUID& cueID) {
         stopMasterTimer();
 }
 
+void PathManager::restoreCues(const std::vector<std::shared_ptr<PathCue>>& cues) {
+    std::map<platform::UUID, std::shared_ptr<PathCue>> live;
+    for (const auto& cue : pathCues.get())
+        if (cue)
+            live.emplace(cue->id, cue);
+    std::vector<std::shared_ptr<PathCue>> merged;
+    merged.reserve(cues.size());
+    for (const auto& cue : cues) {
+        if (!cue)
+            continue;
+        auto it = live.find(cue->id);
+        if (it == live.end()) {
+            merged.push_back(cue);
+            continue;
+        }
+        if (it->second != cue)
+            *it->second = *cue;
+        merged.push_back(it->second);
+    }
+    pathCues = std::move(merged); // the cues that went take their playback and selection along
+    if (selectedCue.get())
+        selectedCue = selectedCue.get(); // its row shows the restored contents
+}
+
+void PathManager::replaceCues(std::vector<std::shared_ptr<PathCue>> cues) {
+    stopAllPlayback();
+    std::erase(cues, nullptr);
+    pathCues = std::move(cues);
+}
+
 void PathManager::zoomChanged() {
     // Sessions work in metres and project with `currentZoomLevel` on every tick: nothing to
     // re-base.

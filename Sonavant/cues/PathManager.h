@@ -91,6 +91,13 @@ public:
     virtual bool hasRunningPlayback() const { return !playbackSessions.empty(); }
     // Ends one cue's playback without its completion (its cue was deleted or lost its targets).
     void stopCue(const platform::UUID& cueID);
+    // Undo and redo: the list becomes `cues`, matched by cue id. A cue still there keeps its
+    // record (its contents become the entry's), so its playback, loops, chains, selection
+    // and open sheet go on with it; a cue whose id is gone ends its playback and leaves the
+    // selection; new ids come in as given.
+    void restoreCues(const std::vector<std::shared_ptr<PathCue>>& cues);
+    // Opening a show: playback and the cue selection end, and `cues` replace the list.
+    void replaceCues(std::vector<std::shared_ptr<PathCue>> cues);
     // The canvas reports a new zoom after setting `currentZoomLevel`.
     void zoomChanged();
     void masterTick();

@@ -460,8 +460,8 @@ public:
     };
     // "Draw Path": starts a path at the lowest-numbered selected source; nothing without one.
     void startDrawingPath();
-    // "Delete Path" and the cue list's delete: removes every selected cue (their playback
-    // ends with them), then pushes an undo state.
+    // "Delete Path" and the cue list's delete: pushes an undo state, then removes every
+    // selected cue (their playback ends with them).
     void deleteSelectedPath();
     // Opens the path properties sheet for a cue, and closes it again.
     void editPathCue(const std::shared_ptr<PathCue>& cue);
@@ -531,6 +531,11 @@ public:
     void handleExportResult(const FilePanelOutcome& outcome);
     void handleImportResult(const FilePanelOutcome& outcome);
     AppStatePersistence& showFiles();
+    // After "Open...", "Open Recent", Undo and Redo: the engine takes the show's cues (an
+    // opened show replaces them and ends playback; a history step matches them by id), the
+    // zero point is worked out for the live canvas, every item is drawn at its metres under
+    // the live zoom and orientation, and one level pass follows.
+    void showReplaced(AppState::Replacement replacement);
 
 private:
     std::shared_ptr<AppStatePersistence> ownShowFiles_;

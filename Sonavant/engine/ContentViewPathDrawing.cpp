@@ -23,6 +23,8 @@ void ContentView::startDrawingPath() {
 }
 
 void ContentView::deleteSelectedPath() {
+    // Recorded before the cue goes, so one Undo brings it back.
+    appState->saveStateForUndo();
     // Every selected cue goes, not only the current one: with several selected, the current
     // one is merely the first by identifier, which is not a choice the operator made.
     std::set<platform::UUID> doomed = pathManager->selectedCueIDs.get();
@@ -34,7 +36,6 @@ void ContentView::deleteSelectedPath() {
         pathManager->pathCues = std::move(cues); // their playback and selection end with them
         pathManager->selectedCue = nullptr;
     }
-    appState->saveStateForUndo();
 }
 
 void ContentView::editPathCue(const std::shared_ptr<PathCue>& cue) {

@@ -10,6 +10,8 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
+#include <algorithm>
+
 using platform::consoleLog;
 
 namespace {
@@ -111,4 +113,27 @@ void ContentView::handleImportResult(const FilePanelOutcome& outcome) {
         return;
     }
     appState->load(*loaded);
+}
+
+void ContentView::showReplaced(AppState::Replacement replacement) {
+    if (replacement == AppState::Replacement::opened) {
+        // The recall belongs to the show that was open.
+        endSnapshotFade();
+        pathManager->replaceCues(appState->pathCues.get());
+    } else {
+        pathManager->restoreCues(appState->pathCues.get());
+    }
+    // The engine's list is the show's again (the same records).
+    appState->pathCues = pathManager->pathCues.get();
+    if (const auto& cue = cueForProperties.get()) {
+        const auto& cues = pathManager->pathCues.get();
+        if (std::find(cues.begin(), cues.end(), cue) == cues.end())
+            dismissPathCueSheet();
+    }
+    // Canvas points stored with the show belong to the zoom and canvas size it was made at.
+    if (cachedGeometryProxy.get())
+        updateZeroPoint();
+    else
+        refreshPositionsAfterZeroPointChange();
+    updateRelativeLevels();
 }

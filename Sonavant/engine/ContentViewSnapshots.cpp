@@ -11,7 +11,8 @@
 #include <cmath>
 #include <map>
 
-// The plan of one fade, fixed in canvas points when the recall starts.
+// The plan of one fade, in metres: every step projects with the zoom, zero point and
+// orientation of that moment, so a zoom change during the fade moves nothing in the room.
 struct ContentView::SnapshotFade {
     double startTime = 0;
     double duration = 0;
@@ -40,6 +41,10 @@ double targetOr(double stored, double current) {
     return std::isfinite(stored) ? stored : current;
 }
 
+Point targetOr(Point stored, Point current) {
+    return {targetOr(stored.x, current.x), targetOr(stored.y, current.y)};
+}
+
 } // namespace
 
 void ContentView::recallSnapshot(std::int64_t number) {
@@ -58,9 +63,6 @@ void ContentView::recallSnapshot(const Snapshot& snapshot) {
     auto fade = std::make_shared<SnapshotFade>();
     fade->startTime = platform::MainRunLoop::now();
     fade->duration = snapshot.recallTime;
-    const double zoom = zoomLevel;
-    const Point zero = appState->zeroPoint;
-    const CanvasOrientation orientation = appState->canvasOrientation;
 
     const auto& speakers = appState->speakers.get();
     for (const SpeakerState& state : snapshot.speakerStates) {
@@ -69,8 +71,8 @@ void ContentView::recallSnapshot(const Snapshot& snapshot) {
         if (speaker == speakers.end())
             continue;
         const std::int64_t id = state.speakerID;
-        fade->speakerStart[id] = speaker->position;
-        fade->speakerTarget[id] = metresToCanvas(orientation, state.position, zoom, zero);
+        fade->speakerStart[id] = speaker->positionMeters;
+        fade->speakerTarget[id] = targetOr(state.position, speaker->positionMeters);
         fade->focusStart[id] = speaker->focus;
         fade->focusTarget[id] = targetOr(state.focus, speaker->focus);
         fade->widthStart[id] = speaker->width;
@@ -82,8 +84,8 @@ void ContentView::recallSnapshot(const Snapshot& snapshot) {
                                    [&](const auto& s) { return s->id == state.soundObjectID; });
         if (source == sources.end())
             continue;
-        fade->sourceStart[state.soundObjectID] = (*source)->position;
-        fade->sourceTarget[state.soundObjectID] = metresToCanvas(orientation, state.position, zoom, zero);
+        fade->sourceStart[state.soundObjectID] = (*source)->positionMeters;
+        fade->sourceTarget[state.soundObjectID] = targetOr(state.position, (*source)->positionMeters);
     }
 
     snapshotFade_ = fade;
@@ -129,8 +131,8 @@ void ContentView::snapshotFadeTick(SnapshotFade& fade) {
                                             [&](const Speaker& s) { return s.id == id; });
                 if (speaker == speakers.end())
                     continue;
-                speaker->position = lerp(start, fade.speakerTarget.at(id), t);
-                speaker->positionMeters = canvasToMetres(orientation, speaker->position, zoom, zero);
+                speaker->positionMeters = lerp(start, fade.speakerTarget.at(id), t);
+                speaker->position = metresToCanvas(orientation, speaker->positionMeters, zoom, zero);
                 speaker->focus = lerp(fade.focusStart.at(id), fade.focusTarget.at(id), t);
                 speaker->width = lerp(fade.widthStart.at(id), fade.widthTarget.at(id), t);
             }
@@ -142,9 +144,9 @@ void ContentView::snapshotFadeTick(SnapshotFade& fade) {
             std::find_if(sources.begin(), sources.end(), [&](const auto& s) { return s->id == id; });
         if (source == sources.end())
             continue;
-        const Point position = lerp(start, fade.sourceTarget.at(id), t);
-        (*source)->position = position;
-        (*source)->positionMeters = canvasToMetres(orientation, position, zoom, zero);
+        const Point metres = lerp(start, fade.sourceTarget.at(id), t);
+        (*source)->positionMeters = metres;
+        (*source)->position = metresToCanvas(orientation, metres, zoom, zero);
     }
 
     updateRelativeLevels();

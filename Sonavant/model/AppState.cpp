@@ -312,4 +312,5 @@ void AppState::load(const AppState& other) {
     audienceAwarePanLaw = other.audienceAwarePanLaw;
     // Undoing now would graft the previous show's fields onto this one.
     clearHistory();
+    replaced.send(Replacement::opened);
 }

@@ -102,6 +102,12 @@ public:
     // show also ends the history: its entries belong to the show that was open before.
     void load(const AppState& other);
 
+    // Announced once a whole show is in: after `load` (a show was opened) and after an undo
+    // or redo step restored an entry. What hangs on the live canvas, zoom and the cue engine
+    // is derived again by its owner then, not field by field while the copy runs.
+    enum class Replacement { opened, restored };
+    platform::Subject<Replacement> replaced;
+
     // Undo and redo. Process-wide, in memory only, main thread only.
     static inline std::vector<std::shared_ptr<AppState>> undoStack; // oldest first
     static inline std::vector<std::shared_ptr<AppState>> redoStack; // newest last
@@ -114,9 +120,13 @@ public:
     // An independent copy holding exactly what a document would (the run-only fields at their
     // initial values); null, with a console line, when the state cannot be coded.
     std::shared_ptr<AppState> deepCopy() const;
-    // Copies the 29 undoable fields (the show's 28 and its audience areas) of a history entry
-    // into this state.
+    // Copies the undoable fields of a history entry into this state: the show's, with its
+    // audience areas, but not the output switch, which stays as the operator set it.
     void restore(const AppState& entry);
+    // Whether two states hold the same show as the operator made it: metres, not the canvas
+    // points derived from them or the zero point (both follow the canvas size and zoom), and
+    // without the output switch. False when either cannot be coded.
+    static bool sameShow(const AppState& a, const AppState& b);
 
 private:
     void historyStep(std::vector<std::shared_ptr<AppState>>& source,

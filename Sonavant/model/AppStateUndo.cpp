@@ -1,6 +1,5 @@
 // Undo and redo: whole copies of the show, holding exactly what a document holds.
 
-#include "Sonavant/model/AppSaveContainer.h"
 #include "Sonavant/model/AppState.h"
 #include "platform/Log.h"
 
@@ -55,7 +54,31 @@ std::shared_ptr<AppState> documentCopy(const AppState& s) {
     return copy;
 }
 
+// The coded show without what follows the canvas and the zoom (items' canvas points, the
+// zero point) and without the output switch.
+platform::Value operatorMade(const AppState& s) {
+    platform::Value coded = s.encode();
+    auto* fields = coded.asObject();
+    if (!fields)
+        return coded;
+    fields->erase("zeroPoint");
+    fields->erase("oscOutputOn");
+    for (const char* list : {"speakers", "soundObjects"}) {
+        auto it = fields->find(list);
+        if (it == fields->end() || !it->second.asArray())
+            continue;
+        for (auto& item : *it->second.asArray())
+            if (auto* itemFields = item.asObject())
+                itemFields->erase("position");
+    }
+    return coded;
+}
+
 } // namespace
+
+bool AppState::sameShow(const AppState& a, const AppState& b) {
+    return operatorMade(a) == operatorMade(b);
+}
 
 std::shared_ptr<AppState> AppState::deepCopy() const {
     try {
@@ -99,15 +122,18 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
     // Without a copy of the live state the step still goes back, it just cannot be stepped
     // forward again.
     auto current = deepCopy();
-    std::optional<platform::Value> currentCoded;
+    std::optional<platform::Value> currentMade;
     while (!source.empty()) {
         auto candidate = std::move(source.back());
         source.pop_back();
         if (current) {
+            // Entries compare by what the operator made: after a zoom or canvas change the
+            // live canvas points differ from every entry's, and one undo must still go back
+            // one real edit.
             try {
-                if (!currentCoded)
-                    currentCoded = AppSaveContainer::encode(*current);
-                if (AppSaveContainer::encode(*candidate) == *currentCoded)
+                if (!currentMade)
+                    currentMade = operatorMade(*current);
+                if (operatorMade(*candidate) == *currentMade)
                     continue; // the same as the live state: skip to the entry before it
             } catch (const std::exception& error) {
                 platform::consoleLog(std::string("⚠️ Failed to compare AppState: ") + error.what());
@@ -115,6 +141,7 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
             destination.push_back(current);
         }
         restore(*candidate);
+        replaced.send(Replacement::restored);
         return;
     }
 }
@@ -127,7 +154,8 @@ void AppState::restore(const AppState& entry) {
     speakers = entry.speakers;
     soundObjects = entry.soundObjects;
     selectedDesk = entry.selectedDesk;
-    oscOutputOn = entry.oscOutputOn;
+    // The output switch is the operator's live choice, not part of the show's history: an
+    // undo after "OSC: Off" must not start sending again.
     targetDeskIP = entry.targetDeskIP;
     targetPort = entry.targetPort;
     showZeroPoint = entry.showZeroPoint;

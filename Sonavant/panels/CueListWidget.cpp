@@ -43,6 +43,7 @@ void CueListWidget::sync() {
     syncPending_ = false;
     std::vector<platform::UUID> order;
     std::map<platform::UUID, CueRowWidget*> kept;
+    bool madeRows = false;
     for (const auto& cue : model_.pathManager().pathCues.get()) {
         if (!cue || kept.count(cue->id))
             continue;
@@ -53,6 +54,7 @@ void CueListWidget::sync() {
             rows_.erase(it);
         } else {
             row = new CueRowWidget(cue, this);
+            madeRows = true;
         }
         kept[cue->id] = row;
         order.push_back(cue->id);
@@ -61,7 +63,9 @@ void CueListWidget::sync() {
     for (auto& [id, row] : rows_)
         delete row; // its cue left the list
     rows_ = std::move(kept);
-    if (order != order_) {
+    // New rows need their place even in an unchanged order: an opened show brings new
+    // records under the ids already listed.
+    if (order != order_ || madeRows) {
         for (std::size_t i = 0; i < order.size(); ++i) {
             CueRowWidget* row = rows_.at(order[i]);
             if (layout_->indexOf(row) != int(i)) {

@@ -209,7 +209,18 @@ PathPropertiesSheet::PathPropertiesSheet(ContentView& view, std::shared_ptr<Path
     buttons->addStretch(1);
     column->addLayout(buttons);
 
-    // Return commits the field it was pressed in, and nothing else.
+    // Every field's text is the editing state as it is typed, so a commit elsewhere (which
+    // shows the editing state again) keeps it; Return commits the field it was pressed in,
+    // and nothing else.
+    const std::pair<QLineEdit*, std::string PathPropertiesEditor::*> texts[] = {
+        {number_, &PathPropertiesEditor::numberString},
+        {name_, &PathPropertiesEditor::name},
+        {time_, &PathPropertiesEditor::timeString},
+        {count_, &PathPropertiesEditor::loopCountString},
+        {targets_, &PathPropertiesEditor::targetsInput}};
+    for (const auto& [edit, text] : texts)
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, text](const QString& typed) { editor_.*text = typed.toStdString(); });
     connect(number_, &QLineEdit::returnPressed, this, [this] {
         editor_.numberString = number_->text().toStdString();
         editor_.validateNumber();
@@ -268,14 +279,19 @@ QRadioButton* PathPropertiesSheet::triggerSegment(TriggerNextOption option) cons
 
 void PathPropertiesSheet::showState() {
     const QSignalBlocker blockLoop(loop_), blockMovement(movement_), blockTrigger(trigger_);
-    number_->setText(qs(editor_.numberString));
-    name_->setText(qs(editor_.name));
-    time_->setText(qs(editor_.timeString));
+    // A field that already shows its text keeps its cursor.
+    auto show = [](QLineEdit* edit, const std::string& text) {
+        if (edit->text() != qs(text))
+            edit->setText(qs(text));
+    };
+    show(number_, editor_.numberString);
+    show(name_, editor_.name);
+    show(time_, editor_.timeString);
     loop_->setChecked(editor_.loop);
-    count_->setText(qs(editor_.loopCountString));
+    show(count_, editor_.loopCountString);
     count_->setEnabled(editor_.loop);
     movement_->setCurrentText(qs(editor_.movementOption));
-    targets_->setText(qs(editor_.targetsInput));
+    show(targets_, editor_.targetsInput);
     if (QAbstractButton* segment = trigger_->button(int(editor_.triggerNext)))
         segment->setChecked(true);
     QStringList lines;

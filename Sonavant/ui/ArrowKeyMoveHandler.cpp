@@ -31,6 +31,9 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
         break;
     }
     auto moved = [&](Point p) { return Point{p.x + delta.x, p.y + delta.y}; };
+    // Recorded before the move: a change that records nothing (a remote move) may come
+    // between two presses, and one Undo must take back this press alone.
+    appState_->saveStateForUndo();
 
     const std::set<std::string> keys = selectedObjects_.get();
     std::vector<Speaker> speakers = appState_->speakers.get();
@@ -61,7 +64,6 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
         appState_->speakers = std::move(speakers);
     if (updateRelativeLevels_)
         updateRelativeLevels_();
-    appState_->saveStateForUndo();
 }
 
 ArrowKeyMoveHandler arrowKeyMoveHandler(ContentView& view) {

@@ -224,6 +224,9 @@ void PathPropertiesEditor::deletePath() {
     auto it = std::find_if(cues.begin(), cues.end(), [&](const auto& c) { return c && c->id == id; });
     if (it == cues.end())
         return;
+    // Recorded before the cue goes, so one Undo brings it back.
+    if (const auto& state = pathManager_.appState())
+        state->saveStateForUndo();
     cues.erase(it);
     // The engine ends the cue's playback and drops it from the selection with it.
     pathManager_.pathCues = std::move(cues);

@@ -210,3 +210,50 @@ TEST_F(PathCueFixture, CuesThatCannotPlayFinishAtOnceWithoutMovingAnything) {
     unlinked.playPathCue(single, 100, counter(), std::nullopt);
     EXPECT_FALSE(unlinked.hasRunningPlayback());
 }
+
+TEST_F(PathCueFixture, ARestoredListIsMatchedByCueIdAndAnOpenedOneReplacesIt) {
+    auto s = addSource(1, 0, 0);
+    auto looping = makeCue(1, {{0, 0}, {1, 0}}, {s->id}, 0.5);
+    looping->loop = true;
+    auto doomed = makeCue(2, {{0, 0}, {0, 1}}, {s->id}, 10.0);
+    addCues({looping, doomed});
+    manager->selectCue(looping, false);
+    manager->selectCue(doomed, true);
+    manager->selectedCue = looping;
+    manager->playPathCue(looping, 100, counter(), std::nullopt);
+    manager->startPathCue(doomed, 100, counter(), std::nullopt);
+    advance(0.2);
+
+    // An entry taken before `doomed` was drawn, with `looping` renamed: copies, as history
+    // entries hold them, plus a cue the live list no longer has.
+    auto entryLooping = std::make_shared<PathCue>(*looping);
+    entryLooping->name = "Walk";
+    auto returning = makeCue(3, {{1, 1}, {2, 2}}, {s->id});
+    manager->restoreCues({entryLooping, returning});
+
+    ASSERT_EQ(manager->pathCues->size(), 2u);
+    EXPECT_EQ(manager->pathCues.get()[0], looping) << "the running cue keeps its record";
+    EXPECT_EQ(looping->name, "Walk");
+    EXPECT_EQ(manager->pathCues.get()[1], returning);
+    EXPECT_EQ(manager->playingCueIDs.get(), std::set<platform::UUID>{looping->id});
+    EXPECT_EQ(manager->selectedCueIDs.get(), std::set<platform::UUID>{looping->id});
+    ASSERT_TRUE(manager->selectedCue.get());
+    EXPECT_EQ(manager->selectedCue.get()->id, looping->id);
+    // Passes end and start again: the loop still finds its cue.
+    {
+        platform::LogCapture log;
+        advance(2.0);
+        std::size_t starts = 0;
+        for (const auto& line : log.lines())
+            starts += line.find("🚀 playPathCue CALLED for cue Walk") != std::string::npos;
+        EXPECT_GE(starts, 2u) << "still looping";
+    }
+
+    auto opened = makeCue(1, {{0, 0}, {3, 0}}, {s->id});
+    manager->replaceCues({opened, nullptr});
+    EXPECT_FALSE(manager->hasRunningPlayback());
+    EXPECT_TRUE(manager->selectedCueIDs->empty());
+    EXPECT_EQ(manager->pathCues.get(), std::vector<std::shared_ptr<PathCue>>{opened});
+    advance(1.0);
+    EXPECT_FALSE(manager->hasRunningPlayback()) << "no restart of the old show's loop";
+}

@@ -257,6 +257,20 @@ TEST_F(SnapshotFadeTest, ANewRecallTakesOverFromARunningFade) {
     EXPECT_EQ(moving->positionMeters.get(), (Point{-1, 0})) << "the first fade no longer writes";
 }
 
+TEST_F(SnapshotFadeTest, AZoomChangeDuringTheFadeMovesNothingOffItsMetres) {
+    auto& v = recordingView();
+    v.recallSnapshot(snapshot(1, 2.0, {1, 2}, {0, 3}));
+    advance(1.0);
+    v.zoomLevel = 50;
+    v.refreshPositionsAfterZeroPointChange(); // as the canvas does on a zoom change
+    advance(1.05);
+    ASSERT_FALSE(v.isSnapshotFading());
+    EXPECT_EQ(moving->positionMeters.get(), (Point{1, 2}));
+    EXPECT_EQ(moving->position.get(), (Point{50, 500}));
+    EXPECT_EQ(show->speakers.get()[0].positionMeters, (Point{0, 3}));
+    EXPECT_EQ(show->speakers.get()[0].position, (Point{0, 450}));
+}
+
 TEST_F(SnapshotFadeTest, ItemsThatAreGoneAreSkipped) {
     auto& v = recordingView();
     auto other = source(2, 0, 0);

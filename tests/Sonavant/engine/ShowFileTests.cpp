@@ -5,6 +5,7 @@
 #include "ShowControlTestSupport.h"
 
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/CanvasGeometry.h"
 #include "platform/Files.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Serialization.h"
@@ -85,7 +86,7 @@ TEST_F(ShowFileTest, FailedOrCancelledExportsWriteNothingAndAFailureIsShown) {
 }
 
 TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwnStateAlone) {
-    const std::string saved = encoded(*show);
+    const auto saved = show->deepCopy();
     view->handleExportResult({folder.path() / "Gala", {}});
     view->handleExportResult({folder.path() / "Gala.json", {}});
 
@@ -93,6 +94,8 @@ TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwn
     view->selectedDesk = desk;
     view->zoomLevel = 140.0;
     view->pathManager->pathCues = std::vector{cue(1)};
+    // The level pass after opening writes the view's desk into the show, as every pass does.
+    saved->selectedDesk = desk;
 
     for (const char* name : {"Gala.sonavant", "Gala.json"}) {
         SCOPED_TRACE(name);
@@ -101,16 +104,83 @@ TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwn
         show->range = 1.0;
         show->panningMode = PanningMode::linear;
         view->handleImportResult({folder.path() / name, {}});
-        EXPECT_EQ(encoded(*show), saved);
+        EXPECT_TRUE(AppState::sameShow(*show, *saved));
+        // Drawn at its metres under the view's own zoom, not at the points saved with it.
+        EXPECT_EQ(show->soundObjects.get()[0]->position.get(),
+                  metresToCanvas(CanvasOrientation::top, Point{0.5, 1}, 140.0, show->zeroPoint));
         EXPECT_EQ(view->selectedDesk.get(), std::optional(desk));
         EXPECT_EQ(view->zoomLevel.get(), 140.0);
-        EXPECT_EQ(view->pathManager->pathCues.get().size(), 1u);
+        EXPECT_TRUE(view->pathManager->pathCues->empty()) << "the opened show's cues replace the engine's";
         EXPECT_EQ(files->recentFiles().front(), (folder.path() / name).string());
         auto bookmark = defaults->data("SavedStateFileBookmark");
         ASSERT_TRUE(bookmark);
         EXPECT_EQ(std::string(bookmark->begin(), bookmark->end()), (folder.path() / name).string());
     }
     EXPECT_TRUE(presenter->alerts.empty());
+}
+
+TEST_F(ShowFileTest, TheShowCarriesTheEnginesCuesThroughFilesAndUndo) {
+    auto drawn = cue(1);
+    drawn->loop = true;
+    drawn->loopCount = 3;
+    view->pathManager->pathCues = std::vector{drawn, cue(2)};
+    EXPECT_EQ(show->pathCues.get(), view->pathManager->pathCues.get()) << "one list";
+    view->handleExportResult({folder.path() / "Cues.sonavant", {}});
+    view->handleExportResult({folder.path() / "Cues.json", {}});
+
+    for (const char* name : {"Cues.sonavant", "Cues.json"}) {
+        SCOPED_TRACE(name);
+        view->pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{};
+        view->pathManager->selectCue(cue(9), false);
+        view->handleImportResult({folder.path() / name, {}});
+        ASSERT_EQ(view->pathManager->pathCues->size(), 2u);
+        const auto& back = *view->pathManager->pathCues.get()[0];
+        EXPECT_EQ(back.id, drawn->id);
+        EXPECT_EQ(back.loopCount, std::optional<std::int64_t>(3));
+        EXPECT_EQ(show->pathCues.get(), view->pathManager->pathCues.get());
+        EXPECT_TRUE(view->pathManager->selectedCueIDs->empty());
+    }
+
+    // "Delete Path" records the show first: one Undo brings the cue back.
+    const auto kept = view->pathManager->pathCues.get();
+    view->pathManager->selectCue(kept[1], false);
+    view->deleteSelectedPath();
+    EXPECT_EQ(view->pathManager->pathCues->size(), 1u);
+    show->undo();
+    ASSERT_EQ(view->pathManager->pathCues->size(), 2u);
+    EXPECT_EQ(view->pathManager->pathCues.get()[0], kept[0]) << "a cue still there keeps its record";
+    EXPECT_EQ(view->pathManager->pathCues.get()[1]->id, kept[1]->id);
+    EXPECT_EQ(show->pathCues.get(), view->pathManager->pathCues.get());
+    // Redo takes it again, and the sheet open on it closes.
+    view->editPathCue(view->pathManager->pathCues.get()[1]);
+    show->redo();
+    EXPECT_EQ(view->pathManager->pathCues->size(), 1u);
+    EXPECT_EQ(view->cueForProperties.get(), nullptr);
+}
+
+TEST_F(ShowFileTest, UndoAfterAZoomChangeGoesBackOneEditAtTheLiveZoomAndKeepsTheSwitch) {
+    view->selectedDesk = testDesk();
+    show->selectedDesk = testDesk();
+    view->cachedGeometryProxy = CanvasGeometryProxy{{800, 500}, {}};
+    show->zeroPointPosition = ZeroPointPosition::bottomLeft;
+    view->updateZeroPoint();
+    auto moved = show->soundObjects.get()[0];
+    const Point before = moved->positionMeters;
+    show->saveStateForUndo();
+    moved->positionMeters = Point{2, 2};
+    moved->position = metresToCanvas(CanvasOrientation::top, Point{2, 2}, 100, show->zeroPoint);
+    show->saveStateForUndo();
+    view->zoomLevel = 90;
+    view->zoomLevelChanged(90);
+    show->oscOutputOn = false;
+    show->mixerLevels = PerSourcePerSpeaker<double>{};
+
+    show->undo();
+    moved = show->soundObjects.get()[0]; // the entry's record
+    EXPECT_EQ(moved->positionMeters.get(), before);
+    EXPECT_EQ(moved->position.get(), metresToCanvas(CanvasOrientation::top, before, 90, Point{0, 500}));
+    EXPECT_FALSE(show->oscOutputOn);
+    ASSERT_TRUE(show->mixerLevels->count(moved->id)) << "one level pass after the restore";
 }
 
 TEST_F(ShowFileTest, AFileThatIsNeitherFormChangesNothingAndIsShownBesideTheConsoleLine) {

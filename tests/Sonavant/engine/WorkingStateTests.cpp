@@ -71,6 +71,7 @@ TEST_F(WorkingStateTest, RoundTripRestoresEverySavedField) {
     view.reset();
     defaults = std::make_unique<platform::UserDefaults>(folder.path());
     show = emptyShow();
+    show->pathCues = std::vector{cue(7)}; // as the autosave restored them
     auto& loader = makeView();
     loader.loadState();
 
@@ -105,6 +106,7 @@ TEST_F(WorkingStateTest, RoundTripRestoresEverySavedField) {
     EXPECT_EQ(show->backgroundImageScale.get(), 0.75);
     ASSERT_EQ(loader.pathManager->pathCues.get().size(), 2u);
     EXPECT_EQ(loader.pathManager->pathCues.get()[0]->number, 1.5);
+    EXPECT_EQ(show->pathCues.get(), loader.pathManager->pathCues.get()) << "the working state's cues win";
     EXPECT_EQ(loader.pathManager->defaultTime.get(), 8.0);
     EXPECT_EQ(show->freezeStates.get(), (PerSourcePerSpeaker<bool>{{a->id, {{1, true}, {4, false}}}}));
     EXPECT_EQ(show->muteStates.get(), (PerSourcePerSpeaker<bool>{{b->id, {{4, true}}}}));
@@ -115,6 +117,8 @@ TEST_F(WorkingStateTest, RoundTripRestoresEverySavedField) {
 TEST_F(WorkingStateTest, FirstLaunchGivesTheDefaultsAndKeepsWhatTheAutosaveRestored) {
     auto kept = source(2, 1, 1);
     show->soundObjects = {kept};
+    const auto restoredCue = cue(3);
+    show->pathCues = std::vector{restoredCue};
     show->groups = {ObjectGroup{}};
     show->zeroPoint = Point{3, 4};
     auto& v = makeView();
@@ -140,6 +144,8 @@ TEST_F(WorkingStateTest, FirstLaunchGivesTheDefaultsAndKeepsWhatTheAutosaveResto
     EXPECT_EQ(show->backgroundImageScale.get(), 1.0);
     EXPECT_EQ(show->canvasOrientation.get(), CanvasOrientation::top);
     EXPECT_EQ(v.pathManager->defaultTime.get(), 5.0);
+    EXPECT_EQ(v.pathManager->pathCues.get(), std::vector{restoredCue})
+        << "the autosave's cues are the engine's";
     EXPECT_EQ(v.selectedDesk.get(), testDesk()) << "the desk from the list stays";
 }
 

@@ -161,3 +161,48 @@ TEST(AppStateUndo, ACopyHoldsExactlyWhatADocumentHolds) {
     EXPECT_EQ(copy->soundObjects->front()->name.get(), "Input 1");
     EXPECT_EQ(copy->pathCues->front()->nodesMeters.size(), 3u);
 }
+
+TEST(AppStateUndo, EntriesCompareByMetresAndTheOutputSwitchStaysAsItIs) {
+    HistoryReset reset;
+    auto live = fullShow();
+    std::vector<AppState::Replacement> announced;
+    auto subscription = live->replaced.sink([&](const AppState::Replacement& r) { announced.push_back(r); });
+    const Point metresBefore = live->speakers.get()[0].positionMeters;
+    live->saveStateForUndo(); // before a drag
+    live->speakers.update([](auto& list) {
+        list[0].positionMeters = {9, 9};
+        list[0].position = {900, -300};
+    });
+    live->saveStateForUndo(); // after it
+
+    // A zoom and canvas change: every canvas point and the zero point move, no metre does.
+    live->speakers.update([](auto& list) {
+        for (auto& s : list)
+            s.position = {s.position.x * 0.9, s.position.y * 0.9};
+    });
+    for (const auto& source : live->soundObjects.get())
+        source->position = Point{source->position->x + 7, source->position->y};
+    live->zeroPoint = Point{321, 123};
+    live->oscOutputOn = false;
+
+    live->undo(); // one real edit back, not the entry equal in metres
+    EXPECT_EQ(live->speakers.get()[0].positionMeters, metresBefore);
+    EXPECT_FALSE(live->oscOutputOn) << "undo keeps the live output switch";
+    EXPECT_EQ(announced, std::vector<AppState::Replacement>{AppState::Replacement::restored});
+    live->redo();
+    EXPECT_EQ(live->speakers.get()[0].positionMeters, (Point{9, 9}));
+    EXPECT_FALSE(live->oscOutputOn);
+    EXPECT_EQ(announced.size(), 2u);
+
+    auto copy = live->deepCopy();
+    copy->oscOutputOn = true;
+    copy->zeroPoint = Point{1, 2};
+    copy->speakers.update([](auto& list) { list[0].position = {5, 5}; });
+    EXPECT_TRUE(AppState::sameShow(*live, *copy));
+    copy->speakers.update([](auto& list) { list[0].positionMeters = {5, 5}; });
+    EXPECT_FALSE(AppState::sameShow(*live, *copy));
+
+    // Opening a show is announced as such.
+    live->load(*fullShow());
+    EXPECT_EQ(announced.back(), AppState::Replacement::opened);
+}

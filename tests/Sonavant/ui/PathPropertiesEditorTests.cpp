@@ -251,7 +251,10 @@ TEST_F(PathPropertiesEditorTest, DeletePathEndsPlaybackAndSelectionOfTheCue) {
     platform::LogCapture log;
 
     auto editor = open(cue);
+    AppState::clearHistory();
     editor.deletePath();
+    EXPECT_EQ(AppState::undoStack.size(), 1u) << "the show is recorded before the cue goes";
+    AppState::clearHistory();
     EXPECT_TRUE(log.contains("Deleting path: Cue 2"));
     EXPECT_EQ(manager->pathCues.get(), std::vector<std::shared_ptr<PathCue>>{keep});
     EXPECT_FALSE(manager->playingCueIDs->count(cue->id));
