@@ -26,6 +26,7 @@
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "bench/LatencySupport.h"
+#include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Loopback.h"
@@ -105,14 +106,14 @@ long kernelDrops(std::uint16_t port) {
 class ConsoleToFile {
 public:
     ConsoleToFile() : folder_("remoteflood-console") {
-        std::fflush(stdout);
+        platform::consoleFlush();
         saved_ = ::dup(1);
         const int file = ::open((folder_ / "console.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(file, 1);
         ::close(file);
     }
     ~ConsoleToFile() {
-        std::fflush(stdout);
+        platform::consoleFlush();
         ::dup2(saved_, 1);
         ::close(saved_);
     }
@@ -357,6 +358,10 @@ public:
                 return it->first;
         return std::nullopt;
     }
+    std::size_t count() const {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
     std::optional<float> lastProbeLevel() const {
         std::lock_guard lock(mutex_);
         return probeLevels_.empty() ? std::nullopt : std::optional(probeLevels_.back().second);
@@ -550,6 +555,7 @@ void BM_BundleFlood(benchmark::State& state) {
     double worstLastMs = 0, worstGrowth = 0, sendSeconds = 0;
     long drops = 0;
     int exactRounds = 0;
+    const std::size_t deskBefore = rig.desk.count();
     std::vector<double> probes;
     std::int64_t probesLost = 0;
     int probeIndex = 0;
@@ -621,6 +627,7 @@ void BM_BundleFlood(benchmark::State& state) {
     state.counters["rounds"] = rounds;
     state.counters["messages"] = static_cast<double>(flood.messages);
     state.counters["send_s"] = sendSeconds;
+    state.counters["desk_datagrams"] = static_cast<double>(rig.desk.count() - deskBefore);
     if (rate) {
         state.counters["probe_p50_ms"] = benchsupport::percentile(probes, 0.50);
         state.counters["probe_p99_ms"] = benchsupport::percentile(probes, 0.99);

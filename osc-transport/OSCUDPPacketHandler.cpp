@@ -11,8 +11,8 @@
 #include <optional>
 
 OSCUDPPacketHandler::OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode,
-                                         Handler handler)
-    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label))), logPrefix_(std::move(logPrefix)),
+                                         Handler handler, platform::QoS qos)
+    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label), qos)), logPrefix_(std::move(logPrefix)),
       handler_(handler ? std::make_shared<const Handler>(std::move(handler)) : nullptr), timeTagMode_(mode) {}
 
 void OSCUDPPacketHandler::setHandler(Handler handler) {

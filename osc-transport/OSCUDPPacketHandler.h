@@ -40,7 +40,8 @@ public:
     void socketDidClose(UdpSocketEngine& socket);
 
 protected:
-    OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode, Handler handler);
+    OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode, Handler handler,
+                        platform::QoS qos = platform::QoS::defaultQoS);
 
     void setStarted(bool started);
 

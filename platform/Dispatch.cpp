@@ -14,6 +14,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/DispatchInternal.h"
+#include "platform/Log.h"
 #include "platform/RunLoop.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ const DispatchQueue* innermostQueue() {
 }
 
 void fatal(const char* message) {
-    std::fflush(stdout); // the console lines that led here
+    consoleFlush(); // the console lines that led here
     std::fprintf(stderr, "platform dispatch: %s\n", message);
     std::fflush(stderr);
     std::abort();
@@ -156,6 +157,11 @@ private:
         std::unique_lock lock(mutex_);
         for (;;) {
             while (queued_ == 0) {
+                // A thread made beyond the bound to stand in for waiting ones goes when idle.
+                if (threads_ - blocked_ > softCap_) {
+                    --threads_;
+                    return;
+                }
                 ++idle_;
                 cv_.wait(lock);
                 --idle_;

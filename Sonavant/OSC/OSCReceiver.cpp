@@ -165,7 +165,8 @@ std::shared_ptr<OSCReceiver> OSCReceiver::make(std::uint16_t port) {
 }
 
 OSCReceiver::OSCReceiver(std::uint16_t port)
-    : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore)) {
+    // Reading and dispatch are what a remote control waits for: they go before output work.
+    : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore, nullptr, platform::QoS::userInitiated)) {
     // A controller may burst far faster than commands are handled: the kernel holds the
     // burst (up to what it allows) instead of dropping it.
     oscServer_->setReceiveBufferSize(remoteReceiveBufferSize);
