@@ -207,6 +207,24 @@ struct Expected {
     }
 };
 
+// One of the usual set-value commands for item `n`, noted in `expected`.
+Data usualCommand(int kind, int n, float a, float b, Expected& expected) {
+    switch (kind) {
+    case 0:
+        expected.track[n] = Point{a, b};
+        return OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(a), OSCValue(b)}).rawData();
+    case 1:
+        expected.speakerPosition[n] = Point{a, b};
+        return OSCMessage("/sonavant/speaker/position/", {OSCValue(n), OSCValue(a), OSCValue(b)}).rawData();
+    case 2:
+        expected.focus[n] = a;
+        return OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData();
+    default:
+        expected.width[n] = a;
+        return OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a)}).rawData();
+    }
+}
+
 std::vector<Data> floodOf(Expected& expected) {
     std::mt19937 random(22);
     std::uniform_int_distribution<int> item(1, items), kind(0, 3), garbageKind(0, 2), length(1, 200);
@@ -218,27 +236,7 @@ std::vector<Data> floodOf(Expected& expected) {
         if (i % 2 == 0) {
             const int n = item(random);
             const float a = value(random), b = value(random);
-            switch (kind(random)) {
-            case 0:
-                out.push_back(
-                    OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(a), OSCValue(b)}).rawData());
-                expected.track[n] = Point{a, b};
-                break;
-            case 1:
-                out.push_back(
-                    OSCMessage("/sonavant/speaker/position/", {OSCValue(n), OSCValue(a), OSCValue(b)})
-                        .rawData());
-                expected.speakerPosition[n] = Point{a, b};
-                break;
-            case 2:
-                out.push_back(OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.focus[n] = a;
-                break;
-            default:
-                out.push_back(OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.width[n] = a;
-                break;
-            }
+            out.push_back(usualCommand(kind(random), n, a, b, expected));
             continue;
         }
         switch (garbageKind(random)) {
@@ -306,7 +304,6 @@ void BM_RemoteFlood(benchmark::State& state) {
     state.counters["rcvbuf_kb"] = rig.view->oscReceiver->oscServer()->receiveBufferSize() / 1024.0;
 }
 
-
 void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
     ConsoleToFile console;
     Rig rig;
@@ -321,7 +318,6 @@ void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
         10ms, 100ms);
 }
 
-
 // ---- The bundle flood ----------------------------------------------------------------------
 
 // A desk that also notes when each level of source 1 on loudspeaker 1 arrives, and its value.
@@ -329,25 +325,9 @@ class ProbeDesk {
 public:
     using Clock = ListeningDesk::Clock;
 
-    ProbeDesk() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        port_ = support::bindToLoopback(fd_);
-        int big = 8 * 1024 * 1024;
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
-        timeval timeout{0, 100'000};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        thread_ = std::thread([this] { run(); });
-    }
-    ~ProbeDesk() {
-        stop_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    std::uint16_t port() const { return port_; }
-    bool waitFor(std::size_t count, Clock::duration timeout) const {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] { return count_ >= count; });
-    }
+    std::uint16_t port() const { return desk_.port(); }
+    bool waitFor(std::size_t count, Clock::duration timeout) const { return desk_.waitFor(count, timeout); }
+    std::size_t count() const { return desk_.count(); }
     // The first probe level of `value` that arrived at or after `since`.
     std::optional<Clock::time_point> arrivalOf(float value, Clock::time_point since) const {
         std::lock_guard lock(mutex_);
@@ -358,48 +338,30 @@ public:
                 return it->first;
         return std::nullopt;
     }
-    std::size_t count() const {
-        std::lock_guard lock(mutex_);
-        return count_;
-    }
     std::optional<float> lastProbeLevel() const {
         std::lock_guard lock(mutex_);
         return probeLevels_.empty() ? std::nullopt : std::optional(probeLevels_.back().second);
     }
 
 private:
-    void run() {
-        std::vector<std::uint8_t> buffer(65536);
-        while (!stop_) {
-            const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
-            if (n <= 0)
-                continue;
-            const auto now = Clock::now();
-            std::optional<float> probe;
-            try {
-                OSCMessageView message;
-                if (OSCMessageView::parse(ByteView(buffer.data(), static_cast<std::size_t>(n)), message) ==
-                        OSCMessageView::Status::ok &&
-                    message.address() == "/ch/1/mix/1/level" && message.argumentCount() == 1 &&
-                    (*message.begin()).tag() == 'f')
-                    probe = (*message.begin()).float32();
-            } catch (const std::exception&) {
-            }
+    void observe(const std::uint8_t* bytes, std::size_t size, Clock::time_point at) {
+        try {
+            OSCMessageView message;
+            if (OSCMessageView::parse(ByteView(bytes, size), message) != OSCMessageView::Status::ok ||
+                message.address() != "/ch/1/mix/1/level" || message.argumentCount() != 1 ||
+                (*message.begin()).tag() != 'f')
+                return;
             std::lock_guard lock(mutex_);
-            ++count_;
-            if (probe)
-                probeLevels_.emplace_back(now, *probe);
-            changed_.notify_all();
+            probeLevels_.emplace_back(at, (*message.begin()).float32());
+        } catch (const std::exception&) {
         }
     }
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
+
     mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    std::size_t count_ = 0;
     std::vector<std::pair<Clock::time_point, float>> probeLevels_;
-    std::thread thread_;
+    ListeningDesk desk_{[this](const std::uint8_t* bytes, std::size_t size, Clock::time_point at) {
+        observe(bytes, size, at);
+    }};
 };
 
 Data bundleOf(const std::vector<Data>& elements) {
@@ -436,7 +398,8 @@ struct BundleFlood {
             expected.track[n] = Point{a, -a};
             datagrams.push_back(OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData());
             expected.focus[n] = a;
-            datagrams.push_back(OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a + 1)}).rawData());
+            datagrams.push_back(
+                OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a + 1)}).rawData());
             expected.width[n] = a + 1;
         }
     }
@@ -493,26 +456,7 @@ BundleFlood bundleFlood() {
             const int n = item(random);
             const float a = value(random), b = value(random);
             ++flood.messages;
-            switch (kind(random)) {
-            case 0:
-                out.push_back(trackBytes(n, a, b));
-                expected.track[n] = Point{a, b};
-                break;
-            case 1:
-                out.push_back(
-                    OSCMessage("/sonavant/speaker/position/", {OSCValue(n), OSCValue(a), OSCValue(b)})
-                        .rawData());
-                expected.speakerPosition[n] = Point{a, b};
-                break;
-            case 2:
-                out.push_back(OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.focus[n] = a;
-                break;
-            default:
-                out.push_back(OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.width[n] = a;
-                break;
-            }
+            out.push_back(usualCommand(kind(random), n, a, b, expected));
             continue;
         }
         if (garbageKind(random) == 0) {
@@ -631,7 +575,8 @@ void BM_BundleFlood(benchmark::State& state) {
     if (rate) {
         state.counters["probe_p50_ms"] = benchsupport::percentile(probes, 0.50);
         state.counters["probe_p99_ms"] = benchsupport::percentile(probes, 0.99);
-        state.counters["probe_max_ms"] = probes.empty() ? NAN : *std::max_element(probes.begin(), probes.end());
+        state.counters["probe_max_ms"] =
+            probes.empty() ? NAN : *std::max_element(probes.begin(), probes.end());
         state.counters["probes"] = static_cast<double>(probes.size());
         state.counters["probes_lost"] = static_cast<double>(probesLost);
     }

@@ -11,7 +11,8 @@ std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode ti
     return server;
 }
 
-OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler, platform::QoS qos)
+OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler,
+                     platform::QoS qos)
     : OSCUDPPacketHandler("org.lumenfold.osc.OSCServer.receiveQueue", "OSCServer: ", timeTagMode,
                           std::move(handler), qos),
       udpDelegate_(std::make_shared<OSCServerUDPDelegate>()),

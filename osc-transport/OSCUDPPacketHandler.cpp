@@ -12,7 +12,8 @@
 
 OSCUDPPacketHandler::OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode,
                                          Handler handler, platform::QoS qos)
-    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label), qos)), logPrefix_(std::move(logPrefix)),
+    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label), qos)),
+      logPrefix_(std::move(logPrefix)),
       handler_(handler ? std::make_shared<const Handler>(std::move(handler)) : nullptr), timeTagMode_(mode) {}
 
 void OSCUDPPacketHandler::setHandler(Handler handler) {

@@ -38,7 +38,8 @@ AwaitedReplies& AwaitedReplies::shared() {
     return *instance;
 }
 
-AwaitedReplies::AwaitedReplies() : subjectQueue_(platform::DispatchQueue::makeSerial("osc.replySubjectQueue")) {}
+AwaitedReplies::AwaitedReplies()
+    : subjectQueue_(platform::DispatchQueue::makeSerial("osc.replySubjectQueue")) {}
 
 void AwaitedReplies::run(Ended& ended) {
     for (auto& [completion, text] : ended)
@@ -121,9 +122,8 @@ std::string AwaitedReplies::replyText(const std::string& argumentText) {
     const std::string_view text = argumentText;
     if (text.size() >= head.size() + tail.size() && text.starts_with(head) && text.ends_with(tail)) {
         const auto body = text.substr(head.size(), text.size() - head.size() - tail.size());
-        if (std::all_of(body.begin(), body.end(), [](unsigned char c) {
-                return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
-            }))
+        if (std::all_of(body.begin(), body.end(),
+                        [](unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }))
             return std::string(body);
     }
     auto json = nlohmann::json::parse(argumentText, nullptr, false);

@@ -338,7 +338,8 @@ TEST(OSCReceiverTest, ABundleOfCommandsAndRepliesIsDispatchedInOrderInOneStep) {
         recorder.add("reply " + text.value_or("none"));
     });
     auto track = [](int n) {
-        return OSCObject(OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(1.0f), OSCValue(2.0f)}));
+        return OSCObject(
+            OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(1.0f), OSCValue(2.0f)}));
     };
     OSCBundle inner({OSCObject(OSCMessage(kept, {OSCValue(R"({"data":"K"})")})), track(3)});
     OSCBundle bundle({track(1), OSCObject(OSCMessage(waited, {OSCValue(R"({"data":"W"})")})), track(2),
@@ -346,7 +347,8 @@ TEST(OSCReceiverTest, ABundleOfCommandsAndRepliesIsDispatchedInOrderInOneStep) {
     platform::LogCapture log;
     peer.sendDatagram(receiver->localPort(), bundle.rawData());
     ASSERT_TRUE(eventually([&] { return recorder.events().size() == 5; }));
-    EXPECT_EQ(recorder.events(), (std::vector<std::string>{"track 1", "reply W", "track 2", "track 3", "track 4"}));
+    EXPECT_EQ(recorder.events(),
+              (std::vector<std::string>{"track 1", "reply W", "track 2", "track 3", "track 4"}));
     EXPECT_EQ(threads.size(), 1u);
     EXPECT_EQ(receiver->awaitReplyBlocking(kept, 0.0), "K");
 
