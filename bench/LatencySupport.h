@@ -13,6 +13,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <sys/socket.h>
@@ -28,9 +29,14 @@ class ListeningDesk {
 public:
     using Clock = std::chrono::steady_clock;
 
-    ListeningDesk() {
+    // `observe`, when given, sees every datagram on the desk's thread as it arrives.
+    using Observer = std::function<void(const std::uint8_t* bytes, std::size_t size, Clock::time_point at)>;
+
+    explicit ListeningDesk(Observer observe = nullptr) : observe_(std::move(observe)) {
         fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
         port_ = support::bindToLoopback(fd_);
+        int roomy = 8 * 1024 * 1024; // a busy level pass is not lost to a small buffer
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &roomy, sizeof roomy);
         timeval timeout{0, 100'000};
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         thread_ = std::thread([this] { run(); });
@@ -58,14 +64,18 @@ private:
     void run() {
         std::uint8_t buffer[2048];
         while (!stop_) {
-            if (::recv(fd_, buffer, sizeof buffer, 0) <= 0)
+            const ssize_t size = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (size <= 0)
                 continue;
             const auto now = Clock::now();
+            if (observe_)
+                observe_(buffer, static_cast<std::size_t>(size), now);
             std::lock_guard lock(mutex_);
             arrivals_.push_back(now);
             changed_.notify_all();
         }
     }
+    Observer observe_;
     int fd_ = -1;
     std::uint16_t port_ = 0;
     std::atomic<bool> stop_{false};

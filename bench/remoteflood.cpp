@@ -9,12 +9,24 @@
 // dropped at the receive port, and how many commands were merged on their way to the main
 // thread. TrackToLevelLatencyToFile is the command-to-datagram time of one track command at
 // a time (stagger subtracted), with the console going to a file.
+//
+// BundleFlood is what tracking systems and show controllers send: among the 100,000
+// datagrams about 2,000 bundles of 50 to 1,249 small messages (three quarters replies nobody
+// awaits, a quarter track commands; about 1.3 million messages in all), bundles nested 1 to
+// 200 deep, cut bundles, garbage and the usual commands, ending with one track per source and
+// one focus and one width per loudspeaker. Unpaced (rate 0) it runs three rounds and reports
+// the worst; paced (datagrams a second) it also measures, while the load runs, the
+// command-to-datagram time of a track probe for source 1, which the load never moves
+// (probe_p99_ms, stagger subtracted).
 
+#include "OSCCore/OSCBundle.h"
 #include "OSCCore/OSCMessage.h"
+#include "OSCCore/OSCPacketView.h"
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "bench/LatencySupport.h"
+#include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Loopback.h"
@@ -35,9 +47,11 @@
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -49,6 +63,8 @@ using namespace std::chrono_literals;
 
 constexpr int items = 8;
 constexpr int datagrams = 100'000;
+// The bundle flood moves items 2 to 9; item 1 is the probe's.
+constexpr int bundleItems = 9;
 
 using benchsupport::ms;
 
@@ -90,14 +106,14 @@ long kernelDrops(std::uint16_t port) {
 class ConsoleToFile {
 public:
     ConsoleToFile() : folder_("remoteflood-console") {
-        std::fflush(stdout);
+        platform::consoleFlush();
         saved_ = ::dup(1);
         const int file = ::open((folder_ / "console.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(file, 1);
         ::close(file);
     }
     ~ConsoleToFile() {
-        std::fflush(stdout);
+        platform::consoleFlush();
         ::dup2(saved_, 1);
         ::close(saved_);
     }
@@ -128,12 +144,12 @@ private:
     sockaddr_in address_{};
 };
 
-struct Rig {
-    Rig() : folder("remoteflood"), defaults(folder.path()) {
+template <class Desk> struct RigOf {
+    explicit RigOf(int itemCount = items) : folder("remoteflood"), defaults(folder.path()) {
         platform::MainRunLoop::adoptCurrentThread();
         std::vector<Speaker> speakers;
         std::vector<std::shared_ptr<SoundObject>> sources;
-        for (int i = 1; i <= items; ++i) {
+        for (int i = 1; i <= itemCount; ++i) {
             speakers.push_back(support::mixSpeakerAt(i, benchDesk(), i, 0, {0, 600}));
             sources.push_back(support::inputAt(i, benchDesk(), i, 1, {0, 600}));
         }
@@ -155,16 +171,18 @@ struct Rig {
         port = view->oscReceiver ? view->oscReceiver->localPort() : 0;
         controller = std::make_unique<Controller>(port);
     }
-    ~Rig() { view.reset(); }
+    ~RigOf() { view.reset(); }
 
     support::TempFolder folder;
     platform::UserDefaults defaults;
-    ListeningDesk desk;
+    Desk desk;
     std::shared_ptr<AppState> show;
     std::unique_ptr<ContentView> view;
     std::uint16_t port = 0;
     std::unique_ptr<Controller> controller;
 };
+
+using Rig = RigOf<ListeningDesk>;
 
 // The last value sent for each item and kind.
 struct Expected {
@@ -189,6 +207,24 @@ struct Expected {
     }
 };
 
+// One of the usual set-value commands for item `n`, noted in `expected`.
+Data usualCommand(int kind, int n, float a, float b, Expected& expected) {
+    switch (kind) {
+    case 0:
+        expected.track[n] = Point{a, b};
+        return OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(a), OSCValue(b)}).rawData();
+    case 1:
+        expected.speakerPosition[n] = Point{a, b};
+        return OSCMessage("/sonavant/speaker/position/", {OSCValue(n), OSCValue(a), OSCValue(b)}).rawData();
+    case 2:
+        expected.focus[n] = a;
+        return OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData();
+    default:
+        expected.width[n] = a;
+        return OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a)}).rawData();
+    }
+}
+
 std::vector<Data> floodOf(Expected& expected) {
     std::mt19937 random(22);
     std::uniform_int_distribution<int> item(1, items), kind(0, 3), garbageKind(0, 2), length(1, 200);
@@ -200,27 +236,7 @@ std::vector<Data> floodOf(Expected& expected) {
         if (i % 2 == 0) {
             const int n = item(random);
             const float a = value(random), b = value(random);
-            switch (kind(random)) {
-            case 0:
-                out.push_back(
-                    OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(a), OSCValue(b)}).rawData());
-                expected.track[n] = Point{a, b};
-                break;
-            case 1:
-                out.push_back(
-                    OSCMessage("/sonavant/speaker/position/", {OSCValue(n), OSCValue(a), OSCValue(b)})
-                        .rawData());
-                expected.speakerPosition[n] = Point{a, b};
-                break;
-            case 2:
-                out.push_back(OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.focus[n] = a;
-                break;
-            default:
-                out.push_back(OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a)}).rawData());
-                expected.width[n] = a;
-                break;
-            }
+            out.push_back(usualCommand(kind(random), n, a, b, expected));
             continue;
         }
         switch (garbageKind(random)) {
@@ -288,7 +304,6 @@ void BM_RemoteFlood(benchmark::State& state) {
     state.counters["rcvbuf_kb"] = rig.view->oscReceiver->oscServer()->receiveBufferSize() / 1024.0;
 }
 
-
 void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
     ConsoleToFile console;
     Rig rig;
@@ -303,9 +318,280 @@ void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
         10ms, 100ms);
 }
 
+// ---- The bundle flood ----------------------------------------------------------------------
+
+// A desk that also notes when each level of source 1 on loudspeaker 1 arrives, and its value.
+class ProbeDesk {
+public:
+    using Clock = ListeningDesk::Clock;
+
+    std::uint16_t port() const { return desk_.port(); }
+    bool waitFor(std::size_t count, Clock::duration timeout) const { return desk_.waitFor(count, timeout); }
+    std::size_t count() const { return desk_.count(); }
+    // The first probe level of `value` that arrived at or after `since`.
+    std::optional<Clock::time_point> arrivalOf(float value, Clock::time_point since) const {
+        std::lock_guard lock(mutex_);
+        auto it = std::lower_bound(probeLevels_.begin(), probeLevels_.end(), since,
+                                   [](const auto& entry, Clock::time_point t) { return entry.first < t; });
+        for (; it != probeLevels_.end(); ++it)
+            if (it->second == value)
+                return it->first;
+        return std::nullopt;
+    }
+    std::optional<float> lastProbeLevel() const {
+        std::lock_guard lock(mutex_);
+        return probeLevels_.empty() ? std::nullopt : std::optional(probeLevels_.back().second);
+    }
+
+private:
+    void observe(const std::uint8_t* bytes, std::size_t size, Clock::time_point at) {
+        try {
+            OSCMessageView message;
+            if (OSCMessageView::parse(ByteView(bytes, size), message) != OSCMessageView::Status::ok ||
+                message.address() != "/ch/1/mix/1/level" || message.argumentCount() != 1 ||
+                (*message.begin()).tag() != 'f')
+                return;
+            std::lock_guard lock(mutex_);
+            probeLevels_.emplace_back(at, (*message.begin()).float32());
+        } catch (const std::exception&) {
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<std::pair<Clock::time_point, float>> probeLevels_;
+    ListeningDesk desk_{[this](const std::uint8_t* bytes, std::size_t size, Clock::time_point at) {
+        observe(bytes, size, at);
+    }};
+};
+
+Data bundleOf(const std::vector<Data>& elements) {
+    Data out(OSCBundle::header.begin(), OSCBundle::header.end());
+    const std::uint8_t immediate[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+    out.insert(out.end(), immediate, immediate + 8);
+    for (const auto& element : elements) {
+        const std::uint32_t size = htonl(static_cast<std::uint32_t>(element.size()));
+        const auto* p = reinterpret_cast<const std::uint8_t*>(&size);
+        out.insert(out.end(), p, p + 4);
+        out.insert(out.end(), element.begin(), element.end());
+    }
+    return out;
+}
+
+Data trackBytes(int n, float x, float y) {
+    return OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(x), OSCValue(y)}).rawData();
+}
+
+struct BundleFlood {
+    std::vector<Data> datagrams;
+    Expected expected;
+    std::size_t messages = 0;
+    std::size_t opening = 0; // datagrams before the closing commands
+    Expected openingExpected;
+
+    // The closing commands of a round: values no other round and no flood command uses.
+    void close(int round) {
+        datagrams.resize(opening);
+        expected = openingExpected;
+        for (int n = 2; n <= bundleItems; ++n) {
+            const float a = 30.0f + static_cast<float>(round) + 0.125f * static_cast<float>(n);
+            datagrams.push_back(trackBytes(n, a, -a));
+            expected.track[n] = Point{a, -a};
+            datagrams.push_back(OSCMessage("/sonavant/speaker/focus/", {OSCValue(n), OSCValue(a)}).rawData());
+            expected.focus[n] = a;
+            datagrams.push_back(
+                OSCMessage("/sonavant/speaker/width/", {OSCValue(n), OSCValue(a + 1)}).rawData());
+            expected.width[n] = a + 1;
+        }
+    }
+};
+
+BundleFlood bundleFlood() {
+    constexpr int closing = 3 * (bundleItems - 1);
+    std::mt19937 random(29);
+    std::uniform_int_distribution<int> item(2, bundleItems), kind(0, 3), garbageKind(0, 1), length(1, 200),
+        bundleSize(50, 1249), depth(1, 200), quarter(0, 3);
+    std::uniform_real_distribution<float> value(-20.0f, 20.0f);
+    std::uniform_int_distribution<int> byte(0, 255);
+    BundleFlood flood;
+    auto& out = flood.datagrams;
+    auto& expected = flood.openingExpected;
+    out.reserve(datagrams);
+    auto reply = [](int i, int j) {
+        return OSCMessage("/reply/cue/" + std::to_string(j % 97) + "/uniqueID",
+                          {OSCValue("{\"data\":\"" + std::to_string(i) + "\"}")})
+            .rawData();
+    };
+    for (int i = 0; i < datagrams - closing; ++i) {
+        if (i % 50 == 25) {
+            std::vector<Data> elements(static_cast<std::size_t>(bundleSize(random)));
+            for (std::size_t j = 0; j < elements.size(); ++j) {
+                if (quarter(random) != 0) {
+                    elements[j] = reply(i, static_cast<int>(j));
+                    continue;
+                }
+                const int n = item(random);
+                const float a = value(random), b = value(random);
+                elements[j] = trackBytes(n, a, b);
+                expected.track[n] = Point{a, b};
+            }
+            flood.messages += elements.size();
+            out.push_back(bundleOf(elements));
+            continue;
+        }
+        if (i % 50 == 0) { // nested; deeper than the codec reads is dropped whole
+            Data inner = reply(i, 0);
+            for (int d = depth(random); d > 0; --d)
+                inner = bundleOf({inner});
+            ++flood.messages;
+            out.push_back(std::move(inner));
+            continue;
+        }
+        if (i % 50 == 10) { // cut short: its tracks are overwritten by the closing commands
+            Data bytes = bundleOf({trackBytes(item(random), 1, 2), trackBytes(item(random), 3, 4)});
+            bytes.resize(bytes.size() - 5);
+            out.push_back(std::move(bytes));
+            continue;
+        }
+        if (i % 2 == 0) {
+            const int n = item(random);
+            const float a = value(random), b = value(random);
+            ++flood.messages;
+            out.push_back(usualCommand(kind(random), n, a, b, expected));
+            continue;
+        }
+        if (garbageKind(random) == 0) {
+            Data bytes(static_cast<std::size_t>(length(random)));
+            for (auto& b : bytes)
+                b = static_cast<std::uint8_t>(byte(random));
+            out.push_back(std::move(bytes));
+        } else {
+            ++flood.messages;
+            out.push_back(OSCMessage("/nobody/listens/" + std::to_string(i), {OSCValue(i)}).rawData());
+        }
+    }
+    flood.opening = out.size();
+    flood.messages += closing;
+    flood.close(0);
+    return flood;
+}
+
+// rate 0: as fast as one thread sends, three rounds; else that many datagrams a second, two
+// rounds, with the track probe measured meanwhile. Figures are the worst round's.
+void BM_BundleFlood(benchmark::State& state) {
+    const int rate = static_cast<int>(state.range(0));
+    const int rounds = rate == 0 ? 3 : 2;
+    ConsoleToFile console;
+    RigOf<ProbeDesk> rig(bundleItems);
+    BundleFlood flood = bundleFlood();
+    // The probe's two places and their levels on loudspeaker 1, learnt before the load.
+    const float probeX[2] = {1.0f, 2.5f};
+    float probeLevel[2] = {NAN, NAN};
+    for (int k = 0; k < 4; ++k) {
+        rig.controller->send(trackBytes(1, probeX[k % 2], 1.0f));
+        platform::MainRunLoop::runFor(100ms);
+        if (auto level = rig.desk.lastProbeLevel())
+            probeLevel[k % 2] = *level;
+    }
+    if (!(probeLevel[0] != probeLevel[1])) {
+        state.SkipWithError("the probe's two places give no distinct levels");
+        return;
+    }
+    double worstLastMs = 0, worstGrowth = 0, sendSeconds = 0;
+    long drops = 0;
+    int exactRounds = 0;
+    const std::size_t deskBefore = rig.desk.count();
+    std::vector<double> probes;
+    std::int64_t probesLost = 0;
+    int probeIndex = 0;
+    for (auto _ : state) {
+        for (int round = 1; round <= rounds; ++round) {
+            flood.close(round);
+            const double before = residentMB();
+            double peak = before;
+            const long dropsBefore = kernelDrops(rig.port);
+            std::atomic<bool> sent{false};
+            Clock::time_point lastSent;
+            std::optional<Clock::time_point> heldAt;
+            const auto start = Clock::now();
+            std::thread sender([&] {
+                const auto spacing = rate ? std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(1.0 / rate))
+                                          : Clock::duration::zero();
+                for (std::size_t i = 0; i < flood.datagrams.size(); ++i) {
+                    if (rate)
+                        std::this_thread::sleep_until(start + spacing * static_cast<long>(i));
+                    rig.controller->send(flood.datagrams[i]);
+                }
+                lastSent = Clock::now();
+                sent = true;
+            });
+            auto check = [&] {
+                peak = std::max(peak, residentMB());
+                if (!heldAt && sent && flood.expected.heldBy(*rig.show))
+                    heldAt = Clock::now();
+                return heldAt.has_value();
+            };
+            while (rate && !sent) {
+                const int k = probeIndex++ % 2;
+                const auto sentAt = Clock::now();
+                rig.controller->send(trackBytes(1, probeX[k], 1.0f));
+                std::optional<Clock::time_point> arrived;
+                platform::MainRunLoop::runUntil(
+                    [&] {
+                        check();
+                        arrived = rig.desk.arrivalOf(probeLevel[k], sentAt);
+                        return arrived.has_value();
+                    },
+                    2s);
+                if (arrived)
+                    probes.push_back(ms(*arrived - sentAt - 10ms));
+                else
+                    ++probesLost;
+                platform::MainRunLoop::runUntil([&] { return check() && false; }, 5ms);
+            }
+            platform::MainRunLoop::runUntil(check, 30s);
+            sender.join();
+            sendSeconds = std::max(sendSeconds, std::chrono::duration<double>(lastSent - start).count());
+            if (heldAt) {
+                ++exactRounds;
+                worstLastMs = std::max(worstLastMs, std::max(0.0, ms(*heldAt - lastSent)));
+            } else {
+                worstLastMs = 30'000;
+            }
+            platform::MainRunLoop::runFor(200ms);
+            peak = std::max(peak, residentMB());
+            worstGrowth = std::max(worstGrowth, peak - before);
+            drops += kernelDrops(rig.port) - dropsBefore;
+        }
+    }
+    state.counters["last_command_ms"] = worstLastMs;
+    state.counters["rss_growth_mb"] = worstGrowth;
+    state.counters["kernel_drops"] = static_cast<double>(drops);
+    state.counters["exact_rounds"] = exactRounds;
+    state.counters["rounds"] = rounds;
+    state.counters["messages"] = static_cast<double>(flood.messages);
+    state.counters["send_s"] = sendSeconds;
+    state.counters["desk_datagrams"] = static_cast<double>(rig.desk.count() - deskBefore);
+    if (rate) {
+        state.counters["probe_p50_ms"] = benchsupport::percentile(probes, 0.50);
+        state.counters["probe_p99_ms"] = benchsupport::percentile(probes, 0.99);
+        state.counters["probe_max_ms"] =
+            probes.empty() ? NAN : *std::max_element(probes.begin(), probes.end());
+        state.counters["probes"] = static_cast<double>(probes.size());
+        state.counters["probes_lost"] = static_cast<double>(probesLost);
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_RemoteFlood)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrackToLevelLatencyToFile)->Iterations(300)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BundleFlood)
+    ->Arg(0)
+    ->Arg(20'000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

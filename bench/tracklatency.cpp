@@ -16,6 +16,7 @@
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "bench/LatencySupport.h"
+#include "platform/Log.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/Loopback.h"
@@ -86,14 +87,14 @@ class QuietConsole {
 public:
     QuietConsole() {
         std::cout.flush();
-        std::fflush(stdout);
+        platform::consoleFlush();
         saved_ = ::dup(1);
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 1);
         ::close(null);
     }
     ~QuietConsole() {
-        std::fflush(stdout);
+        platform::consoleFlush();
         ::dup2(saved_, 1);
         ::close(saved_);
     }
@@ -136,7 +137,6 @@ struct Rig {
     std::shared_ptr<SoundObject> source;
     std::unique_ptr<Controller> controller;
 };
-
 
 void BM_TrackToLevelLatency(benchmark::State& state) {
     QuietConsole quiet;

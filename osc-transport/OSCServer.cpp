@@ -4,17 +4,21 @@
 
 using namespace osc_transport;
 
-std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler) {
-    auto server = std::make_shared<OSCServer>(Private{}, port, timeTagMode, std::move(handler));
+std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler,
+                                           platform::QoS qos) {
+    auto server = std::make_shared<OSCServer>(Private{}, port, timeTagMode, std::move(handler), qos);
     server->udpDelegate_->setOscServer(server);
     return server;
 }
 
-OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler)
+OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler,
+                     platform::QoS qos)
     : OSCUDPPacketHandler("org.lumenfold.osc.OSCServer.receiveQueue", "OSCServer: ", timeTagMode,
-                          std::move(handler)),
+                          std::move(handler), qos),
       udpDelegate_(std::make_shared<OSCServerUDPDelegate>()),
-      udpSocket_(UdpSocketEngine::make(udpDelegate_, receiveQueue())), localPort_(port) {}
+      udpSocket_(UdpSocketEngine::make(udpDelegate_, receiveQueue(),
+                                       platform::DispatchQueue::makeSerial("UdpSocketEngine", qos))),
+      localPort_(port) {}
 
 OSCServer::~OSCServer() {
     // Free the port now, not when the last queued callback lets go of the socket.

@@ -13,10 +13,12 @@
 
 class OSCServer : public OSCUDPPacketHandler {
 public:
-    // Nothing is bound until start(); port 0 lets the system choose.
+    // Nothing is bound until start(); port 0 lets the system choose. `qos` is that of the
+    // socket's reading and of the receive queue (where the handler runs).
     static std::shared_ptr<OSCServer> make(std::uint16_t port = 0,
                                            OSCTimeTagMode timeTagMode = OSCTimeTagMode::osc1_0,
-                                           Handler handler = nullptr);
+                                           Handler handler = nullptr,
+                                           platform::QoS qos = platform::QoS::defaultQoS);
     ~OSCServer() override;
 
     // Binds and starts receiving; throws UdpSocketEngineError (the port in use gives the
@@ -35,7 +37,7 @@ public:
     std::uint16_t boundPort() const;
 
     struct Private {};
-    OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler);
+    OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler, platform::QoS qos);
 
 private:
     std::shared_ptr<OSCServerUDPDelegate> udpDelegate_;

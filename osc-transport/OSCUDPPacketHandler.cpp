@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 OSCUDPPacketHandler::OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode,
-                                         Handler handler)
-    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label))), logPrefix_(std::move(logPrefix)),
+                                         Handler handler, platform::QoS qos)
+    : receiveQueue_(platform::DispatchQueue::makeSerial(std::move(label), qos)),
+      logPrefix_(std::move(logPrefix)),
       handler_(handler ? std::make_shared<const Handler>(std::move(handler)) : nullptr), timeTagMode_(mode) {}
 
 void OSCUDPPacketHandler::setHandler(Handler handler) {
@@ -48,35 +50,48 @@ void OSCUDPPacketHandler::socketDidClose(UdpSocketEngine& socket) {
 
 void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
     // A bundle by its header, anything else must be a message; what does not decode is dropped.
+    std::optional<OSCObject> packet;
     try {
         if (oscObjectType(datagram) == OSCObjectType::bundle)
-            handlePacket(OSCObject(OSCBundle::fromRawData(datagram)), OSCTimeTag::immediate());
+            packet.emplace(OSCBundle::fromRawData(datagram));
         else
-            handlePacket(OSCObject(OSCMessage::fromRawData(datagram)), OSCTimeTag::immediate());
+            packet.emplace(OSCMessage::fromRawData(datagram));
     } catch (const OSCDecodeError& error) {
         platform::consoleLog(logPrefix_ + error.what());
+        return;
     }
+    // The whole packet is one piece of work: the handler and the mode are read once for it.
+    Delivery delivery;
+    {
+        std::lock_guard lock(stateMutex_);
+        delivery = {handler_, timeTagMode_};
+    }
+    handlePacket(*packet, OSCTimeTag::immediate(), delivery);
 }
 
-void OSCUDPPacketHandler::handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag) {
+void OSCUDPPacketHandler::handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag,
+                                       const Delivery& delivery) {
     if (const OSCMessage* message = packet.message()) {
-        handleMessage(*message, timeTag);
+        handleMessage(*message, timeTag, delivery);
         return;
     }
     const OSCBundle& bundle = *packet.bundle();
     for (const OSCObject& element : bundle.elements())
-        handlePacket(element, bundle.timeTag());
+        handlePacket(element, bundle.timeTag(), delivery);
 }
 
-void OSCUDPPacketHandler::handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag) {
-    if (timeTagMode() == OSCTimeTagMode::ignore || timeTag.isImmediate()) {
-        deliver(message, timeTag);
+void OSCUDPPacketHandler::handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag,
+                                        const Delivery& delivery) {
+    if (delivery.mode == OSCTimeTagMode::ignore || timeTag.isImmediate()) {
+        if (delivery.handler)
+            (*delivery.handler)(message, timeTag);
         return;
     }
     // Received tags carry no era: the wait is read in the era nearest to now.
     const double seconds = timeTag.receivedWaitFrom(OSCTimeTag::now());
     if (seconds <= 0) {
-        deliver(message, timeTag);
+        if (delivery.handler)
+            (*delivery.handler)(message, timeTag);
         return;
     }
     std::weak_ptr<OSCUDPPacketHandler> weak = weak_from_this();

@@ -1,8 +1,9 @@
 #pragma once
 // The receiving side shared by OSCServer and OSCSocket: each datagram that reaches the
-// receive queue is decoded, bundles are unpacked and every message is handed to the
+// receive queue is decoded once, bundles are unpacked and every message is handed to the
 // handler, at once or (in osc1_0 mode) at its bundle's time tag. The handler runs on the
-// receive queue, one message after another.
+// receive queue, one message after another; a datagram's messages all go to the handler
+// that was installed when it was decoded.
 
 #include "OSCCore/Data.h"
 #include "OSCCore/OSCMessage.h"
@@ -39,7 +40,8 @@ public:
     void socketDidClose(UdpSocketEngine& socket);
 
 protected:
-    OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode, Handler handler);
+    OSCUDPPacketHandler(std::string label, std::string logPrefix, OSCTimeTagMode mode, Handler handler,
+                        platform::QoS qos = platform::QoS::defaultQoS);
 
     void setStarted(bool started);
 
@@ -47,8 +49,12 @@ protected:
     std::mutex lifecycleMutex_;
 
 private:
-    void handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag);
-    void handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag);
+    struct Delivery {
+        std::shared_ptr<const Handler> handler;
+        OSCTimeTagMode mode = OSCTimeTagMode::ignore;
+    };
+    void handlePacket(const OSCObject& packet, const OSCTimeTag& timeTag, const Delivery& delivery);
+    void handleMessage(const OSCMessage& message, const OSCTimeTag& timeTag, const Delivery& delivery);
     void deliver(const OSCMessage& message, const OSCTimeTag& timeTag);
 
     platform::DispatchQueuePtr receiveQueue_;

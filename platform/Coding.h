@@ -54,13 +54,22 @@ template <class T> struct Coder<T, std::enable_if_t<std::is_integral_v<T> && !st
     }
 };
 
+// The largest magnitude a float field takes; beyond it the value would turn infinite, which
+// no save accepts, so it is refused here as the readers refuse non-finite numbers.
+inline constexpr double floatRangeLimit = 3.4028235e38;
+
 template <class T> struct Coder<T, std::enable_if_t<std::is_floating_point_v<T>>> {
     static Value encode(T v) { return Value(static_cast<double>(v)); }
     static T decode(const Value& v, const std::string& path) {
         double scratch;
-        if (auto d = v.asNumber(scratch))
-            return static_cast<T>(*d);
-        throwTypeMismatch(path, "Double", v);
+        auto d = v.asNumber(scratch);
+        if (!d)
+            throwTypeMismatch(path, "Double", v);
+        if constexpr (std::is_same_v<T, float>)
+            if (std::fabs(*d) > floatRangeLimit)
+                throw CodingError(CodingError::Reason::dataCorrupted, path,
+                                  "Number does not fit the float type.");
+        return static_cast<T>(*d);
     }
 };
 

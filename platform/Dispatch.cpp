@@ -14,6 +14,7 @@
 
 #include "platform/Dispatch.h"
 #include "platform/DispatchInternal.h"
+#include "platform/Log.h"
 #include "platform/RunLoop.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ const DispatchQueue* innermostQueue() {
 }
 
 void fatal(const char* message) {
-    std::fflush(stdout); // the console lines that led here
+    consoleFlush(); // the console lines that led here
     std::fprintf(stderr, "platform dispatch: %s\n", message);
     std::fflush(stderr);
     std::abort();
@@ -79,33 +80,93 @@ namespace {
 
 constexpr std::size_t kQoSLevels = 5;
 
+// Threads are made when work waits and no thread is free, up to one per core (at least
+// four). A pool thread that blocks in a `sync` wait does not count against that, so a wait
+// never starves the work it waits for; and when queued work sees no thread take anything
+// for a while (blocks that wait on something else), one more thread is made, up to a hard
+// bound.
 class WorkerPool {
 public:
     WorkerPool() {
         const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-        maxThreads_ = std::clamp<unsigned>(hw * 4, 16, 64);
+        softCap_ = std::max(4u, hw);
+        hardCap_ = std::clamp<unsigned>(hw * 4, 16, 64);
     }
 
     void submit(QoS qos, std::function<void()> job) {
-        std::unique_lock lock(mutex_);
+        std::lock_guard lock(mutex_);
         jobs_[static_cast<std::size_t>(qos)].push_back(std::move(job));
         ++queued_;
-        if (idle_ > 0)
+        if (idle_ > wakeups_) {
+            ++wakeups_;
             cv_.notify_one();
-        if (queued_ > idle_ && threads_ < maxThreads_) {
-            ++threads_;
-            std::thread([this] { workerLoop(); }).detach();
+        } else if (threads_ - blocked_ < softCap_ && threads_ < hardCap_ + blocked_) {
+            startThreadLocked();
+        } else {
+            watchForStarvationLocked();
+            if (queued_ == 1)
+                watchCv_.notify_one();
         }
     }
 
+    // A pool thread is about to wait for other work (a `sync`): make sure the waited-for work
+    // finds a thread. Nothing on other threads.
+    void enterWait() {
+        if (!onPoolThread)
+            return;
+        std::lock_guard lock(mutex_);
+        ++blocked_;
+        if (queued_ > wakeups_ && idle_ <= wakeups_ && threads_ - blocked_ < softCap_)
+            startThreadLocked();
+    }
+    void leaveWait() {
+        if (!onPoolThread)
+            return;
+        std::lock_guard lock(mutex_);
+        --blocked_;
+    }
+
 private:
+    void startThreadLocked() {
+        ++threads_;
+        std::thread([this] { workerLoop(); }).detach();
+    }
+
+    void watchForStarvationLocked() {
+        if (watching_)
+            return;
+        watching_ = true;
+        std::thread([this] { watchLoop(); }).detach();
+    }
+
+    // Looks while work is queued: when no thread has taken a job for a while, all of them
+    // are held up, and one more is made.
+    void watchLoop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            watchCv_.wait(lock, [&] { return queued_ > 0; });
+            const std::uint64_t taken = taken_;
+            watchCv_.wait_for(lock, std::chrono::milliseconds(10));
+            if (queued_ > wakeups_ && taken_ == taken && idle_ <= wakeups_ && threads_ < hardCap_ + blocked_)
+                startThreadLocked();
+        }
+    }
+
     void workerLoop() {
+        onPoolThread = true;
         std::unique_lock lock(mutex_);
         for (;;) {
             while (queued_ == 0) {
+                // A thread made beyond the bound to stand in for waiting ones goes when idle.
+                if (threads_ - blocked_ > softCap_) {
+                    --threads_;
+                    return;
+                }
                 ++idle_;
                 cv_.wait(lock);
                 --idle_;
+                if (wakeups_ > 0)
+                    --wakeups_;
             }
             std::function<void()> job;
             for (std::size_t level = kQoSLevels; level-- > 0;) {
@@ -116,6 +177,7 @@ private:
                 }
             }
             --queued_;
+            ++taken_;
             lock.unlock();
             job();
             job = nullptr; // destroy captures outside the lock
@@ -123,14 +185,24 @@ private:
         }
     }
 
+    static thread_local bool onPoolThread;
+
     std::mutex mutex_;
     std::condition_variable cv_;
+    std::condition_variable watchCv_;
     std::array<std::deque<std::function<void()>>, kQoSLevels> jobs_;
     std::size_t queued_ = 0;
-    std::size_t idle_ = 0;
+    std::size_t idle_ = 0;    // threads waiting for work
+    std::size_t wakeups_ = 0; // of those, woken but not yet running
+    std::uint64_t taken_ = 0; // jobs taken so far
     unsigned threads_ = 0;
-    unsigned maxThreads_ = 16;
+    unsigned blocked_ = 0; // pool threads waiting in `sync`
+    unsigned softCap_ = 4;
+    unsigned hardCap_ = 16;
+    bool watching_ = false;
 };
+
+thread_local bool WorkerPool::onPoolThread = false;
 
 WorkerPool& pool() {
     static WorkerPool* instance = new WorkerPool; // intentionally leaked: threads outlive statics
@@ -274,7 +346,13 @@ public:
         } else {
             SyncWaiter waiter;
             items_.push_back(Item{nullptr, &waiter});
+            lock.unlock();
+            pool().enterWait();
+            lock.lock();
             waiter.cv.wait(lock, [&] { return waiter.granted; });
+            lock.unlock();
+            pool().leaveWait();
+            lock.lock();
         }
         lock.unlock();
         struct Release {
@@ -323,10 +401,13 @@ private:
     }
 
     void drain() {
-        constexpr int kBatch = 64; // then yield the pool thread so other queues get a turn
+        // Then the pool thread is yielded so other queues get a turn. The blocks up to the next
+        // waiter are taken out together: one lock for a run of them, not one per block.
+        constexpr std::size_t kBatch = 64;
+        std::array<std::function<void()>, kBatch> taken;
         ScopedQueueFrame frame(this);
         std::unique_lock lock(mutex_);
-        for (int done = 0;; ++done) {
+        for (std::size_t done = 0;;) {
             if (items_.empty()) {
                 owned_ = false;
                 return;
@@ -335,11 +416,17 @@ private:
                 handOnLocked();
                 return;
             }
-            std::function<void()> block = std::move(items_.front().block);
-            items_.pop_front();
+            std::size_t count = 0;
+            while (done + count < kBatch && !items_.empty() && !items_.front().waiter) {
+                taken[count++] = std::move(items_.front().block);
+                items_.pop_front();
+            }
             lock.unlock();
-            block();
-            block = nullptr;
+            for (std::size_t i = 0; i < count; ++i) {
+                taken[i]();
+                taken[i] = nullptr;
+            }
+            done += count;
             lock.lock();
         }
     }
@@ -395,8 +482,12 @@ public:
             } signal{m, cv, done};
             block();
         });
-        std::unique_lock lock(m);
-        cv.wait(lock, [&] { return done; });
+        pool().enterWait();
+        {
+            std::unique_lock lock(m);
+            cv.wait(lock, [&] { return done; });
+        }
+        pool().leaveWait();
     }
 
     bool isCurrent() const override { return MainRunLoop::isMainThread(); }

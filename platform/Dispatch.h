@@ -4,8 +4,11 @@
 // main run loop), and read/write sources driven by one epoll reactor thread.
 //
 // Behaviour worth knowing (implementation: Dispatch.cpp, Reactor.cpp, RunLoop.cpp):
-// - The pool is bounded (16 to 64 threads, made on demand); blocks that wait for long tie up
-//   a thread each. Serial queues drain on the pool, one block at a time, in order.
+// - The pool makes threads on demand, about one per core; a pool thread waiting in `sync`
+//   does not count, so the work it waits for always finds a thread. Blocks that wait for
+//   long on anything else tie up a thread each: when no queued work starts for a while,
+//   one more thread is made, up to 16 to 64 in all. Serial queues drain on the pool, one
+//   block at a time, in order.
 // - `sync` onto a serial queue runs the block on the calling thread once the queue reaches it;
 //   `sync` onto a concurrent queue runs it at once on the calling thread.
 // - The main queue's delays (`asyncAfter`) and DispatchTimers targeting the main queue follow

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <thread>
 
 namespace platform {
@@ -21,6 +23,8 @@ std::vector<LogCapture*>& registry() {
     static auto* captures = new std::vector<LogCapture*>;
     return *captures;
 }
+// How many captures are alive: a line takes the registry lock only when there are any.
+std::atomic<int> captureCount{0};
 
 // Set by a line not yet flushed; never destroyed, so lines written at exit are safe.
 std::atomic<bool>& pendingFlush() {
@@ -28,7 +32,36 @@ std::atomic<bool>& pendingFlush() {
     return *pending;
 }
 
-// One detached thread flushes standard output shortly after lines were written.
+// Lines not yet handed to standard output, in order. A line costs the caller an append;
+// the writes happen in large pieces, off the logging threads as long as they keep within
+// `writeThreshold`. Never destroyed, like the rest.
+struct PendingLines {
+    std::mutex mutex;
+    std::string text;
+    std::mutex writeMutex; // held while a piece is written, so pieces leave in order
+    std::string writing;   // the piece being written (keeps its capacity)
+    bool exiting = false;  // past the exit write: lines go straight to stdio, which writes them last
+};
+PendingLines& pendingLines() {
+    static auto* lines = new PendingLines;
+    return *lines;
+}
+constexpr std::size_t writeThreshold = 256 * 1024;
+
+void writePendingLines() {
+    auto& lines = pendingLines();
+    std::lock_guard writing(lines.writeMutex);
+    {
+        std::lock_guard lock(lines.mutex);
+        lines.writing.swap(lines.text);
+    }
+    if (!lines.writing.empty())
+        std::fwrite(lines.writing.data(), 1, lines.writing.size(), stdout);
+    lines.writing.clear();
+    std::fflush(stdout);
+}
+
+// One detached thread writes the lines out shortly after they were logged.
 void scheduleFlush() {
     pendingFlush().store(true, std::memory_order_relaxed);
     static const bool started = [] {
@@ -36,11 +69,18 @@ void scheduleFlush() {
             for (;;) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(consoleFlushIntervalMilliseconds));
                 if (pendingFlush().exchange(false, std::memory_order_relaxed))
-                    std::fflush(stdout);
+                    writePendingLines();
             }
         }).detach();
-        // Lines still buffered when the process ends normally are written by stdio's own
-        // exit flush.
+        // Lines still pending when the process ends normally are written on the way out;
+        // later ones (destructors of statics) are left to stdio's own exit flush.
+        std::atexit([] {
+            {
+                std::lock_guard lock(pendingLines().mutex);
+                pendingLines().exiting = true;
+            }
+            writePendingLines();
+        });
         return true;
     }();
     (void)started;
@@ -63,41 +103,71 @@ std::string logTimestamp() {
         millis += 1000;
         seconds -= std::chrono::seconds(1);
     }
-    std::time_t t = static_cast<std::time_t>(seconds.count());
-    std::tm local{};
-    localtime_r(&t, &local);
-    return formatLogTimestamp(local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(millis));
+    // The local time of day is worked out once a second per thread: a flood of lines pays
+    // for the milliseconds only.
+    thread_local long long cachedSecond = std::numeric_limits<long long>::min();
+    thread_local std::string cachedText;
+    if (seconds.count() != cachedSecond) {
+        std::time_t t = static_cast<std::time_t>(seconds.count());
+        std::tm local{};
+        localtime_r(&t, &local);
+        cachedText = formatLogTimestamp(local.tm_hour, local.tm_min, local.tm_sec, 0);
+        cachedSecond = seconds.count();
+    }
+    std::string text = cachedText;
+    const int ms = static_cast<int>(millis);
+    text[text.size() - 3] = static_cast<char>('0' + ms / 100);
+    text[text.size() - 2] = static_cast<char>('0' + ms / 10 % 10);
+    text[text.size() - 1] = static_cast<char>('0' + ms % 10);
+    return text;
 }
 
 void consoleLog(std::string_view line) {
-    std::string out = logTimestamp();
-    out += ' ';
-    out += line;
-    out += '\n';
-    {
+    const std::string stamp = logTimestamp();
+    if (captureCount.load(std::memory_order_acquire) > 0) {
         std::lock_guard lock(registryMutex());
         for (auto* capture : registry())
             capture->append(line);
     }
-    // One fwrite under stdio's own lock keeps the line whole and in order with every other.
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    scheduleFlush();
+    // Appended whole under one lock: lines of several threads never interleave.
+    bool full;
+    {
+        auto& lines = pendingLines();
+        std::lock_guard lock(lines.mutex);
+        if (lines.exiting) {
+            const std::string out = stamp + ' ' + std::string(line) + '\n';
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            return;
+        }
+        lines.text += stamp;
+        lines.text += ' ';
+        lines.text += line;
+        lines.text += '\n';
+        full = lines.text.size() >= writeThreshold;
+    }
+    if (full)
+        writePendingLines();
+    else
+        scheduleFlush();
 }
 
 void consoleFlush() {
+    scheduleFlush(); // makes sure the exit write is in place
     pendingFlush().store(false, std::memory_order_relaxed);
-    std::fflush(stdout);
+    writePendingLines();
 }
 
 LogCapture::LogCapture() {
     std::lock_guard lock(registryMutex());
     registry().push_back(this);
+    captureCount.fetch_add(1, std::memory_order_release);
 }
 
 LogCapture::~LogCapture() {
     std::lock_guard lock(registryMutex());
     auto& r = registry();
     r.erase(std::remove(r.begin(), r.end(), this), r.end());
+    captureCount.fetch_sub(1, std::memory_order_release);
 }
 
 std::vector<std::string> LogCapture::lines() const {

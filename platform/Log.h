@@ -10,12 +10,13 @@
 
 namespace platform {
 
-// Prints "HH:mm:ss.SSS " + line on standard output, as one write (lines of several
-// threads never interleave). Any thread. No flush per line: a line costs no system call
-// on the caller's thread (remote commands log several each); a background flush writes
-// what is buffered within consoleFlushInterval, in order, every line.
+// Prints "HH:mm:ss.SSS " + line on standard output, whole (lines of several threads never
+// interleave). Any thread. No write per line: a line costs the caller an append (a flood
+// of remote commands logs several each); a background thread writes what is pending
+// within consoleFlushInterval, in order, every line, and at a normal exit. Before taking
+// standard output elsewhere, call consoleFlush(), not only fflush.
 void consoleLog(std::string_view line);
-// Writes out at once whatever lines are buffered.
+// Writes out at once whatever lines are pending, and flushes standard output.
 void consoleFlush();
 inline constexpr int consoleFlushIntervalMilliseconds = 50;
 

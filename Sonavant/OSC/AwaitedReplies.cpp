@@ -2,11 +2,12 @@
 
 #include "platform/Log.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <string_view>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -21,30 +22,16 @@ platform::Duration seconds(double value) {
     return std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(value));
 }
 
-// One wait: whichever of reply and deadline comes first ends it, exactly once. An ended
-// wait stops listening at once, so a later reply is kept for the next wait instead of
-// going to a listener that no longer takes anything.
-struct PendingWait {
-    AwaitedReplies::Completion completion;
-    bool ended = false;
-    platform::Subscription subscription;
-    std::function<void()> onEnded;
-
-    void end(const std::optional<std::string>& text) {
-        if (ended)
-            return;
-        ended = true;
-        subscription.cancel();
-        auto done = std::move(completion);
-        completion = nullptr;
-        if (done)
-            done(text);
-        if (onEnded)
-            std::exchange(onEnded, nullptr)();
-    }
-};
-
 } // namespace
+
+// One wait: whichever of reply and deadline comes first ends it, exactly once (both are
+// decided under the tables' lock). An ended wait stops listening at once, so a later reply
+// is kept for the next wait instead of going to a listener that no longer takes anything.
+struct AwaitedReplies::Wait {
+    std::string address;
+    Completion completion;
+    bool ended = false;
+};
 
 AwaitedReplies& AwaitedReplies::shared() {
     static auto* instance = new AwaitedReplies();
@@ -52,66 +39,93 @@ AwaitedReplies& AwaitedReplies::shared() {
 }
 
 AwaitedReplies::AwaitedReplies()
-    : replyQueue_(platform::DispatchQueue::makeSerial("osc.replyQueue")),
-      subjectQueue_(platform::DispatchQueue::makeSerial("osc.replySubjectQueue")) {}
+    : subjectQueue_(platform::DispatchQueue::makeSerial("osc.replySubjectQueue")) {}
+
+void AwaitedReplies::run(Ended& ended) {
+    for (auto& [completion, text] : ended)
+        if (completion)
+            completion(text);
+}
 
 void AwaitedReplies::wait(const std::string& address, double timeout, Completion completion) {
-    subjectQueue_->async([this, address, timeout, completion = std::move(completion)]() mutable {
-        expireEarlyReplies();
-        if (auto early = earlyReplies.find(address); early != earlyReplies.end()) {
-            auto text = std::move(early->second.text);
-            earlyReplies.erase(early);
-            platform::consoleLog("⚡️ Using buffered reply for " + address + ": " + text);
-            completion(text);
-            return;
+    std::unique_lock lock(mutex_);
+    expireEarlyRepliesLocked(steadySeconds());
+    if (auto early = earlyReplies.find(address); early != earlyReplies.end()) {
+        std::string text = std::move(early->second->text);
+        earlyOrder.erase(early->second);
+        earlyReplies.erase(early);
+        platform::consoleLog("⚡️ Using buffered reply for " + address + ": " + text);
+        lock.unlock();
+        completion(text);
+        return;
+    }
+    auto wait = std::make_shared<Wait>(Wait{address, std::move(completion)});
+    replyChannels[address].push_back(wait);
+    lock.unlock();
+    subjectQueue_->asyncAfter(seconds(timeout), [this, wait] {
+        Ended ended;
+        {
+            std::lock_guard deadline(mutex_);
+            endLocked(wait, std::nullopt, ended);
         }
-        auto& channel = replyChannels[address];
-        if (!channel)
-            channel = std::make_shared<platform::Subject<std::string>>();
-        auto pending = std::make_shared<PendingWait>();
-        pending->completion = std::move(completion);
-        pending->subscription =
-            channel->sink([weak = std::weak_ptr<PendingWait>(pending)](const std::string& text) {
-                if (auto wait = weak.lock())
-                    wait->end(text);
-            });
-        // A channel nobody listens to any more goes; removed in a later step, since the end
-        // may come from inside the channel's own announcement.
-        pending->onEnded = [this, address] {
-            subjectQueue_->async([this, address] { removeChannelIfUnused(address); });
-        };
-        subjectQueue_->asyncAfter(seconds(timeout), [pending] { pending->end(std::nullopt); });
-        // The clean-up after the deadline; the wait has surely ended by then.
-        subjectQueue_->asyncAfter(seconds(timeout) + std::chrono::seconds(1), [this, address, pending] {
-            pending->end(std::nullopt);
-            removeChannelIfUnused(address);
-        });
+        run(ended);
     });
 }
 
-void AwaitedReplies::removeChannelIfUnused(const std::string& address) {
-    auto it = replyChannels.find(address);
-    if (it != replyChannels.end() && it->second->subscriberCount() == 0)
-        replyChannels.erase(it);
+void AwaitedReplies::endLocked(const std::shared_ptr<Wait>& wait, std::optional<std::string> text,
+                               Ended& ended) {
+    if (wait->ended)
+        return;
+    wait->ended = true;
+    if (auto channel = replyChannels.find(wait->address); channel != replyChannels.end()) {
+        std::erase(channel->second, wait);
+        if (channel->second.empty())
+            replyChannels.erase(channel);
+    }
+    ended.emplace_back(std::exchange(wait->completion, nullptr), std::move(text));
 }
 
 void AwaitedReplies::handleReply(const std::string& address, std::optional<std::string> firstArgumentText) {
-    replyQueue_->async([this, address, argument = std::move(firstArgumentText)] {
-        if (!argument)
-            return;
-        auto text = replyText(*argument);
-        subjectQueue_->async([this, address, text] { publishReply(address, text); });
-    });
+    if (!firstArgumentText)
+        return;
+    const std::string text = replyText(*firstArgumentText);
+    Ended ended;
+    {
+        std::lock_guard lock(mutex_);
+        std::vector<std::shared_ptr<Wait>> listening;
+        for (const auto& [key, waits] : replyChannels) {
+            if (address.compare(0, key.size(), key) != 0)
+                continue;
+            platform::consoleLog("📬 Publishing reply to " + key + ": " + text);
+            listening.insert(listening.end(), waits.begin(), waits.end());
+        }
+        for (const auto& wait : listening)
+            endLocked(wait, text, ended);
+        if (listening.empty())
+            bufferEarlyReplyLocked(address, text);
+    }
+    run(ended);
 }
 
 void AwaitedReplies::discardEarlyReply(const std::string& address) {
-    // Behind every reply already handed in (both queues only ever hop forward, so waiting
-    // for them here cannot close a circle), and before any wait registered afterwards.
-    replyQueue_->sync([] {});
-    subjectQueue_->sync([this, &address] { earlyReplies.erase(address); });
+    std::lock_guard lock(mutex_);
+    if (auto early = earlyReplies.find(address); early != earlyReplies.end()) {
+        earlyOrder.erase(early->second);
+        earlyReplies.erase(early);
+    }
 }
 
 std::string AwaitedReplies::replyText(const std::string& argumentText) {
+    // The usual answer, {"data":"..."} around plain ASCII text, needs no parser; anything
+    // with escapes, other members, spaces or other bytes takes the JSON road.
+    constexpr std::string_view head = "{\"data\":\"", tail = "\"}";
+    const std::string_view text = argumentText;
+    if (text.size() >= head.size() + tail.size() && text.starts_with(head) && text.ends_with(tail)) {
+        const auto body = text.substr(head.size(), text.size() - head.size() - tail.size());
+        if (std::all_of(body.begin(), body.end(),
+                        [](unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }))
+            return std::string(body);
+    }
     auto json = nlohmann::json::parse(argumentText, nullptr, false);
     if (!json.is_discarded() && json.is_object()) {
         auto data = json.find("data");
@@ -121,46 +135,36 @@ std::string AwaitedReplies::replyText(const std::string& argumentText) {
     return argumentText;
 }
 
-void AwaitedReplies::publishReply(const std::string& address, const std::string& text) {
-    std::vector<std::pair<std::string, std::shared_ptr<platform::Subject<std::string>>>> listening;
-    for (const auto& [key, channel] : replyChannels)
-        if (address.compare(0, key.size(), key) == 0 && channel->subscriberCount() > 0)
-            listening.emplace_back(key, channel);
-    for (const auto& [key, channel] : listening) {
-        platform::consoleLog("📬 Publishing reply to " + key + ": " + text);
-        channel->send(text);
-    }
-    // Buffered in the same step: a wait registered right behind this reply must find it.
-    if (listening.empty())
-        bufferEarlyReply(address, text);
-}
-
-void AwaitedReplies::bufferEarlyReply(const std::string& address, const std::string& text) {
+void AwaitedReplies::bufferEarlyReplyLocked(const std::string& address, const std::string& text) {
     platform::consoleLog("🕒 Buffering early reply for " + address + ": " + text);
-    expireEarlyReplies();
-    if (earlyReplies.size() >= earlyReplyLimit && !earlyReplies.contains(address)) {
-        auto oldest = earlyReplies.begin();
-        for (auto it = earlyReplies.begin(); it != earlyReplies.end(); ++it)
-            if (it->second.storedAt < oldest->second.storedAt)
-                oldest = it;
-        earlyReplies.erase(oldest);
+    const double now = steadySeconds();
+    expireEarlyRepliesLocked(now);
+    if (auto same = earlyReplies.find(address); same != earlyReplies.end()) {
+        earlyOrder.erase(same->second);
+        earlyReplies.erase(same);
+    } else if (earlyReplies.size() >= earlyReplyLimit) {
+        earlyReplies.erase(earlyOrder.front().address);
+        earlyOrder.pop_front();
     }
-    earlyReplies[address] = {text, steadySeconds()};
+    earlyOrder.push_back({address, text, now});
+    earlyReplies.emplace(address, std::prev(earlyOrder.end()));
 }
 
-void AwaitedReplies::expireEarlyReplies() {
-    const double now = steadySeconds();
-    std::erase_if(earlyReplies,
-                  [now](const auto& entry) { return now - entry.second.storedAt > earlyReplyLifetime; });
+void AwaitedReplies::expireEarlyRepliesLocked(double now) {
+    // Kept in the order they came, so the stale ones are at the front.
+    while (!earlyOrder.empty() && now - earlyOrder.front().storedAt > earlyReplyLifetime) {
+        earlyReplies.erase(earlyOrder.front().address);
+        earlyOrder.pop_front();
+    }
 }
 
 std::size_t AwaitedReplies::bufferedReplyCount() {
-    return subjectQueue_->syncResult([this] {
-        expireEarlyReplies();
-        return earlyReplies.size();
-    });
+    std::lock_guard lock(mutex_);
+    expireEarlyRepliesLocked(steadySeconds());
+    return earlyReplies.size();
 }
 
 std::size_t AwaitedReplies::channelCount() {
-    return subjectQueue_->syncResult([this] { return replyChannels.size(); });
+    std::lock_guard lock(mutex_);
+    return replyChannels.size();
 }

@@ -155,20 +155,18 @@ std::string errorText(const std::exception& error) {
 std::shared_ptr<OSCReceiver> OSCReceiver::make(std::uint16_t port) {
     std::shared_ptr<OSCReceiver> receiver(new OSCReceiver(port));
     std::weak_ptr<OSCReceiver> weak = receiver;
+    // Dispatched where the server decodes, one datagram at a time and each bundle's messages
+    // in order: a bundle is one piece of work, not a hop per message.
     receiver->oscServer_->setHandler([weak](const OSCMessage& message, const OSCTimeTag&) {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        // The work item keeps the receiver alive until the message is dispatched.
-        self->dispatchQueue_->async([self, message] { self->handleMessage(message); });
+        if (auto self = weak.lock())
+            self->handleMessage(message);
     });
     return receiver;
 }
 
 OSCReceiver::OSCReceiver(std::uint16_t port)
-    : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore)),
-      dispatchQueue_(
-          platform::DispatchQueue::makeSerial("OSCReceiver.dispatchQueue", platform::QoS::userInitiated)) {
+    // Reading and dispatch are what a remote control waits for: they go before output work.
+    : oscServer_(OSCServer::make(port, OSCTimeTagMode::ignore, nullptr, platform::QoS::userInitiated)) {
     // A controller may burst far faster than commands are handled: the kernel holds the
     // burst (up to what it allows) instead of dropping it.
     oscServer_->setReceiveBufferSize(remoteReceiveBufferSize);

@@ -4,9 +4,10 @@
 // remote control (cues, snapshots, tracking, loudspeakers), DS100 position replies, and
 // replies of show-control software, which go to the awaited-reply tables.
 //
-// Messages are dispatched one at a time, in arrival order, on the receiver's own serial
-// queue (so a stop never overtakes a play), and every callback except onStopPlayback runs
-// there; the owner's callbacks hop to the main queue themselves. Set the callbacks before
+// Messages are dispatched one at a time, in arrival order, on the server's receive queue
+// (so a stop never overtakes a play; a bundle's messages in their order, with no hop per
+// message), and every callback except onStopPlayback runs there; the owner's callbacks hop
+// to the main queue themselves, and none of them may block. Set the callbacks before
 // start() and leave them while the receiver runs. No non-finite number and no loudspeaker
 // id outside the 64-bit range ever reaches a callback.
 
@@ -68,11 +69,11 @@ public:
     static void querySoundscapeSpeakerPositions(const std::string& host, std::uint16_t port);
 
     const std::shared_ptr<OSCServer>& oscServer() const { return oscServer_; }
-    const platform::DispatchQueuePtr& dispatchQueue() const { return dispatchQueue_; }
+    // Where messages are dispatched.
+    const platform::DispatchQueuePtr& dispatchQueue() const { return oscServer_->receiveQueue(); }
 
 private:
     explicit OSCReceiver(std::uint16_t port);
 
     std::shared_ptr<OSCServer> oscServer_;
-    platform::DispatchQueuePtr dispatchQueue_;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace platform;
 
 namespace {
@@ -38,6 +40,24 @@ TEST(Coding, NumbersConvertOnlyWhenExact) {
     EXPECT_THROW(decodeValue<int>(Value(5.5)), CodingError);
     EXPECT_THROW(decodeValue<int>(Value(1LL << 40)), CodingError);
     EXPECT_THROW(decodeValue<std::string>(Value(true)), CodingError);
+}
+
+TEST(Coding, FloatsBeyondTheFloatRangeAreRefusedWithTheirPath) {
+    Value tree = ValueObject{{"x", 1e308}, {"y", -3.5e38}, {"top", 3.4028235e38}, {"bottom", -3.4028235e38}};
+    KeyedDecoder d(tree, "show.soundscapeSpeakers[0]");
+    for (const char* key : {"x", "y"}) {
+        try {
+            d.decode<float>(key);
+            ADD_FAILURE() << key << " accepted";
+        } catch (const CodingError& e) {
+            EXPECT_EQ(e.reason(), CodingError::Reason::dataCorrupted);
+            EXPECT_EQ(e.path(), std::string("show.soundscapeSpeakers[0].") + key);
+        }
+    }
+    EXPECT_EQ(d.decode<float>("top"), std::numeric_limits<float>::max());
+    EXPECT_EQ(d.decode<float>("bottom"), -std::numeric_limits<float>::max());
+    // Doubles keep their whole range.
+    EXPECT_EQ(d.decode<double>("x"), 1e308);
 }
 
 TEST(Coding, OptionalKeys) {

@@ -119,6 +119,28 @@ TEST(DispatchQueue, ManyThreadsSyncOntoOneQueue) {
     EXPECT_EQ(queue->syncResult([&] { return counter; }), 8 * 500);
 }
 
+// Pool threads that wait in `sync` hold no place the waited-for work needs: more of them than
+// any thread bound still all finish, on the main queue too. (Before, the drain a waiter
+// needed sat behind blocks that held every thread, waiting in turn.)
+TEST(DispatchQueue, SyncWaitsOnPoolThreadsNeverStarveTheWorkTheyWaitFor) {
+    constexpr int kWaiters = 150; // beyond any thread bound
+    auto queue = DispatchQueue::makeSerial("waited-for");
+    std::atomic<int> done{0}, ran{0}, mainRan{0};
+    for (int i = 0; i < kWaiters; ++i) {
+        DispatchQueue::global(QoS::userInitiated)->async([&, i] {
+            // Work before the wait that only a pool drain can run.
+            queue->async([&] { ran.fetch_add(1); });
+            queue->sync([&] { std::this_thread::sleep_for(50us); });
+            if (i % 10 == 0)
+                DispatchQueue::main()->sync([&] { mainRan.fetch_add(1); });
+            done.fetch_add(1);
+        });
+    }
+    ASSERT_TRUE(waitFor([&] { return done.load() == kWaiters; }, 60s)) << done.load() << " finished";
+    EXPECT_EQ(ran.load(), kWaiters);
+    EXPECT_EQ(mainRan.load(), kWaiters / 10);
+}
+
 TEST(DispatchQueue, IsCurrent) {
     auto a = DispatchQueue::makeSerial("a");
     auto b = DispatchQueue::makeSerial("b");

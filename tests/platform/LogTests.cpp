@@ -65,7 +65,7 @@ TEST(Log, CapturesCollectWholeLinesFromEveryThread) {
 TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     support::TempFolder folder("log");
     const auto path = folder / "console.txt";
-    std::fflush(stdout);
+    consoleFlush();
     const int saved = ::dup(1);
     const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(file, 0);
@@ -82,7 +82,7 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     const bool arrived =
         support::eventually([&] { return contents().find("buffered line 1999\n") != std::string::npos; },
                             std::chrono::seconds(5));
-    std::fflush(stdout);
+    consoleFlush();
     ::dup2(saved, 1);
     ::close(saved);
     ASSERT_TRUE(arrived);

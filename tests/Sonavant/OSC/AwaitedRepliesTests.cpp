@@ -82,8 +82,8 @@ TEST_F(AwaitedRepliesTest, RegisteredPrefixWaitsAllReceiveOneReply) {
     Reply a, b;
     receiver->awaitReply(base, 2.0, [&](const Reply& t) { a = t, ++done; });
     receiver->awaitReply(base + "/level", 2.0, [&](const Reply& t) { b = t, ++done; });
-    // Both registrations are on the subject queue once this returns.
-    AwaitedReplies::shared().channelCount();
+    // Both waits are registered when awaitReply returns.
+    EXPECT_GE(AwaitedReplies::shared().channelCount(), 2u);
     reply(base + "/level/0/1", {OSCValue(R"({"data":"-6.0"})")});
     ASSERT_TRUE(mainLoopUntil([&] { return done == 2; }));
     EXPECT_EQ(a, "-6.0");
@@ -97,6 +97,12 @@ TEST_F(AwaitedRepliesTest, ReplyTextsAndRepliesWithoutArguments) {
     EXPECT_EQ(AwaitedReplies::replyText(R"(["data"])"), R"(["data"])");
     EXPECT_EQ(AwaitedReplies::replyText(R"({"nodata":"x"})"), R"({"nodata":"x"})");
     EXPECT_EQ(AwaitedReplies::replyText("{\"data\":\"x\""), "{\"data\":\"x\"");
+    // Escapes, further members and non-ASCII text are read as JSON reads them.
+    EXPECT_EQ(AwaitedReplies::replyText(R"({"data":"a\u0041\"b"})"), "aA\"b");
+    EXPECT_EQ(AwaitedReplies::replyText(R"({"data":"x","more":"y"})"), "x");
+    EXPECT_EQ(AwaitedReplies::replyText("{\"data\":\"caf\xc3\xa9\"}"), "caf\xc3\xa9");
+    EXPECT_EQ(AwaitedReplies::replyText("{\"data\":\"caf\xc3\"}"), "{\"data\":\"caf\xc3\"}");
+    EXPECT_EQ(AwaitedReplies::replyText(R"({"data":"tab	here"})"), R"({"data":"tab	here"})");
 
     const auto address = unique("/reply/plain");
     reply(address, {});
@@ -130,11 +136,30 @@ TEST_F(AwaitedRepliesTest, EarlyReplyBufferIsCapped) {
     for (int i = 0; i < 500; ++i)
         replies.handleReply(stem + "/" + std::to_string(i), "x");
     replies.handleReply(stem + "/last", "newest");
-    // Let every reply through both queues before looking.
-    replies.replyQueue()->sync([] {});
-    replies.bufferedReplyCount();
     EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/last", 0.0), "newest");
     EXPECT_LE(replies.bufferedReplyCount(), AwaitedReplies::earlyReplyLimit);
+    // The oldest went first; a reply that came again counts from its new arrival.
+    for (int i = 0; i < 70; ++i)
+        replies.handleReply(stem + "/again/" + std::to_string(i), "v1");
+    replies.handleReply(stem + "/again/6", "v2"); // the oldest kept, now the newest
+    replies.handleReply(stem + "/again/70", "x");
+    EXPECT_EQ(replies.bufferedReplyCount(), AwaitedReplies::earlyReplyLimit);
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/again/6", 0.0), "v2");
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/again/7", 0.0), std::nullopt);
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/again/8", 0.0), "v1");
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/again/69", 0.0), "v1");
+}
+
+// A reply discarded as stale is never handed to a later wait; one that comes after the
+// discard is.
+TEST_F(AwaitedRepliesTest, DiscardedReplyIsNeverTakenButTheNextOneIs) {
+    auto& replies = AwaitedReplies::shared();
+    const auto address = unique("/reply/cue/selected/uniqueID");
+    replies.handleReply(address, R"({"data":"stale"})");
+    replies.discardEarlyReply(address);
+    EXPECT_EQ(receiver->awaitReplyBlocking(address, 0.05), std::nullopt);
+    replies.handleReply(address, R"({"data":"fresh"})");
+    EXPECT_EQ(receiver->awaitReplyBlocking(address, 2.0), "fresh");
 }
 
 TEST_F(AwaitedRepliesTest, FakeQLabAnswersItsQueries) {

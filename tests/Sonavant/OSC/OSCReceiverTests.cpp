@@ -188,9 +188,7 @@ TEST(OSCReceiverTest, DispatchesEveryRowOfTheTableAndRefusesItsNearMisses) {
         recorder.clear();
         platform::LogCapture log;
         receiver->handleMessage(row.message);
-        // A reply is buffered on the reply queues: let it finish inside this row's capture.
-        AwaitedReplies::shared().replyQueue()->sync([] {});
-        AwaitedReplies::shared().subjectQueue()->sync([] {});
+        // A reply is kept before handleMessage returns: its lines are in this row's capture.
         if (row.event == "stop") {
             ASSERT_TRUE(mainLoopUntil([&] { return !recorder.events().empty(); }));
         }
@@ -316,6 +314,50 @@ TEST(OSCReceiverTest, BundlesAreDispatchedMessageByMessage) {
     peer.sendDatagram(receiver->localPort(), bundle.rawData());
     ASSERT_TRUE(eventually([&] { return recorder.events().size() == 2; }));
     EXPECT_EQ(recorder.events(), (std::vector<std::string>{"play 3", "recall 4"}));
+}
+
+// A bundle is one piece of work: its messages, nested ones included, are dispatched in their
+// order on one thread, and a reply among them reaches its wait (or the early-reply table)
+// before the next message is looked at, with every "📥 Received OSC: " line in that order.
+TEST(OSCReceiverTest, ABundleOfCommandsAndRepliesIsDispatchedInOrderInOneStep) {
+    FakeDesk peer(false);
+    auto receiver = OSCReceiver::make(0);
+    Recorder recorder;
+    std::mutex threadsMutex;
+    std::set<std::thread::id> threads;
+    receiver->onTrackPosition = [&](std::int64_t n, double, double) {
+        {
+            std::lock_guard lock(threadsMutex);
+            threads.insert(std::this_thread::get_id());
+        }
+        recorder.add("track " + std::to_string(n));
+    };
+    receiver->start();
+    const std::string waited = "/reply/bundle/waited", kept = "/reply/bundle/kept";
+    AwaitedReplies::shared().wait(waited, 5.0, [&](const std::optional<std::string>& text) {
+        recorder.add("reply " + text.value_or("none"));
+    });
+    auto track = [](int n) {
+        return OSCObject(
+            OSCMessage("/sonavant/track/" + std::to_string(n), {OSCValue(1.0f), OSCValue(2.0f)}));
+    };
+    OSCBundle inner({OSCObject(OSCMessage(kept, {OSCValue(R"({"data":"K"})")})), track(3)});
+    OSCBundle bundle({track(1), OSCObject(OSCMessage(waited, {OSCValue(R"({"data":"W"})")})), track(2),
+                      OSCObject(inner), track(4)});
+    platform::LogCapture log;
+    peer.sendDatagram(receiver->localPort(), bundle.rawData());
+    ASSERT_TRUE(eventually([&] { return recorder.events().size() == 5; }));
+    EXPECT_EQ(recorder.events(),
+              (std::vector<std::string>{"track 1", "reply W", "track 2", "track 3", "track 4"}));
+    EXPECT_EQ(threads.size(), 1u);
+    EXPECT_EQ(receiver->awaitReplyBlocking(kept, 0.0), "K");
+
+    std::vector<std::string> received;
+    for (const auto& line : log.lines())
+        if (line.rfind("📥 Received OSC: ", 0) == 0)
+            received.push_back(line.substr(line.find(':') + 2, line.find(" — ") - line.find(':') - 2));
+    EXPECT_EQ(received, (std::vector<std::string>{"/sonavant/track/1", waited, "/sonavant/track/2", kept,
+                                                  "/sonavant/track/3", "/sonavant/track/4"}));
 }
 
 TEST(OSCReceiverTest, StartFailsOnAPortInUseAndCanRestart) {

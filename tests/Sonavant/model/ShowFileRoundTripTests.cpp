@@ -192,6 +192,44 @@ TEST(ShowFiles, RandomShowsRoundTripInBothFormsToTheSameBytes) {
     }
 }
 
+// A DS100 loudspeaker at the edge of the float range saves and opens again in both forms; one
+// beyond it is refused when the show opens, naming the field, instead of opening as infinity
+// that no save would take.
+TEST(ShowFiles, DS100LoudspeakerNumbersStayWithinTheFloatRange) {
+    auto show = fullShow();
+    auto ds = show->soundscapeSpeakers.get();
+    ds[0].x = 3.4028235e38f;
+    ds[0].y = -3.4028235e38f;
+    ds[0].rotation = 1234.5f;
+    show->soundscapeSpeakers = ds;
+    for (const fs::path file : {"edge.sonavant", "edge.json"}) {
+        SCOPED_TRACE(file.string());
+        const std::string bytes = AppStatePersistence::encodeState(*show, file);
+        const auto back = file.extension() == ".json"
+                              ? AppState::decode(platform::readJSON(bytes), "")
+                              : AppSaveContainer::decode(platform::readPropertyList(bytes), "").appState;
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->soundscapeSpeakers.get()[0].x, std::numeric_limits<float>::max());
+        EXPECT_EQ(back->soundscapeSpeakers.get()[0].y, -std::numeric_limits<float>::max());
+        EXPECT_EQ(AppStatePersistence::encodeState(*back, file), bytes);
+
+        std::string beyond = bytes;
+        const auto at = beyond.find("1234.5");
+        ASSERT_NE(at, std::string::npos);
+        beyond.replace(at, 6, "1e308");
+        try {
+            if (file.extension() == ".json")
+                AppState::decode(platform::readJSON(beyond), "");
+            else
+                AppSaveContainer::decode(platform::readPropertyList(beyond), "");
+            ADD_FAILURE() << "a rotation of 1e308 opened";
+        } catch (const platform::CodingError& error) {
+            EXPECT_NE(error.path().find("soundscapeSpeakers"), std::string::npos) << error.path();
+            EXPECT_EQ(error.path().substr(error.path().size() - 8), "rotation") << error.path();
+        }
+    }
+}
+
 // The marker text in fields that are never written as null comes back as that text.
 TEST(ShowFiles, TheNullMarkerTextSurvivesInTextFields) {
     TempFolder folder;
