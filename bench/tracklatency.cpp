@@ -137,7 +137,6 @@ struct Rig {
     std::unique_ptr<Controller> controller;
 };
 
-
 void BM_TrackToLevelLatency(benchmark::State& state) {
     QuietConsole quiet;
     Rig rig;

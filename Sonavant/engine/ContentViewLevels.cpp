@@ -33,12 +33,14 @@ struct SpeakerSlot {
     double coverageFactor = 1.0;
 };
 
-// The desk's answer for a pair of kinds: whether a message goes out and between which bounds.
+// The desk's answer for a pair of kinds: whether a message goes out, between which bounds,
+// and the plan its addresses are filled in from.
 struct KindRoute {
     const std::string* sourceType = nullptr;
     const std::string* speakerType = nullptr;
     bool sends = false;
     DeskRange bounds = defaultBounds;
+    DeskSendPlan plan;
 };
 
 // The route of one source kind on one loudspeaker id, and the loudspeaker that gave it: the
@@ -258,6 +260,7 @@ struct ContentView::LevelPassTables {
     std::vector<double> distance, share, gain;
     std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
+    std::vector<std::string> slotIDTexts;
     PassLevels passLevels;
     // The map the last assignment replaced; refilled in place when it has this pass's pairs.
     PerSourcePerSpeaker<double> spareLevels;
@@ -429,12 +432,11 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (const KindRoute& route : tables.kindRoutes)
             if (*route.sourceType == sourceType && *route.speakerType == speakerType)
                 return &route;
-        const DeskRoute route =
-            routeDeskSend(desk, sourceType, 0, speakerType, 0, DeskRouteCaller::levelEngine);
-        KindRoute kind{&sourceType, &speakerType, route.address.has_value() && route.range.has_value(),
-                       defaultBounds};
+        KindRoute kind{&sourceType, &speakerType, false, defaultBounds,
+                       planDeskSend(desk, sourceType, speakerType, DeskRouteCaller::levelEngine)};
+        kind.sends = kind.plan.range.has_value();
         if (kind.sends) {
-            double lower = route.range->lower, upper = route.range->upper;
+            double lower = kind.plan.range->lower, upper = kind.plan.range->upper;
             if (relative) {
                 const double span = upper - lower;
                 lower = lower + span * minLevel / 100;
@@ -476,6 +478,11 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     batches.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         batches[i] = {slots[i].first->id, {}};
+    // The throttle key of a pair is the source's key text and the loudspeaker id's.
+    auto& idTexts = tables.slotIDTexts;
+    idTexts.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        idTexts[i] = std::to_string(slots[i].id);
 
     // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
     // be left out for an undefined position or level.
@@ -656,15 +663,16 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             }
             if (!send)
                 continue;
-            const Speaker& via = *routes[i].via;
-            DeskRoute wire = routeDeskSend(desk, sourceType, source.number, via.type, via.channelNumber,
-                                           DeskRouteCaller::levelEngine);
-            if (!wire.address)
-                continue;
             if (sourceKey.empty())
                 sourceKey = source.id.string() + "-";
-            batches[i].sends.push_back(
-                {std::move(*wire.address), sourceKey + std::to_string(slot.id), level, ++nextSendSequence_});
+            auto& sends = batches[i].sends;
+            if (sends.empty())
+                sends.reserve(sources.size() - sourceIndex); // one allocation per loudspeaker
+            std::string key;
+            key.reserve(sourceKey.size() + idTexts[i].size());
+            key.append(sourceKey).append(idTexts[i]);
+            sends.push_back({route.plan.address(source.number, routes[i].via->channelNumber), std::move(key),
+                             level, ++nextSendSequence_});
         }
     }
 

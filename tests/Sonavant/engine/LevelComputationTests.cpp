@@ -331,6 +331,53 @@ TEST(LevelComputation, DirectFormAndEngineSendTheSameMessages) {
     EXPECT_EQ(got, wanted);
 }
 
+// Addresses are filled in from each pair of kinds' route: every pair still goes to the address
+// and the throttle key its own source, loudspeaker channel and transport give.
+TEST(LevelComputation, EverySendGoesToItsPairsOwnAddressAndKey) {
+    std::mt19937 random(7031);
+    std::uniform_real_distribution<double> coordinate(0, 600);
+    std::uniform_int_distribution<int> pick(0, 99);
+    const std::vector<std::string> speakerTypes{"Mix", "Mix", "Matrix", "Group"};
+    const std::vector<std::string> sourceTypes{"Input", "Input", "Mix", "Playback"};
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Fixture f;
+        MixingDesk desk = udpDesk();
+        desk.UDP = round % 2 == 0;
+        f.view.selectedDesk = desk;
+        f.state->oscOutputOn = true;
+        f.view.disableOSCThrottling->set(true);
+        std::vector<Speaker> speakers;
+        for (int i = 0; i < 8; ++i) {
+            const std::int64_t id = pick(random) < 15 && i > 0 ? speakers[i - 1].id : i + 1;
+            speakers.push_back(speakerAt(id, {coordinate(random), coordinate(random)}, 1 + pick(random) % 8,
+                                         speakerTypes[pick(random) % 4], 0, 70));
+        }
+        // An id whose last loudspeaker has no route sends through the earlier one's channel.
+        speakers.push_back(speakerAt(20, {coordinate(random), coordinate(random)}, 3, "Mix", 0, 70));
+        speakers.push_back(speakerAt(20, {coordinate(random), coordinate(random)}, 6, "Group", 0, 70));
+        f.state->speakers = speakers;
+        std::vector<std::shared_ptr<SoundObject>> sources;
+        for (int i = 0; i < 5; ++i)
+            sources.push_back(sourceAt(3 * i + 2, {coordinate(random), coordinate(random)}, desk,
+                                       sourceTypes[pick(random) % 4]));
+        f.state->soundObjects = sources;
+
+        const ReferenceResult expected = referenceLevels(f.view);
+        f.view.updateRelativeLevels();
+        ASSERT_TRUE(eventually([&] { return f.outlet->count() == expected.sends.size(); }));
+        std::multiset<std::string> wanted, got;
+        for (const auto& send : expected.sends) {
+            wanted.insert(send.address + " " + std::to_string(std::llround(send.level)));
+            EXPECT_TRUE(f.view.lastSendTime->lastSendTime(send.key)) << send.key;
+        }
+        for (const auto& sent : f.outlet->sent())
+            got.insert(sent.udp ? sent.address + " " + sent.argument.text()
+                                : sent.text.substr(0, sent.text.size() - 1));
+        EXPECT_EQ(got, wanted);
+    }
+}
+
 TEST(LevelComputation, LaterPassesAfterChangesGiveTheMapAFreshEngineGives) {
     const MixingDesk desk = udpDesk();
     Fixture live;
