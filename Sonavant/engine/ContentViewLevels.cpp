@@ -221,6 +221,15 @@ struct SourceRow {
     bool skippedUndefined = false;
 };
 
+// The address and throttle key of one pair, and what they were made of.
+struct PairTexts {
+    std::uint64_t deskGeneration = 0;
+    platform::UUID source;
+    std::int64_t sourceNumber = 0, speakerID = 0, channel = 0;
+    std::string sourceType, viaType;
+    std::shared_ptr<const std::string> address, key;
+};
+
 bool anyFlagged(const std::map<std::int64_t, bool>* row) {
     if (row)
         for (const auto& [id, on] : *row)
@@ -261,6 +270,10 @@ struct ContentView::LevelPassTables {
     std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
     std::vector<std::string> slotIDTexts;
+    // By source index and loudspeaker order; kept while their parts stay, as filling in the
+    // texts was most of what a send cost the main thread.
+    std::vector<PairTexts> pairTexts;
+    std::uint64_t deskGeneration = 0; // counts desk changes
     PassLevels passLevels;
     // The map the last assignment replaced; refilled in place when it has this pass's pairs.
     PerSourcePerSpeaker<double> spareLevels;
@@ -386,9 +399,10 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     inputs.mode = mode;
     inputs.orientation = show.canvasOrientation.get();
     inputs.zeroPoint = show.zeroPoint.get();
-    if (!tables.haveInputs || !(tables.inputs.desk == desk))
+    if (!tables.haveInputs || !(tables.inputs.desk == desk)) {
         inputs.desk = desk;
-    else
+        ++tables.deskGeneration;
+    } else
         inputs.desk = tables.inputs.desk; // equal; spares copying a desk's texts when unchanged
     const bool rowsStillGood = tables.reuseRows && tables.haveInputs && inputs.sameAs(tables.inputs);
     std::swap(tables.inputs, tables.nextInputs);
@@ -478,11 +492,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     batches.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         batches[i] = {slots[i].first->id, {}};
-    // The throttle key of a pair is the source's key text and the loudspeaker id's.
-    auto& idTexts = tables.slotIDTexts;
-    idTexts.resize(count);
-    for (std::size_t i = 0; i < count; ++i)
-        idTexts[i] = std::to_string(slots[i].id);
+    tables.pairTexts.resize(sources.size() * count);
 
     // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
     // be left out for an undefined position or level.
@@ -663,16 +673,29 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             }
             if (!send)
                 continue;
-            if (sourceKey.empty())
-                sourceKey = source.id.string() + "-";
+            const Speaker& via = *routes[i].via;
+            PairTexts& texts = tables.pairTexts[sourceIndex * count + i];
+            if (texts.deskGeneration != tables.deskGeneration || !(texts.source == source.id) ||
+                texts.sourceNumber != source.number || texts.speakerID != slot.id ||
+                texts.channel != via.channelNumber || texts.sourceType != sourceType ||
+                texts.viaType != via.type) {
+                if (sourceKey.empty())
+                    sourceKey = source.id.string() + "-";
+                texts = {
+                    tables.deskGeneration,
+                    source.id,
+                    source.number,
+                    slot.id,
+                    via.channelNumber,
+                    sourceType,
+                    via.type,
+                    std::make_shared<const std::string>(route.plan.address(source.number, via.channelNumber)),
+                    std::make_shared<const std::string>(sourceKey + std::to_string(slot.id))};
+            }
             auto& sends = batches[i].sends;
             if (sends.empty())
                 sends.reserve(sources.size() - sourceIndex); // one allocation per loudspeaker
-            std::string key;
-            key.reserve(sourceKey.size() + idTexts[i].size());
-            key.append(sourceKey).append(idTexts[i]);
-            sends.push_back({route.plan.address(source.number, routes[i].via->channelNumber), std::move(key),
-                             level, ++nextSendSequence_});
+            sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
         }
     }
 

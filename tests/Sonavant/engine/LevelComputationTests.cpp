@@ -378,6 +378,55 @@ TEST(LevelComputation, EverySendGoesToItsPairsOwnAddressAndKey) {
     }
 }
 
+// The address and key kept per pair follow every part they are made of, pass after pass.
+TEST(LevelComputation, KeptAddressesFollowNumbersChannelsKindsOrderAndTheDesk) {
+    Fixture f;
+    f.state->oscOutputOn = true;
+    f.view.disableOSCThrottling->set(true);
+    MixingDesk desk = udpDesk();
+    f.state->speakers =
+        std::vector{speakerAt(1, {100, 100}, 1, "Mix"), speakerAt(2, {150, 100}, 2, "Matrix")};
+    auto source = sourceAt(4, {120, 100}, desk);
+    f.state->soundObjects = std::vector{source};
+    int step = 0;
+    auto passAfter = [&](const std::function<void()>& change) {
+        change();
+        source->position = Point{120, 100.0 + 7 * ++step}; // every pair's level changes
+        const auto expected = referenceLevels(f.view);
+        const std::size_t before = f.outlet->count();
+        const auto start = std::chrono::steady_clock::now();
+        f.view.updateRelativeLevels();
+        ASSERT_TRUE(eventually([&] { return f.outlet->count() == before + expected.sends.size(); }));
+        std::multiset<std::string> wanted, got;
+        for (const auto& send : expected.sends) {
+            wanted.insert(send.address);
+            EXPECT_GE(f.view.lastSendTime->lastSendTime(send.key).value_or(start - 1s), start) << send.key;
+        }
+        const auto sent = f.outlet->sent();
+        for (std::size_t i = before; i < sent.size(); ++i)
+            got.insert(sent[i].address);
+        EXPECT_EQ(got, wanted) << "step " << step;
+    };
+    passAfter([] {});
+    passAfter([&] { source->number = 9; });
+    passAfter(
+        [&] { f.state->speakers.update([](std::vector<Speaker>& list) { list[0].channelNumber = 5; }); });
+    passAfter([&] {
+        desk.mixOSCSend = "/in/{n}/bus/{m}";
+        f.view.selectedDesk = desk;
+    });
+    passAfter([&] {
+        desk.UDP = false;
+        f.view.selectedDesk = desk;
+    });
+    passAfter([&] { source->type = "Mix"; });
+    passAfter([&] {
+        f.state->speakers.update([](std::vector<Speaker>& list) { std::swap(list[0], list[1]); });
+        source->type = "Input";
+    });
+    passAfter([&] { f.state->speakers.update([](std::vector<Speaker>& list) { list[1].id = 7; }); });
+}
+
 TEST(LevelComputation, LaterPassesAfterChangesGiveTheMapAFreshEngineGives) {
     const MixingDesk desk = udpDesk();
     Fixture live;
