@@ -288,6 +288,7 @@ void BM_RemoteFlood(benchmark::State& state) {
     state.counters["rcvbuf_kb"] = rig.view->oscReceiver->oscServer()->receiveBufferSize() / 1024.0;
 }
 
+
 void BM_TrackToLevelLatencyToFile(benchmark::State& state) {
     ConsoleToFile console;
     Rig rig;

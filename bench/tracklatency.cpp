@@ -137,6 +137,7 @@ struct Rig {
     std::unique_ptr<Controller> controller;
 };
 
+
 void BM_TrackToLevelLatency(benchmark::State& state) {
     QuietConsole quiet;
     Rig rig;
