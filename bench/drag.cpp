@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace {
 

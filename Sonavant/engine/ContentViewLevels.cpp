@@ -269,7 +269,6 @@ struct ContentView::LevelPassTables {
     std::vector<double> distance, share, gain;
     std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
-    std::vector<std::string> slotIDTexts;
     // By source index and loudspeaker order; kept while their parts stay, as filling in the
     // texts was most of what a send cost the main thread.
     std::vector<PairTexts> pairTexts;

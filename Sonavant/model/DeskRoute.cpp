@@ -123,6 +123,7 @@ DeskRoute routeDeskSend(const MixingDesk& desk, const std::string& sourceType, s
     route.range = plan.range;
     return route;
 }
+
 std::string soundscapePositionAddress(const MixingDesk& desk, std::int64_t sourceNumber) {
     const std::string addressTemplate = desk.positionOSC.value_or(std::string(defaultPositionTemplate));
     std::string out;
