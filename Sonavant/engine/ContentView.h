@@ -192,9 +192,10 @@ public:
     void scheduleStaggeredSend(const Speaker& speaker, const std::string& address, DeskTransport desk,
                                std::uint16_t port, const std::string& key, double level);
     // All of one loudspeaker's sends of a pass, in one block after its id x 10 ms.
+    // The texts are shared, not copied: a pass hands over the ones it keeps per pair.
     struct StaggeredSend {
-        std::string address;
-        std::string key;
+        std::shared_ptr<const std::string> address;
+        std::shared_ptr<const std::string> key;
         double level = 0;
         std::uint64_t sequence = 0; // order of decision
     };

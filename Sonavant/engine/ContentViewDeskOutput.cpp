@@ -138,7 +138,10 @@ std::vector<std::pair<DestinationKey, MappedLevel>> ContentView::lastMappedLevel
 void ContentView::scheduleStaggeredSend(const Speaker& speaker, const std::string& address,
                                         DeskTransport desk, std::uint16_t port, const std::string& key,
                                         double level) {
-    scheduleStaggeredSends(speaker, desk, port, {StaggeredSend{address, key, level, ++nextSendSequence_}});
+    scheduleStaggeredSends(
+        speaker, desk, port,
+        {StaggeredSend{std::make_shared<const std::string>(address), std::make_shared<const std::string>(key),
+                       level, ++nextSendSequence_}});
 }
 
 void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport desk, std::uint16_t port,
@@ -148,7 +151,7 @@ void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport d
     platform::DispatchQueue::global()->asyncAfter(
         staggerDelay(speaker.id), [context = deskSendContext(), desk, port, sends = std::move(sends)] {
             for (const StaggeredSend& send : sends)
-                sendLevelToDesk(context, send.key, desk, send.address, port, send.level, send.sequence);
+                sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
         });
 }
 
@@ -167,7 +170,7 @@ void ContentView::scheduleStaggeredSends(std::deque<StaggeredBatch> batches, Des
         for (StaggeredBatch& batch : batches) {
             auto run = [context, desk, port, sends = std::move(batch.sends)] {
                 for (const StaggeredSend& send : sends)
-                    sendLevelToDesk(context, send.key, desk, send.address, port, send.level, send.sequence);
+                    sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
             };
             const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
                 decided + staggerDelay(batch.speakerID) - std::chrono::steady_clock::now());

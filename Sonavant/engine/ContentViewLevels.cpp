@@ -33,12 +33,14 @@ struct SpeakerSlot {
     double coverageFactor = 1.0;
 };
 
-// The desk's answer for a pair of kinds: whether a message goes out and between which bounds.
+// The desk's answer for a pair of kinds: whether a message goes out, between which bounds,
+// and the plan its addresses are filled in from.
 struct KindRoute {
     const std::string* sourceType = nullptr;
     const std::string* speakerType = nullptr;
     bool sends = false;
     DeskRange bounds = defaultBounds;
+    DeskSendPlan plan;
 };
 
 // The route of one source kind on one loudspeaker id, and the loudspeaker that gave it: the
@@ -219,6 +221,15 @@ struct SourceRow {
     bool skippedUndefined = false;
 };
 
+// The address and throttle key of one pair, and what they were made of.
+struct PairTexts {
+    std::uint64_t deskGeneration = 0;
+    platform::UUID source;
+    std::int64_t sourceNumber = 0, speakerID = 0, channel = 0;
+    std::string sourceType, viaType;
+    std::shared_ptr<const std::string> address, key;
+};
+
 bool anyFlagged(const std::map<std::int64_t, bool>* row) {
     if (row)
         for (const auto& [id, on] : *row)
@@ -258,6 +269,10 @@ struct ContentView::LevelPassTables {
     std::vector<double> distance, share, gain;
     std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
+    // By source index and loudspeaker order; kept while their parts stay, as filling in the
+    // texts was most of what a send cost the main thread.
+    std::vector<PairTexts> pairTexts;
+    std::uint64_t deskGeneration = 0; // counts desk changes
     PassLevels passLevels;
     // The map the last assignment replaced; refilled in place when it has this pass's pairs.
     PerSourcePerSpeaker<double> spareLevels;
@@ -383,9 +398,10 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     inputs.mode = mode;
     inputs.orientation = show.canvasOrientation.get();
     inputs.zeroPoint = show.zeroPoint.get();
-    if (!tables.haveInputs || !(tables.inputs.desk == desk))
+    if (!tables.haveInputs || !(tables.inputs.desk == desk)) {
         inputs.desk = desk;
-    else
+        ++tables.deskGeneration;
+    } else
         inputs.desk = tables.inputs.desk; // equal; spares copying a desk's texts when unchanged
     const bool rowsStillGood = tables.reuseRows && tables.haveInputs && inputs.sameAs(tables.inputs);
     std::swap(tables.inputs, tables.nextInputs);
@@ -429,12 +445,11 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (const KindRoute& route : tables.kindRoutes)
             if (*route.sourceType == sourceType && *route.speakerType == speakerType)
                 return &route;
-        const DeskRoute route =
-            routeDeskSend(desk, sourceType, 0, speakerType, 0, DeskRouteCaller::levelEngine);
-        KindRoute kind{&sourceType, &speakerType, route.address.has_value() && route.range.has_value(),
-                       defaultBounds};
+        KindRoute kind{&sourceType, &speakerType, false, defaultBounds,
+                       planDeskSend(desk, sourceType, speakerType, DeskRouteCaller::levelEngine)};
+        kind.sends = kind.plan.range.has_value();
         if (kind.sends) {
-            double lower = route.range->lower, upper = route.range->upper;
+            double lower = kind.plan.range->lower, upper = kind.plan.range->upper;
             if (relative) {
                 const double span = upper - lower;
                 lower = lower + span * minLevel / 100;
@@ -476,6 +491,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     batches.resize(count);
     for (std::size_t i = 0; i < count; ++i)
         batches[i] = {slots[i].first->id, {}};
+    tables.pairTexts.resize(sources.size() * count);
 
     // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
     // be left out for an undefined position or level.
@@ -657,14 +673,28 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             if (!send)
                 continue;
             const Speaker& via = *routes[i].via;
-            DeskRoute wire = routeDeskSend(desk, sourceType, source.number, via.type, via.channelNumber,
-                                           DeskRouteCaller::levelEngine);
-            if (!wire.address)
-                continue;
-            if (sourceKey.empty())
-                sourceKey = source.id.string() + "-";
-            batches[i].sends.push_back(
-                {std::move(*wire.address), sourceKey + std::to_string(slot.id), level, ++nextSendSequence_});
+            PairTexts& texts = tables.pairTexts[sourceIndex * count + i];
+            if (texts.deskGeneration != tables.deskGeneration || !(texts.source == source.id) ||
+                texts.sourceNumber != source.number || texts.speakerID != slot.id ||
+                texts.channel != via.channelNumber || texts.sourceType != sourceType ||
+                texts.viaType != via.type) {
+                if (sourceKey.empty())
+                    sourceKey = source.id.string() + "-";
+                texts = {
+                    tables.deskGeneration,
+                    source.id,
+                    source.number,
+                    slot.id,
+                    via.channelNumber,
+                    sourceType,
+                    via.type,
+                    std::make_shared<const std::string>(route.plan.address(source.number, via.channelNumber)),
+                    std::make_shared<const std::string>(sourceKey + std::to_string(slot.id))};
+            }
+            auto& sends = batches[i].sends;
+            if (sends.empty())
+                sends.reserve(sources.size() - sourceIndex); // one allocation per loudspeaker
+            sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
         }
     }
 

@@ -1,5 +1,6 @@
 #include "Sonavant/model/DeskRoute.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -63,40 +64,63 @@ std::optional<DeskRange> parseDeskRange(const std::optional<DeskRangeTexts>& ran
 std::string fillDeskTemplate(std::string_view addressTemplate, std::int64_t n, std::int64_t m) {
     std::string out;
     out.reserve(addressTemplate.size() + 8);
-    for (std::size_t i = 0; i < addressTemplate.size(); ++i) {
-        auto rest = addressTemplate.substr(i);
+    std::size_t i = 0;
+    while (i < addressTemplate.size()) {
+        const std::size_t brace = std::min(addressTemplate.find('{', i), addressTemplate.size());
+        out.append(addressTemplate, i, brace - i);
+        if (brace == addressTemplate.size())
+            break;
+        const auto rest = addressTemplate.substr(brace);
         if (rest.starts_with("{n}") || rest.starts_with("{m}")) {
-            out += std::to_string(rest[1] == 'n' ? n : m);
-            i += 2;
-        } else
-            out.push_back(addressTemplate[i]);
+            char digits[24];
+            const auto written = std::to_chars(digits, digits + sizeof digits, rest[1] == 'n' ? n : m);
+            out.append(digits, written.ptr);
+            i = brace + 3;
+        } else {
+            out.push_back('{');
+            i = brace + 1;
+        }
     }
     return out;
 }
 
-DeskRoute routeDeskSend(const MixingDesk& desk, const std::string& sourceType, std::int64_t sourceNumber,
-                        const std::string& speakerType, std::int64_t channelNumber, DeskRouteCaller caller) {
+DeskSendPlan planDeskSend(const MixingDesk& desk, const std::string& sourceType,
+                          const std::string& speakerType, DeskRouteCaller caller) {
     const bool engine = caller == DeskRouteCaller::levelEngine;
     const Choice choice = choose(desk, sourceType, speakerType, engine);
-    DeskRoute route{choice.row, std::nullopt, std::nullopt};
+    DeskSendPlan plan{choice.row, std::nullopt, std::nullopt, {}, false};
     if (!choice.sends)
-        return route;
-
-    auto range = parseDeskRange(*choice.range);
-    if (!range) {
+        return plan;
+    plan.range = parseDeskRange(*choice.range);
+    if (!plan.range) {
         if (engine)
-            return route;
-        range = DeskRange{0, 100};
+            return plan;
+        plan.range = DeskRange{0, 100};
     }
-    const auto& addressTemplate = *choice.addressTemplate;
-    if (!addressTemplate) {
-        route.address = engine ? std::string(noTemplateAddress) : std::string();
-    } else if (engine && !desk.UDP) {
-        route.address = fillDeskTemplate(*addressTemplate, lowered(sourceNumber), lowered(channelNumber));
-    } else {
-        route.address = fillDeskTemplate(*addressTemplate, sourceNumber, channelNumber);
-    }
-    route.range = range;
+    if (const auto& addressTemplate = *choice.addressTemplate)
+        plan.addressTemplate = *addressTemplate;
+    else if (engine)
+        plan.fixedAddress = noTemplateAddress;
+    plan.countsFromZero = engine && !desk.UDP;
+    return plan;
+}
+
+std::string DeskSendPlan::address(std::int64_t sourceNumber, std::int64_t channelNumber) const {
+    if (!addressTemplate)
+        return std::string(fixedAddress);
+    if (countsFromZero)
+        return fillDeskTemplate(*addressTemplate, lowered(sourceNumber), lowered(channelNumber));
+    return fillDeskTemplate(*addressTemplate, sourceNumber, channelNumber);
+}
+
+DeskRoute routeDeskSend(const MixingDesk& desk, const std::string& sourceType, std::int64_t sourceNumber,
+                        const std::string& speakerType, std::int64_t channelNumber, DeskRouteCaller caller) {
+    const DeskSendPlan plan = planDeskSend(desk, sourceType, speakerType, caller);
+    DeskRoute route{plan.row, std::nullopt, std::nullopt};
+    if (!plan.range)
+        return route;
+    route.address = plan.address(sourceNumber, channelNumber);
+    route.range = plan.range;
     return route;
 }
 

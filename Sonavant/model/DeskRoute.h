@@ -41,6 +41,21 @@ inline constexpr std::string_view defaultPositionTemplate = "/dbaudio1/positioni
 DeskRoute routeDeskSend(const MixingDesk& desk, const std::string& sourceType, std::int64_t sourceNumber,
                         const std::string& speakerType, std::int64_t channelNumber, DeskRouteCaller caller);
 
+// routeDeskSend for one pair of kinds, decided once and filled in for many numbers; it
+// refers to the desk's texts, so the desk must outlive it.
+struct DeskSendPlan {
+    DeskRouteRow row = DeskRouteRow::unsupported;
+    std::optional<DeskRange> range; // set exactly when a message goes out
+    std::optional<std::string_view> addressTemplate;
+    std::string_view fixedAddress; // without a template
+    bool countsFromZero = false;   // numbers lowered by 1
+
+    // What routeDeskSend gives as the address for these numbers.
+    std::string address(std::int64_t sourceNumber, std::int64_t channelNumber) const;
+};
+DeskSendPlan planDeskSend(const MixingDesk& desk, const std::string& sourceType,
+                          const std::string& speakerType, DeskRouteCaller caller);
+
 // Both bounds of a range of exactly two finite decimal texts, else none.
 std::optional<DeskRange> parseDeskRange(const std::optional<DeskRangeTexts>& range);
 

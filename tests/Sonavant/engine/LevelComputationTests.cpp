@@ -331,6 +331,102 @@ TEST(LevelComputation, DirectFormAndEngineSendTheSameMessages) {
     EXPECT_EQ(got, wanted);
 }
 
+// Addresses are filled in from each pair of kinds' route: every pair still goes to the address
+// and the throttle key its own source, loudspeaker channel and transport give.
+TEST(LevelComputation, EverySendGoesToItsPairsOwnAddressAndKey) {
+    std::mt19937 random(7031);
+    std::uniform_real_distribution<double> coordinate(0, 600);
+    std::uniform_int_distribution<int> pick(0, 99);
+    const std::vector<std::string> speakerTypes{"Mix", "Mix", "Matrix", "Group"};
+    const std::vector<std::string> sourceTypes{"Input", "Input", "Mix", "Playback"};
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Fixture f;
+        MixingDesk desk = udpDesk();
+        desk.UDP = round % 2 == 0;
+        f.view.selectedDesk = desk;
+        f.state->oscOutputOn = true;
+        f.view.disableOSCThrottling->set(true);
+        std::vector<Speaker> speakers;
+        for (int i = 0; i < 8; ++i) {
+            const std::int64_t id = pick(random) < 15 && i > 0 ? speakers[i - 1].id : i + 1;
+            speakers.push_back(speakerAt(id, {coordinate(random), coordinate(random)}, 1 + pick(random) % 8,
+                                         speakerTypes[pick(random) % 4], 0, 70));
+        }
+        // An id whose last loudspeaker has no route sends through the earlier one's channel.
+        speakers.push_back(speakerAt(20, {coordinate(random), coordinate(random)}, 3, "Mix", 0, 70));
+        speakers.push_back(speakerAt(20, {coordinate(random), coordinate(random)}, 6, "Group", 0, 70));
+        f.state->speakers = speakers;
+        std::vector<std::shared_ptr<SoundObject>> sources;
+        for (int i = 0; i < 5; ++i)
+            sources.push_back(sourceAt(3 * i + 2, {coordinate(random), coordinate(random)}, desk,
+                                       sourceTypes[pick(random) % 4]));
+        f.state->soundObjects = sources;
+
+        const ReferenceResult expected = referenceLevels(f.view);
+        f.view.updateRelativeLevels();
+        ASSERT_TRUE(eventually([&] { return f.outlet->count() == expected.sends.size(); }));
+        std::multiset<std::string> wanted, got;
+        for (const auto& send : expected.sends) {
+            wanted.insert(send.address + " " + std::to_string(std::llround(send.level)));
+            EXPECT_TRUE(f.view.lastSendTime->lastSendTime(send.key)) << send.key;
+        }
+        for (const auto& sent : f.outlet->sent())
+            got.insert(sent.udp ? sent.address + " " + sent.argument.text()
+                                : sent.text.substr(0, sent.text.size() - 1));
+        EXPECT_EQ(got, wanted);
+    }
+}
+
+// The address and key kept per pair follow every part they are made of, pass after pass.
+TEST(LevelComputation, KeptAddressesFollowNumbersChannelsKindsOrderAndTheDesk) {
+    Fixture f;
+    f.state->oscOutputOn = true;
+    f.view.disableOSCThrottling->set(true);
+    MixingDesk desk = udpDesk();
+    f.state->speakers =
+        std::vector{speakerAt(1, {100, 100}, 1, "Mix"), speakerAt(2, {150, 100}, 2, "Matrix")};
+    auto source = sourceAt(4, {120, 100}, desk);
+    f.state->soundObjects = std::vector{source};
+    int step = 0;
+    auto passAfter = [&](const std::function<void()>& change) {
+        change();
+        source->position = Point{120, 100.0 + 7 * ++step}; // every pair's level changes
+        const auto expected = referenceLevels(f.view);
+        const std::size_t before = f.outlet->count();
+        const auto start = std::chrono::steady_clock::now();
+        f.view.updateRelativeLevels();
+        ASSERT_TRUE(eventually([&] { return f.outlet->count() == before + expected.sends.size(); }));
+        std::multiset<std::string> wanted, got;
+        for (const auto& send : expected.sends) {
+            wanted.insert(send.address);
+            EXPECT_GE(f.view.lastSendTime->lastSendTime(send.key).value_or(start - 1s), start) << send.key;
+        }
+        const auto sent = f.outlet->sent();
+        for (std::size_t i = before; i < sent.size(); ++i)
+            got.insert(sent[i].address);
+        EXPECT_EQ(got, wanted) << "step " << step;
+    };
+    passAfter([] {});
+    passAfter([&] { source->number = 9; });
+    passAfter(
+        [&] { f.state->speakers.update([](std::vector<Speaker>& list) { list[0].channelNumber = 5; }); });
+    passAfter([&] {
+        desk.mixOSCSend = "/in/{n}/bus/{m}";
+        f.view.selectedDesk = desk;
+    });
+    passAfter([&] {
+        desk.UDP = false;
+        f.view.selectedDesk = desk;
+    });
+    passAfter([&] { source->type = "Mix"; });
+    passAfter([&] {
+        f.state->speakers.update([](std::vector<Speaker>& list) { std::swap(list[0], list[1]); });
+        source->type = "Input";
+    });
+    passAfter([&] { f.state->speakers.update([](std::vector<Speaker>& list) { list[1].id = 7; }); });
+}
+
 TEST(LevelComputation, LaterPassesAfterChangesGiveTheMapAFreshEngineGives) {
     const MixingDesk desk = udpDesk();
     Fixture live;

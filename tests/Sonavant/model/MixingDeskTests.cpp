@@ -293,6 +293,10 @@ TEST(DeskRoute, TemplateFillingAndRanges) {
     EXPECT_EQ(fillDeskTemplate("/a/{n}/b/{n}/{m}", 7, -2), "/a/7/b/7/-2");
     EXPECT_EQ(fillDeskTemplate("/fixed", 1, 2), "/fixed");
     EXPECT_EQ(fillDeskTemplate("/{n/{m", 1, 2), "/{n/{m");
+    // Braces that open no placeholder stay, also right before one and at the very end.
+    EXPECT_EQ(fillDeskTemplate("{{n}}{m}{x}{", INT64_MIN, INT64_MAX),
+              "{-9223372036854775808}9223372036854775807{x}{");
+    EXPECT_EQ(fillDeskTemplate("", 1, 2), "");
     EXPECT_EQ(parseDeskRange(DeskRangeTexts{"-8000", "+1000.5"}), (DeskRange{-8000, 1000.5}));
     EXPECT_EQ(parseDeskRange(DeskRangeTexts{"1e1", ".5"}), (DeskRange{10, 0.5}));
     EXPECT_EQ(parseDeskRange(DeskRangeTexts{"+-1", "2"}), std::nullopt);
@@ -304,4 +308,30 @@ TEST(DeskRoute, TemplateFillingAndRanges) {
     EXPECT_EQ(soundscapePositionAddress(d, 4), "/pos/4"); // never lowered
     d.positionOSC.reset();
     EXPECT_EQ(soundscapePositionAddress(d, 12), "/dbaudio1/positioning/source_position_xy/12");
+}
+
+// The plan decided once per pair of kinds gives, for any numbers, exactly the route asked for
+// those numbers: the level engine fills it in for every send.
+TEST(DeskRoute, PlanFilledInMatchesTheRouteOfEachPair) {
+    MixingDesk tcp = fullDesk();
+    tcp.UDP = false;
+    MixingDesk sparse = fullDesk();
+    sparse.mixOSCSend.reset();
+    sparse.mtxOSCSendRange = DeskRangeTexts{"loud", "10"};
+    const std::pair<std::int64_t, std::int64_t> numbers[] = {
+        {3, 5}, {0, 0}, {-1, 12}, {INT64_MIN, INT64_MAX}};
+    for (const MixingDesk& desk : {fullDesk(), tcp, sparse})
+        for (const auto caller : {DeskRouteCaller::levelEngine, DeskRouteCaller::mixer})
+            for (const char* source : {"Mix", "Input", "Cue", "input"})
+                for (const char* speaker : {"Mix", "Matrix", "Group"}) {
+                    SCOPED_TRACE(std::string(source) + " -> " + speaker + (desk.UDP ? "" : " over TCP"));
+                    const DeskSendPlan plan = planDeskSend(desk, source, speaker, caller);
+                    for (const auto& [n, m] : numbers) {
+                        const DeskRoute route = routeDeskSend(desk, source, n, speaker, m, caller);
+                        EXPECT_EQ(plan.row, route.row);
+                        EXPECT_EQ(plan.range, route.range);
+                        if (route.address)
+                            EXPECT_EQ(plan.address(n, m), *route.address);
+                    }
+                }
 }
