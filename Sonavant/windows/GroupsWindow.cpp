@@ -38,7 +38,8 @@ struct GroupsWindow::Row {
     bool shownEditing = false;
 };
 
-GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent) : QWidget(parent, Qt::Window), view_(view) {
+GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
+    : QWidget(parent, listwindow::windowFlags()), view_(view) {
     setWindowTitle("Groups");
     setFixedSize(windowWidth, windowHeight);
 
