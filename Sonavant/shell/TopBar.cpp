@@ -50,11 +50,15 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
     row->addWidget(deskButton_);
     // The level group between two flexible spaces; the range box shares the free width with
     // them.
-    row->addStretch(1);
-    auto* levels = new QHBoxLayout;
+    auto* levelGroup = new QWidget(this);
+    levelGroup->setObjectName("levelGroup");
+    levelGroup->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* levels = new QHBoxLayout(levelGroup);
     levels->setContentsMargins(0, 0, 0, 0);
     levels->setSpacing(3);
-    row->addLayout(levels, 1);
+    // Each of the three is offered a third of the width; the group never less than its boxes.
+    row->addStretch(1);
+    row->addWidget(levelGroup, 1);
     row->addStretch(1);
 
     // Zoom.

@@ -6,6 +6,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/CanvasGeometry.h"
 #include "Sonavant/panels/CueSidebarWidget.h"
 #include "Sonavant/panels/ObjectListPanel.h"
 #include "Sonavant/shell/MainView.h"
@@ -21,10 +22,12 @@
 #include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
 
+#include "platform/qt/StyledButton.h"
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
@@ -104,10 +107,21 @@ private slots:
         // would have lost them.
         AppState& show = *app->appState();
         const double right = canvas->width() - 12.0, bottom = canvas->height() - 40.0;
-        show.soundObjects =
-            std::vector{support::sourceAt(1, {30, 80}, desk), support::sourceAt(2, {right, 150}, desk)};
-        show.speakers =
-            std::vector{support::speakerAt(1, {100, bottom}, 1), support::speakerAt(2, {right, 60}, 2)};
+        auto metres = [&](Point at) {
+            return canvasToMetres(show.canvasOrientation, at, view.zoomLevel, show.zeroPoint);
+        };
+        std::vector<std::shared_ptr<SoundObject>> sources;
+        for (auto [number, at] : {std::pair{1, Point{30, 80}}, std::pair{2, Point{right, 150}}}) {
+            sources.push_back(support::sourceAt(number, at, desk));
+            sources.back()->positionMeters = metres(at);
+        }
+        std::vector<Speaker> speakers;
+        for (auto [id, at] : {std::pair{1, Point{100, bottom}}, std::pair{2, Point{right, 60}}}) {
+            speakers.push_back(support::speakerAt(id, at, id));
+            speakers.back().positionMeters = metres(at);
+        }
+        show.soundObjects = sources;
+        show.speakers = speakers;
         QCoreApplication::processEvents();
 
         auto screenPositions = [&] {
@@ -156,6 +170,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), deadline);
         QCOMPARE(canvas->size(), size);
         QCOMPARE(screenPositions(), before);
+    }
+
+    void theTopBarSpacesItsLevelBoxesAndSharesTheFreeWidth() {
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), deadline);
+        // Wide enough that a third of the free width is more than the group needs.
+        app->mainWindow().resize(2600, 800);
+        TopBar* bar = app->mainView()->topBar();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->width() > 2200, deadline);
+        auto global = [](QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+        const QRect desk = global(bar->deskButton()), zoom = global(bar->zoomBox()),
+                    min = global(bar->minBox()), max = global(bar->maxBox()), range = global(bar->rangeBox()),
+                    output = global(bar->outputSwitch());
+        QCOMPARE(min.left() - zoom.right() - 1, 3);
+        QCOMPARE(max.left() - min.right() - 1, 3);
+        QCOMPARE(range.left() - max.right() - 1, 3);
+        // Flexible spaces on both sides of the group, each as wide as the group, whose range
+        // box takes what the other boxes leave.
+        const int before = zoom.left() - desk.right() - 1, after = output.left() - range.right() - 1;
+        QVERIFY2(std::abs(before - after) <= 2, qPrintable(QString("%1 %2").arg(before).arg(after)));
+        QVERIFY2(std::abs((range.right() - zoom.left() + 1) - (before - 16)) <= 10,
+                 qPrintable(QString("%1 %2").arg(range.right() - zoom.left() + 1).arg(before)));
+        QVERIFY(range.width() > 170);
+        app->mainWindow().resize(1200, 760);
     }
 
     void ctrlQWritesTheWorkingStateAndTheAutosaveAndEnds() {
