@@ -84,6 +84,8 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
 }
 
 GroupsWindow::~GroupsWindow() {
+    // Closing the window on the way out moves the focus; the rows are gone by then.
+    disconnect(qApp, nullptr, this, nullptr);
     subscriptions_.clear();
 }
 

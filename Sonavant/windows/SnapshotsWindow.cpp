@@ -113,6 +113,8 @@ SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
 }
 
 SnapshotsWindow::~SnapshotsWindow() {
+    // Closing the window on the way out moves the focus; the rows are gone by then.
+    disconnect(qApp, nullptr, this, nullptr);
     subscriptions_.clear();
 }
 
