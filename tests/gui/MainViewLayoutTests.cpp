@@ -3,7 +3,11 @@
 // without moving anything on it, "Quit Sonavant" (Ctrl+Q) through the one way out, and the
 // names screen readers find the icon buttons, steppers and fields by.
 
+#include "Sonavant/cues/FadeCueGenerator.h"
+#include "Sonavant/cues/PathCue.h"
+#include "Sonavant/cues/PathManager.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ContentViewPresenter.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/model/CanvasGeometry.h"
@@ -27,6 +31,8 @@
 #include <QAbstractSlider>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -254,6 +260,62 @@ private slots:
                                   QString("Exit Audience Area Edit Mode"), deadline);
         app->appState()->isEditingAudienceArea = false;
         app->appState()->showSidebar = true;
+    }
+
+    void aSecondFadeCueRunIsRefusedWithAnAlert() {
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), deadline);
+        QVERIFY(QTest::qWaitForWindowActive(&app->mainWindow()));
+        ContentView& view = app->contentView();
+        QCOMPARE(view.selectedDesk.get()->name, std::string("QLab 5")); // the desk file's first
+        view.selectDesk(*view.selectedDesk.get()); // chosen, as the top bar does; it clears the show
+        auto cue =
+            std::make_shared<PathCue>(platform::UUID::random(), "Cue 1", 4.0, std::vector<platform::UUID>{},
+                                      std::vector<Point>{{0, 0}, {2, 0}}, 1.0, std::nullopt, std::nullopt,
+                                      false, std::nullopt, TriggerNextOption::none, false);
+        view.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{cue};
+        view.pathManager->selectCue(cue, false);
+        auto& presenter = static_cast<support::RecordingPresenter&>(app->presenter());
+        presenter.alertAnswers = {"Close"}; // QLab's silence ends the first run
+
+        // The operator's way: the menu bar, then the item.
+        auto choose = [&](const QString& menuTitle, const QString& item) {
+            QMenuBar* bar = app->mainWindow().menuBar();
+            QAction* menuAction = nullptr;
+            for (QAction* a : bar->actions())
+                if (a->text() == menuTitle)
+                    menuAction = a;
+            QVERIFY(menuAction);
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menuAction).center());
+            QMenu* menu = menuAction->menu();
+            QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), deadline);
+            QAction* entry = nullptr;
+            for (QAction* a : menu->actions())
+                if (a->text() == item)
+                    entry = a;
+            QVERIFY(entry && entry->isEnabled());
+            // The pointer comes onto the item before the click, as a hand moves.
+            const QPoint at = menu->actionGeometry(entry).center();
+            QTest::mouseMove(menu, at - QPoint(12, 0));
+            QTest::mouseMove(menu, at);
+            QTRY_COMPARE_WITH_TIMEOUT(menu->activeAction(), entry, deadline);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+            QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), deadline);
+        };
+        choose("Tools", "Generate Fade Cues");
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            FadeCueGenerator::isRunning(),
+            presenter.alerts.empty() ? "no alert" : presenter.alerts.back().title.c_str(), deadline);
+        QVERIFY(presenter.alerts.empty());
+        choose("Tools", "Generate Fade Cues");
+        QTRY_COMPARE_WITH_TIMEOUT(presenter.alerts.size(), std::size_t(1), deadline);
+        const PresenterAlert& refusal = presenter.alerts.front();
+        QCOMPARE(refusal.style, PresenterAlert::Style::warning);
+        QCOMPARE(refusal.title, std::string("Fade Cues Are Being Generated"));
+        QCOMPARE(refusal.buttons, std::vector<std::string>{"OK"});
+        QTRY_VERIFY_WITH_TIMEOUT(!FadeCueGenerator::isRunning(), deadline);
+        QCOMPARE(presenter.alerts.back().title, std::string("QLab did not reply"));
+        app->shutdown();
     }
 
     void theFilePanelsLabelTheirTypeFilter() {
