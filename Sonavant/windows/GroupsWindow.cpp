@@ -84,8 +84,11 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
 }
 
 GroupsWindow::~GroupsWindow() {
-    // Closing the window on the way out moves the focus; the rows are gone by then.
+    // Closing the window on the way out moves the focus and ends the edits of its fields;
+    // what they would tell this window comes when it is gone.
     disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* inner : findChildren<QObject*>())
+        disconnect(inner, nullptr, this, nullptr);
     subscriptions_.clear();
 }
 
