@@ -421,6 +421,8 @@ public:
     // "Generate Fade Cues": checks, alerts for the first failed check, or starts the run.
     void validateFadeCuePreconditions();
     void generateFadeCues();
+    // A second run while one goes would take its replies: the operator is told, nothing starts.
+    void refuseSecondFadeCueRun();
 
     // ---- Audience-area editor (ContentViewAudienceAreas.cpp) ---------------------------------
     // A 2 m square at the middle of the canvas as the operator sees it under any orientation,

@@ -20,14 +20,15 @@
 namespace {
 
 // A point drawn uniformly from the visible canvas, the fractions limited to [low, high] of
-// each direction. Metres, no orientation.
-Point randomPlace(ViewSize canvas, Point zero, double zoom, double low, double high) {
+// each direction: the canvas point (w * rx, h * (1 - ry)) taken back to metres under the
+// canvas's orientation, so the item lands inside the view however the room is turned.
+// Unturned this is the box of the visible metres.
+Point randomPlace(ViewSize canvas, Point zero, double zoom, CanvasOrientation orientation, double low,
+                  double high) {
     static std::mt19937_64 generator{std::random_device{}()};
     std::uniform_real_distribution<double> fraction(low, std::nextafter(high, high + 1));
-    const double left = -zero.x / zoom, right = (canvas.width - zero.x) / zoom;
-    const double bottom = (zero.y - canvas.height) / zoom, top = zero.y / zoom;
     const double rx = fraction(generator), ry = fraction(generator);
-    return {left + (right - left) * rx, bottom + (top - bottom) * ry};
+    return canvasToMetres(orientation, Point{canvas.width * rx, canvas.height * (1 - ry)}, zoom, zero);
 }
 
 bool readsAsPort(const std::string& text) {
@@ -86,7 +87,7 @@ void ContentView::addSpeaker() {
 
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
-    const Point place = randomPlace(canvasSize, zero, zoom, 0.1, 0.9);
+    const Point place = randomPlace(canvasSize, zero, zoom, appState->canvasOrientation, 0.1, 0.9);
     const std::int64_t id = nextSpeakerID();
     const std::int64_t channel = findLowestChannel(type, channelCount(type, desk), id).value_or(id);
     Speaker speaker(id, place.x, place.y, appState->defaultSpeakerWidth, zoom, zero, channel, type, desk);
@@ -108,7 +109,7 @@ void ContentView::addSoundObject() {
     const MixingDesk& desk = *deskChoice;
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
-    const Point place = randomPlace(canvasSize, zero, zoom, 0.25, 0.75);
+    const Point place = randomPlace(canvasSize, zero, zoom, appState->canvasOrientation, 0.25, 0.75);
     const std::string type =
         desk.mixSendEnabled.value_or(false) && desk.mixName ? *desk.mixName : desk.inputName;
     auto source =
@@ -281,8 +282,8 @@ void ContentView::deleteSelection() {
 void ContentView::importDbprFile() {
     if (!presenter)
         return;
-    auto file = presenter->chooseFileToOpen(
-        PresenterFilePanel{.title = "Import .dbpr", .extensions = {}, .defaultName = {}});
+    auto file = presenter->chooseFileToOpen(PresenterFilePanel{
+        .title = "Import .dbpr", .extensions = {}, .defaultName = {}, .typeName = "All Files"});
     if (!file || file->empty())
         return;
     if (file->extension() != ".dbpr") {

@@ -45,10 +45,8 @@ void ContentView::validateFadeCuePreconditions() {
     if (cue->nodesMeters.size() < 2)
         return fail("Not Enough Path Nodes", "At least 2 path nodes are required to generate fade cues.");
     // Two runs would take each other's replies.
-    if (FadeCueGenerator::isRunning()) {
-        consoleLog("⚠️ Fade cue generation is already running; wait for it to finish.");
-        return;
-    }
+    if (FadeCueGenerator::isRunning())
+        return refuseSecondFadeCueRun();
     onMainQueue([](ContentView& view) { view.generateFadeCues(); });
 }
 
@@ -101,7 +99,17 @@ void ContentView::generateFadeCues() {
 
     if (!FadeCueGenerator::start({appState, cue, targetDeskIP.get(), targetPort.get(), zoomLevel.get()},
                                  std::move(dialogue)))
-        consoleLog("⚠️ Fade cue generation is already running; wait for it to finish.");
+        refuseSecondFadeCueRun();
+}
+
+void ContentView::refuseSecondFadeCueRun() {
+    consoleLog("⚠️ Fade cue generation is already running; wait for it to finish.");
+    if (presenter)
+        presenter->showAlert({PresenterAlert::Style::warning,
+                              "Fade Cues Are Being Generated",
+                              "Sonavant is still generating fade cues in QLab. Wait until that run has "
+                              "finished, then generate fade cues again.",
+                              {"OK"}});
 }
 
 bool ContentView::showQLabNoReplyAlert() {

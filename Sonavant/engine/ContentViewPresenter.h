@@ -30,6 +30,7 @@ struct PresenterFilePanel {
     std::string title;
     std::vector<std::string> extensions;
     std::string defaultName;
+    std::string typeName = "Files"; // what the type filter calls the files it lets through
 };
 
 class ContentViewPresenter {

@@ -26,11 +26,11 @@ const std::vector<std::string> showFileExtensions{"sonavant", "xml", "json"};
 } // namespace
 
 PresenterFilePanel ContentView::exportPanel() {
-    return {"Save As...", showFileExtensions, "SonavantState"};
+    return {"Save As...", showFileExtensions, "SonavantState", "Sonavant Shows"};
 }
 
 PresenterFilePanel ContentView::importPanel() {
-    return {"Open...", showFileExtensions, ""};
+    return {"Open...", showFileExtensions, "", "Sonavant Shows"};
 }
 
 AppStatePersistence& ContentView::showFiles() {

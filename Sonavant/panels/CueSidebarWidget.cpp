@@ -172,6 +172,9 @@ void CueSidebarWidget::refresh() {
     const bool expanded = model_.isExpanded();
     title_->setVisible(expanded);
     toggle_->setIcon(cueSymbol(expanded ? CueSymbol::sidebarExpanded : CueSymbol::sidebarCollapsed));
+    // Neither has help text; screen readers still need a name.
+    toggle_->setAccessibleName(expanded ? "Hide the cue sidebar" : "Show the cue sidebar");
+    mixer_->setAccessibleName("Open the mixer for the selected Input");
     deskButtons_->setVisible(model_.showsDeskButtons());
     audience_->setToolTip(text(model_.audienceAreaHelp()));
 }

@@ -135,8 +135,7 @@ void InputSheet::refresh() {
     showFieldText(numberField_, QString::number(source->number.get()));
 
     const auto& message = model_.numberValidationMessage();
-    validationLabel_->setText(QString::fromStdString(message));
-    validationLabel_->setVisible(!message.empty());
+    showValidation(validationLabel_, message);
     saveButton_->setEnabled(model_.canSave());
     growToFit(this);
 }

@@ -158,7 +158,12 @@ void ObjectListPanel::observeShow() {
     view_.appState->selectedDesk.observe(changed).store(subscriptions_);
     view_.selectedObjects.observe(changed).store(subscriptions_);
     // Shown while the main view says so; the tool row's button and the close button flip it.
-    view_.showingObjectList.observe([this](bool showing) { setVisible(showing); }).store(subscriptions_);
+    view_.showingObjectList
+        .observe([this](bool showing) {
+            if (showsItself_)
+                setVisible(showing);
+        })
+        .store(subscriptions_);
     observeSources();
 }
 

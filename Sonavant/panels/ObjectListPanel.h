@@ -2,8 +2,8 @@
 // The "Inputs" panel: every source of the show by number, each with its desk-kind swatch,
 // a second way to select sources besides the canvas (it writes the same selection set) and
 // to open a source's input sheet with a double click. Rows update in place, keyed by id.
-// It sits beside the canvas and shows itself while the main view's `showingObjectList` is
-// true.
+// It shows itself while the main view's `showingObjectList` is true, unless its host does
+// that (the main view slides it in over the canvas).
 
 #include "Sonavant/ui/ObjectListModel.h"
 #include "platform/Observable.h"
@@ -35,6 +35,8 @@ public:
     // The panel itself, without the padding and shadow room around it.
     QRect panelRect() const;
     QSize sizeHint() const override;
+    // Whether the panel follows `showingObjectList` by showing and hiding itself (the default).
+    void setShowsItself(bool shows) { showsItself_ = shows; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -53,6 +55,7 @@ private:
     platform::SubscriptionBag sourceSubscriptions_;
     bool refreshPending_ = false;
     bool sourcesChanged_ = false;
+    bool showsItself_ = true;
 
     QAbstractButton* closeButton_ = nullptr;
     QScrollArea* scroll_ = nullptr;

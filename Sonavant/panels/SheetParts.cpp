@@ -40,8 +40,20 @@ QLabel* validationCaption(QWidget* parent) {
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     label->setFont(caption);
     label->setStyleSheet("color: rgb(255, 69, 58);");
+    // Its line is kept while it is hidden: the sheet keeps one height as the message comes
+    // and goes.
+    QSizePolicy policy = label->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    label->setSizePolicy(policy);
+    label->setText(" ");
     label->hide();
     return label;
+}
+
+void showValidation(QLabel* caption, const std::string& message) {
+    if (!message.empty())
+        caption->setText(QString::fromStdString(message)); // the last one stays for the line's height
+    caption->setVisible(!message.empty());
 }
 
 QWidget* divider(QWidget* parent) {

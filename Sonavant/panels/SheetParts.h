@@ -26,6 +26,8 @@ enum class Symbol { speaker, microphone };
 QLabel* rowLabel(const QString& text, QWidget* parent);
 QLineEdit* numberField(QWidget* parent, const QString& objectName);
 QLabel* validationCaption(QWidget* parent);
+// Shows the message on the caption, or hides it (keeping its line) when there is none.
+void showValidation(QLabel* caption, const std::string& message);
 QWidget* divider(QWidget* parent);
 // A title row (symbol and text) over an untitled box; the box is returned, the row is
 // added to `layout`.

@@ -168,8 +168,7 @@ void SpeakerSheet::refresh() {
     focusSlider_->setEnabled(model_.focusEditable());
 
     const auto& error = model_.validationError();
-    validationLabel_->setText(error ? QString::fromStdString(*error) : QString());
-    validationLabel_->setVisible(error.has_value());
+    showValidation(validationLabel_, error.value_or(std::string()));
     closeButton_->setEnabled(model_.canClose());
     growToFit(this);
 }

@@ -1,18 +1,22 @@
 #include "Sonavant/shell/MainView.h"
 
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/panels/ObjectListPanel.h"
 #include "Sonavant/shell/SidebarColumn.h"
 #include "Sonavant/shell/TopBar.h"
 
+#include <QEasingCurve>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
+#include <QPropertyAnimation>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
-constexpr int sidePanelWidth = 240;
+constexpr int slideMilliseconds = 250;
 
 QWidget* placeholder(const char* name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -26,6 +30,7 @@ QWidget* placeholder(const char* name, const QString& text, QWidget* parent) {
 
 MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(view) {
     setObjectName("mainView");
+    setMinimumSize(minimumWidth, minimumHeight);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -41,23 +46,27 @@ MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(
     topBar_ = new TopBar(view_, central);
     column->addWidget(topBar_);
 
-    auto* canvasRow = new QHBoxLayout;
-    canvasRow->setContentsMargins(0, 0, 0, 0);
-    canvasRow->setSpacing(0);
-    sidePanel_ = placeholder("sidePanelPlaceholder", "Object list", central);
-    sidePanel_->setFixedWidth(sidePanelWidth);
-    canvasRow->addWidget(sidePanel_);
-    canvas_ = placeholder("canvasPlaceholder", "Canvas", central);
+    // The canvas fills the area; the side panel lies over it and is placed by hand.
+    canvasArea_ = new QWidget(central);
+    canvasArea_->setObjectName("canvasArea");
+    auto* area = new QHBoxLayout(canvasArea_);
+    area->setContentsMargins(0, 0, 0, 0);
+    area->setSpacing(0);
+    canvas_ = placeholder("canvasPlaceholder", "Canvas", canvasArea_);
     canvas_->setAutoFillBackground(true);
     QPalette dark = canvas_->palette();
     dark.setColor(QPalette::Window, QColor(24, 24, 26));
     canvas_->setPalette(dark);
-    canvasRow->addWidget(canvas_, 1);
-    column->addLayout(canvasRow, 1);
+    area->addWidget(canvas_, 1);
+    sidePanel_ = placeholder("sidePanelPlaceholder", "Object list", canvasArea_);
+    sidePanel_->hide();
+    canvasArea_->installEventFilter(this);
+    column->addWidget(canvasArea_, 1);
 
     toolRow_ = placeholder("toolRowPlaceholder", "Tools", central);
     toolRow_->setFixedHeight(44);
     column->addWidget(toolRow_);
+    column->addSpacing(spaceBelowToolRow);
     row->addWidget(central, 1);
 
     cueSidebar_ = placeholder("cueSidebarPlaceholder", "Path Cues", this);
@@ -75,7 +84,7 @@ MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(
 QWidget* MainView::replace(QWidget*& slot, QWidget* replacement) {
     QWidget* old = slot;
     QLayout* layout = old->parentWidget()->layout();
-    // The slot may sit in a nested layout: find the one that holds it.
+    // The slot may sit in a nested layout, or in none (the side panel): find the one that holds it.
     std::function<QLayout*(QLayout*)> holder = [&](QLayout* l) -> QLayout* {
         if (l->indexOf(old) >= 0)
             return l;
@@ -85,7 +94,7 @@ QWidget* MainView::replace(QWidget*& slot, QWidget* replacement) {
                     return found;
         return nullptr;
     };
-    QLayout* owner = holder(layout);
+    QLayout* owner = layout ? holder(layout) : nullptr;
     replacement->setParent(old->parentWidget());
     if (owner)
         delete owner->replaceWidget(old, replacement);
@@ -98,11 +107,19 @@ QWidget* MainView::replace(QWidget*& slot, QWidget* replacement) {
 void MainView::setCanvas(QWidget* canvas) {
     replace(canvas_, canvas);
     canvas->show();
+    sidePanel_->raise();
 }
 
 void MainView::setSidePanel(QWidget* panel) {
+    if (slide_)
+        slide_->stop();
     replace(sidePanel_, panel);
+    // The view shows and hides it, sliding; the panel would only pop.
+    if (auto* list = qobject_cast<ObjectListPanel*>(panel))
+        list->setShowsItself(false);
     panel->setFixedWidth(sidePanelWidth);
+    sidePanelIn_ = false;
+    panel->hide();
     refresh();
 }
 
@@ -126,6 +143,51 @@ void MainView::scheduleRefresh() {
 
 void MainView::refresh() {
     refreshPending_ = false;
-    sidePanel_->setVisible(view_.showingObjectList);
-    cueSidebar_->setVisible(view_.appState->showSidebar);
+    const bool sidebar = view_.appState->showSidebar;
+    cueSidebar_->setVisible(sidebar);
+    // The column stands in for the cue sidebar, which has its own toggle and buttons.
+    sidebarColumn_->setVisible(!sidebar);
+    const bool showing = view_.showingObjectList;
+    if (showing != sidePanelIn_)
+        slideSidePanel(showing);
+}
+
+bool MainView::isSlidingSidePanel() const {
+    return slide_ && slide_->state() == QAbstractAnimation::Running;
+}
+
+bool MainView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == canvasArea_ && event->type() == QEvent::Resize)
+        placeSidePanel();
+    return QWidget::eventFilter(watched, event);
+}
+
+// The full height of the canvas area; across, where it is in its slide.
+void MainView::placeSidePanel() {
+    int x = sidePanelIn_ ? 0 : -sidePanelWidth;
+    if (isSlidingSidePanel())
+        x = sidePanel_->x();
+    sidePanel_->setGeometry(x, 0, sidePanelWidth, canvasArea_->height());
+}
+
+void MainView::slideSidePanel(bool in) {
+    sidePanelIn_ = in;
+    if (slide_)
+        slide_->stop();
+    QWidget* panel = sidePanel_;
+    if (in && !panel->isVisible()) {
+        panel->setGeometry(-sidePanelWidth, 0, sidePanelWidth, canvasArea_->height());
+        panel->show();
+    }
+    panel->raise();
+    auto* animation = new QPropertyAnimation(panel, "pos", panel);
+    animation->setDuration(slideMilliseconds);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    animation->setEndValue(QPoint(in ? 0 : -sidePanelWidth, 0));
+    connect(animation, &QPropertyAnimation::finished, panel, [this, panel, in] {
+        if (!in && !sidePanelIn_ && panel == sidePanel_)
+            panel->hide();
+    });
+    slide_ = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }

@@ -31,7 +31,7 @@ void MainWindow::updateMinimumSize() {
     QSize minimum(800, 600);
     if (isShowingMainView()) {
         // The menu bar takes its height from the window, not from the main view.
-        QSize needed = mainView_->minimumSizeHint();
+        QSize needed = mainView_->minimumSizeHint().expandedTo(mainView_->minimumSize());
         if (const QWidget* bar = menuWidget())
             needed.rheight() += bar->sizeHint().height();
         minimum = minimum.expandedTo(needed);

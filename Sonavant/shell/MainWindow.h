@@ -27,7 +27,8 @@ public:
     void configureMainWindow();
     void saveFrame();
 
-    // 800 x 600, or more while the content needs more (the cue sidebar shown).
+    // 800 x 600, or more while the content needs more (the main view: 1110 x 600 and more
+    // while its parts need it).
     void updateMinimumSize();
 
     // Runs before the window closes (the application saves its state there).

@@ -50,6 +50,13 @@ MenuBar::MenuBar(QMainWindow* window, std::shared_ptr<AppState> appState, Bindin
         SettingsWindowControllerHolder::shared().show(appState_, targetDeskIP_, targetPort_, showZeroPoint_,
                                                       [] {});
     })->setMenuRole(QAction::PreferencesRole);
+    application->addSeparator();
+    add(application, "Quit Sonavant", keys("Ctrl+Q"), [this] {
+        if (quit)
+            quit();
+        else
+            window_->close(); // the window's own way out
+    })->setMenuRole(QAction::QuitRole);
 
     QMenu* file = bar->addMenu("File");
     add(file, "New Blank Canvas", keys("Ctrl+Shift+N"), slot(ActionDispatcher::newBlankCanvas));

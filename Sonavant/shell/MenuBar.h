@@ -39,6 +39,9 @@ public:
     // Fills "Open Recent" from the stored list (also run each time it opens).
     void rebuildOpenRecent();
 
+    // "Quit Sonavant": the application's one way out; closing the window when unset.
+    std::function<void()> quit;
+
     // Tells the operator that a recent show could not be opened; a message box unless
     // replaced (tests).
     std::function<void(const QString& title, const QString& text)> alert;

@@ -17,18 +17,14 @@
 #include <QPushButton>
 #include <QUrl>
 
-namespace {
-
-QString nameFilter(const PresenterFilePanel& panel) {
-    if (panel.extensions.empty())
-        return {};
+QString QtPresenter::typeFilter(const PresenterFilePanel& panel) {
     QStringList patterns;
     for (const auto& extension : panel.extensions)
         patterns << "*." + QString::fromStdString(extension);
-    return "(" + patterns.join(' ') + ")";
+    if (patterns.isEmpty())
+        patterns << "*";
+    return QString::fromStdString(panel.typeName) + " (" + patterns.join(' ') + ")";
 }
-
-} // namespace
 
 QtPresenter::QtPresenter(QWidget* parentWindow) : parent_(parentWindow) {}
 
@@ -68,7 +64,7 @@ std::size_t QtPresenter::showAlert(const PresenterAlert& alert) {
 
 std::optional<std::filesystem::path> QtPresenter::chooseFileToOpen(const PresenterFilePanel& panel) {
     const QString file =
-        QFileDialog::getOpenFileName(parent_, QString::fromStdString(panel.title), {}, nameFilter(panel));
+        QFileDialog::getOpenFileName(parent_, QString::fromStdString(panel.title), {}, typeFilter(panel));
     if (file.isEmpty())
         return std::nullopt;
     return std::filesystem::path(file.toStdString());
@@ -77,7 +73,7 @@ std::optional<std::filesystem::path> QtPresenter::chooseFileToOpen(const Present
 std::optional<std::filesystem::path> QtPresenter::chooseFileToSave(const PresenterFilePanel& panel) {
     const QString file =
         QFileDialog::getSaveFileName(parent_, QString::fromStdString(panel.title),
-                                     QString::fromStdString(panel.defaultName), nameFilter(panel));
+                                     QString::fromStdString(panel.defaultName), typeFilter(panel));
     if (file.isEmpty())
         return std::nullopt;
     return std::filesystem::path(file.toStdString());

@@ -26,6 +26,9 @@ public:
     void showSnapshotsWindow(ContentView& view) override;
     void showGroupsWindow(ContentView& view) override;
 
+    // The file dialog's type filter for a panel: its label, then the patterns.
+    static QString typeFilter(const PresenterFilePanel& panel);
+
 private:
     QPointer<QWidget> parent_;
 };

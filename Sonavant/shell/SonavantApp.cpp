@@ -23,6 +23,7 @@
 #include "Sonavant/windows/SettingsWindowControllerHolder.h"
 #include "Sonavant/windows/SnapshotsWindowHolder.h"
 #include "platform/UserDefaults.h"
+#include "platform/qt/AccessibleHelpNames.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -37,6 +38,8 @@ struct SonavantApp::CanvasLayers {
 SonavantApp::SonavantApp() : SonavantApp(Options{}) {}
 
 SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
+    // Screen readers (and tests driven through accessibility) find controls by their help.
+    platform::AccessibleHelpNames::install();
     persistence_ = std::make_unique<AppStatePersistence>();
     appState_ = makeInitialAppState(*persistence_);
     oscMonitor_ = OSCMonitor::make();
@@ -68,7 +71,9 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
     window_->setMainView(mainView_);
     // Inert until the main view has started: its items reach the view through the action
     // slots and notifications only.
-    new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
+    auto* menus =
+        new MenuBar(window_.get(), appState_, targetDeskIP, targetPort, showZeroPoint, persistence_.get());
+    menus->quit = [this] { quit(); };
     installPanels();
 
     updateChecker_ = new UpdateChecker([this] { return presenter_.get(); },

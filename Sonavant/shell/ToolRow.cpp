@@ -3,6 +3,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/ToolPalette.h"
 #include "Sonavant/windows/SymbolIcon.h"
+#include "platform/qt/StyledButton.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -22,9 +23,7 @@ QToolButton* iconButton(QWidget* parent, Symbol symbol, const QString& help) {
     return button;
 }
 
-const char* const paletteButtonStyle = "QPushButton { background: #0a60ff; color: white; border: none;"
-                                       " border-radius: 6px; }"
-                                       "QPushButton:pressed { background: rgba(10, 96, 255, 178); }";
+const QColor paletteBlue(10, 96, 255);
 
 } // namespace
 
@@ -87,10 +86,11 @@ void ToolRow::rebuildPalette(bool isEditingAudienceArea, bool isSoundScapeMode) 
 
     paletteLayout_->addStretch(1);
     for (const auto& entry : ToolPalette::buttons(isEditingAudienceArea, isSoundScapeMode)) {
-        auto* button = new QPushButton(QString::fromStdString(entry.label), palette_);
-        button->setFixedSize(int(ToolPalette::buttonWidth), int(ToolPalette::buttonHeight));
+        // The shared fixed-size look: shadow, and 70 % while pressed.
+        QPushButton* button = platform::StyledButton::fixedSize(
+            QString::fromStdString(entry.label), int(ToolPalette::buttonWidth),
+            int(ToolPalette::buttonHeight), paletteBlue, Qt::white, palette_);
         button->setToolTip(QString::fromStdString(entry.help));
-        button->setStyleSheet(paletteButtonStyle);
         button->setFocusPolicy(Qt::NoFocus);
         const auto action = entry.action;
         connect(button, &QPushButton::clicked, this, [this, action] {

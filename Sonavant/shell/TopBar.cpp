@@ -48,6 +48,18 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
     deskMenu_ = new QMenu(deskButton_);
     deskButton_->setMenu(deskMenu_);
     row->addWidget(deskButton_);
+    // The level group between two flexible spaces; the range box shares the free width with
+    // them.
+    auto* levelGroup = new QWidget(this);
+    levelGroup->setObjectName("levelGroup");
+    levelGroup->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* levels = new QHBoxLayout(levelGroup);
+    levels->setContentsMargins(0, 0, 0, 0);
+    levels->setSpacing(3);
+    // Each of the three is offered a third of the width; the group never less than its boxes.
+    row->addStretch(1);
+    row->addWidget(levelGroup, 1);
+    row->addStretch(1);
 
     // Zoom.
     {
@@ -62,7 +74,7 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
         zoom_->setObjectName("zoom");
         layout->addWidget(zoom_);
         zoomBox_ = box(content, "Set the canvas zoom level");
-        row->addWidget(zoomBox_);
+        levels->addWidget(zoomBox_);
     }
     // Minimum and maximum.
     auto levelBox = [this](const QString& title, StepperField*& field, const char* name,
@@ -81,8 +93,8 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
     };
     minBox_ = levelBox("Min:", min_, "minLevel", "Minimum level sent to each output");
     maxBox_ = levelBox("Max:", max_, "maxLevel", "Maximum level sent to each output");
-    row->addWidget(minBox_);
-    row->addWidget(maxBox_);
+    levels->addWidget(minBox_);
+    levels->addWidget(maxBox_);
     // Range.
     {
         auto* content = new QWidget(this);
@@ -98,7 +110,7 @@ TopBar::TopBar(ContentView& view, QWidget* parent) : QWidget(parent), view_(view
         rangeBox_ = box(content, "Set the area between minimum and maximum for all inputs");
         rangeBox_->setMinimumWidth(170);
         rangeBox_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        row->addWidget(rangeBox_, 1);
+        levels->addWidget(rangeBox_, 1);
     }
     output_ =
         platform::StyledButton::fixedSize("OSC: On", 90, barHeight, QColor(52, 168, 83), Qt::white, this);

@@ -38,7 +38,8 @@ struct GroupsWindow::Row {
     bool shownEditing = false;
 };
 
-GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent) : QWidget(parent, Qt::Window), view_(view) {
+GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
+    : QWidget(parent, listwindow::windowFlags()), view_(view) {
     setWindowTitle("Groups");
     setFixedSize(windowWidth, windowHeight);
 
@@ -83,6 +84,11 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent) : QWidget(parent,
 }
 
 GroupsWindow::~GroupsWindow() {
+    // Closing the window on the way out moves the focus and ends the edits of its fields;
+    // what they would tell this window comes when it is gone.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* inner : findChildren<QObject*>())
+        disconnect(inner, nullptr, this, nullptr);
     subscriptions_.clear();
 }
 

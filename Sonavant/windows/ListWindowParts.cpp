@@ -25,6 +25,9 @@ RowList addRowList(QVBoxLayout* root, QWidget* window) {
     list.scroll = new QScrollArea(window);
     list.scroll->setWidgetResizable(true);
     list.scroll->setFrameShape(QFrame::StyledPanel);
+    // A scroll area takes the focus of a click on anything inside it that does not take it
+    // itself (a row, the pencil), which would end the edit before the click lands.
+    list.scroll->setFocusPolicy(Qt::NoFocus);
     list.content = new QWidget(list.scroll);
     list.layout = new QVBoxLayout(list.content);
     list.layout->setContentsMargins(6, 6, 6, 6);

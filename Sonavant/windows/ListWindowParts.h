@@ -20,6 +20,11 @@ class QVBoxLayout;
 
 namespace listwindow {
 
+// Titled and closable, without a minimise or maximise button.
+inline Qt::WindowFlags windowFlags() {
+    return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+}
+
 // The window's symbol over a rule, added to `root`.
 void addHeader(QVBoxLayout* root, Symbol symbol, QWidget* window);
 
@@ -29,7 +34,8 @@ struct RowList {
     QVBoxLayout* layout = nullptr;
 };
 // The scrolling list the rows go in, added to `root`; `window` filters the events of its
-// background.
+// background. A click in the list takes no keyboard focus: an edit in a row stays open
+// until the row's own controls or a click on the background end it.
 RowList addRowList(QVBoxLayout* root, QWidget* window);
 
 // A symbol-and-text button that leaves the keyboard focus where it is.

@@ -97,7 +97,8 @@ void MixerFaderWidget::mouseReleaseEvent(QMouseEvent* event) {
 
 void MixerFaderWidget::dragTo(double x) {
     emit editingChanged(true);
-    dragValue_ = faderValueAt(x - mixerfader::trackInset, trackLength(), range_);
+    // The thumb shows the whole-number level a move sends, so it steps.
+    dragValue_ = faderLevel(faderValueAt(x - mixerfader::trackInset, trackLength(), range_), range_);
     update();
     emit valueDragged(dragValue_);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The mixer's horizontal fader: a painted track, filled part and thumb. A drag starts only on
 // the thumb and then follows the pointer along the whole track. While dragged it shows the
-// pointer's value, whatever the show republishes meanwhile.
+// whole-number level the pointer's value sends, whatever the show republishes meanwhile.
 
 #include "Sonavant/model/DeskRoute.h"
 

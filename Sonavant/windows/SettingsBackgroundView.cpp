@@ -92,7 +92,7 @@ protected:
 SettingsBackgroundView::SettingsBackgroundView(std::shared_ptr<AppState> appState, QWidget* parent)
     : QWidget(parent), appState_(std::move(appState)) {
     SettingsPageLayout page(this, "Background");
-    auto* rows = page.group("Background Image", 16);
+    auto* rows = page.group("Background Image", Symbol::photo, 16);
 
     showImage_ = new QCheckBox("Show Background Image");
     showImage_->setObjectName("showBackgroundImage");

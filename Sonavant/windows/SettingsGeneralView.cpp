@@ -24,19 +24,19 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
       onPanLawChanged_(std::move(onPanLawChanged)) {
     SettingsPageLayout page(this, "General");
 
-    auto* display = page.group("Display Options", 12);
+    auto* display = page.group("Display Options", Symbol::eye, 12);
     rangeCircle_ = new QCheckBox("Show Range Circle");
     grid_ = new QCheckBox("Show 1 Meter Canvas Grid");
     display->addWidget(rangeCircle_);
     display->addWidget(grid_);
 
-    auto* zero = page.group("Zero Point", 12);
+    auto* zero = page.group("Zero Point", Symbol::scope, 12);
     zeroPoint_ = new QComboBox;
     for (auto position : allZeroPointPositions)
         zeroPoint_->addItem(QString::fromUtf8(rawValue(position).data(), int(rawValue(position).size())));
     zero->addLayout(SettingsPageLayout::labelled("Zero Point Position", zeroPoint_));
 
-    auto* orientation = page.group("Orientation", 12);
+    auto* orientation = page.group("Orientation", Symbol::branch, 12);
     auto* segments = new QHBoxLayout;
     segments->setSpacing(0);
     const QString segmentStyle = "QToolButton { padding: 3px 12px; border: 1px solid #505052; "
@@ -62,7 +62,7 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
     orientationRow->addLayout(segments);
     orientation->addLayout(orientationRow);
 
-    auto* speakers = page.group("Speaker Display", 12);
+    auto* speakers = page.group("Speaker Display", Symbol::speaker, 12);
     speakerFocus_ = new QCheckBox("Show Speaker Focus");
     speakerCoverage_ = new QCheckBox("Show Speaker Coverage");
     speakers->addWidget(speakerFocus_);
@@ -83,7 +83,7 @@ SettingsGeneralView::SettingsGeneralView(std::shared_ptr<AppState> appState, Bin
     widthRow->addStretch();
     speakers->addLayout(widthRow);
 
-    auto* panLaw = page.group("Panning Law", 12);
+    auto* panLaw = page.group("Panning Law", Symbol::sliders, 12);
     panningMode_ = new QComboBox;
     for (auto mode : allPanningModes)
         panningMode_->addItem(QString::fromUtf8(rawValue(mode).data(), int(rawValue(mode).size())));

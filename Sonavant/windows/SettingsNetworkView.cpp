@@ -35,7 +35,7 @@ SettingsNetworkView::SettingsNetworkView(std::shared_ptr<AppState> appState,
     : QWidget(parent), appState_(std::move(appState)), targetDeskIP_(std::move(targetDeskIP)),
       targetPort_(std::move(targetPort)) {
     SettingsPageLayout page(this, "Network");
-    auto* rows = page.group("Desk Connection", 16);
+    auto* rows = page.group("Desk Connection", Symbol::network, 16);
     deskIP_ = field("targetDeskIP", "e.g. 192.168.1.100",
                     "The IP address of the mixing desk you want to send OSC to.");
     deskPort_ = field("targetPort", "e.g. 8000",

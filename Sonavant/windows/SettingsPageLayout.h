@@ -1,11 +1,14 @@
 #pragma once
-// The frame every settings page shares: a scrolling column under the page's title, holding
-// titled group boxes whose rows stack at the given spacing.
+// The frame every settings page shares: the page's title over a scrolling column of group
+// boxes, each labelled with its symbol and title, whose rows stack at the given spacing.
+
+#include "Sonavant/windows/SymbolIcon.h"
 
 #include <QString>
 
 class QBoxLayout;
 class QHBoxLayout;
+class QLabel;
 class QVBoxLayout;
 class QWidget;
 
@@ -14,7 +17,7 @@ public:
     SettingsPageLayout(QWidget* page, const QString& title);
 
     // A new group box at the end of the column; rows go into the returned layout.
-    QVBoxLayout* group(const QString& title, int spacing);
+    QVBoxLayout* group(const QString& title, Symbol symbol, int spacing);
     // Closes the column: the groups stay at the top.
     void finish();
 
@@ -22,5 +25,6 @@ public:
     static QHBoxLayout* labelled(const QString& label, QWidget* control, int labelWidth = 0);
 
 private:
+    QWidget* page_;
     QVBoxLayout* column_;
 };

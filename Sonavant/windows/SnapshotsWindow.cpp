@@ -52,7 +52,7 @@ struct SnapshotsWindow::Row {
 };
 
 SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
-    : QWidget(parent, Qt::Window), view_(view) {
+    : QWidget(parent, listwindow::windowFlags()), view_(view) {
     setWindowTitle("Snapshots");
     setFixedSize(windowWidth, windowHeight);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -113,6 +113,11 @@ SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
 }
 
 SnapshotsWindow::~SnapshotsWindow() {
+    // Closing the window on the way out moves the focus and ends the edits of its fields;
+    // what they would tell this window comes when it is gone.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* inner : findChildren<QObject*>())
+        disconnect(inner, nullptr, this, nullptr);
     subscriptions_.clear();
 }
 
@@ -214,6 +219,8 @@ void SnapshotsWindow::render() {
         if (row->shownEditing && !editing) {
             row->shownEditing = false;
             writeFields(*row);
+        } else if (!row->shownEditing && editing) {
+            showStoredFields(*row); // what an earlier edit left typed goes
         }
         row->shownEditing = editing;
         row->numberLabel->setVisible(!editing);
@@ -255,6 +262,16 @@ void SnapshotsWindow::writeFields(Row& row) {
             s.recallTime = *time;
         s.name = name;
     });
+    // The fields read back as stored ("2" becomes "2.0"), also when nothing changed.
+    showStoredFields(row);
+}
+
+void SnapshotsWindow::showStoredFields(Row& row) {
+    const Snapshot* stored = SnapshotRules::find(view_.appState->snapshots, row.id);
+    if (!stored)
+        return;
+    row.numberEdit->setText(QString::fromStdString(SnapshotRules::numberText(stored->number)));
+    row.timeEdit->setText(QString::fromStdString(SnapshotRules::recallTimeFieldText(stored->recallTime)));
 }
 
 void SnapshotsWindow::onFocusChanged(QWidget* now) {

@@ -55,6 +55,7 @@ private:
     Row& makeRow(const platform::UUID& id);
     void render();
     void writeFields(Row& row);
+    void showStoredFields(Row& row);
     void writeSnapshot(const platform::UUID& id, const std::function<void(Snapshot&)>& change);
     void onFocusChanged(QWidget* now);
     const Snapshot* selectedSnapshot() const;

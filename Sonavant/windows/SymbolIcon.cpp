@@ -116,6 +116,52 @@ void draw(QPainter& p, Symbol symbol, const QColor& c) {
         p.drawPath(path);
         break;
     }
+    case Symbol::network:
+        p.drawEllipse(QPointF(12, 12), 9, 9);
+        p.drawEllipse(QPointF(12, 12), 4, 9);
+        p.drawLine(QPointF(3, 12), QPointF(21, 12));
+        p.drawArc(QRectF(4.5, 2, 15, 7), 200 * 16, 140 * 16);
+        p.drawArc(QRectF(4.5, 15, 15, 7), 20 * 16, 140 * 16);
+        break;
+    case Symbol::eye: {
+        QPainterPath lids;
+        lids.moveTo(2, 12);
+        lids.quadTo(12, 1, 22, 12);
+        lids.quadTo(12, 23, 2, 12);
+        p.drawPath(lids);
+        p.setBrush(c);
+        p.drawEllipse(QPointF(12, 12), 3.5, 3.5);
+        break;
+    }
+    case Symbol::scope:
+        p.drawEllipse(QPointF(12, 12), 7.5, 7.5);
+        p.drawLine(QPointF(12, 1.5), QPointF(12, 8));
+        p.drawLine(QPointF(12, 16), QPointF(12, 22.5));
+        p.drawLine(QPointF(1.5, 12), QPointF(8, 12));
+        p.drawLine(QPointF(16, 12), QPointF(22.5, 12));
+        break;
+    case Symbol::branch:
+        p.drawLine(QPointF(12, 22), QPointF(12, 12));
+        p.drawLine(QPointF(12, 12), QPointF(5, 4));
+        p.drawLine(QPointF(12, 12), QPointF(19, 4));
+        p.drawPolyline(QPolygonF({QPointF(4, 9), QPointF(5, 4), QPointF(10, 4.5)}));
+        p.drawPolyline(QPolygonF({QPointF(14, 4.5), QPointF(19, 4), QPointF(20, 9)}));
+        break;
+    case Symbol::sliders:
+        for (int line = 0; line < 3; ++line) {
+            const double y = 6 + line * 6, knob = line == 1 ? 15 : (line == 0 ? 8 : 11);
+            p.drawLine(QPointF(3, y), QPointF(21, y));
+            p.setBrush(c);
+            p.drawEllipse(QPointF(knob, y), 2.2, 2.2);
+            p.setBrush(Qt::NoBrush);
+        }
+        break;
+    case Symbol::photo:
+        p.drawRoundedRect(QRectF(2.5, 4.5, 19, 15), 2.5, 2.5);
+        p.drawEllipse(QPointF(16.5, 9), 1.8, 1.8);
+        p.drawPolyline(
+            QPolygonF({QPointF(3, 17), QPointF(9, 11), QPointF(14, 16), QPointF(16, 14), QPointF(21, 18)}));
+        break;
     }
 }
 

@@ -18,6 +18,13 @@ enum class Symbol {
     mic,
     listPanel, // the object list
     gear,
+    // The settings pages' groups.
+    network, // a globe
+    eye,
+    scope,  // cross hairs in a circle
+    branch, // one line splitting in two, arrow heads at the ends
+    sliders,
+    photo,
 };
 
 QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour);

@@ -165,15 +165,15 @@ private slots:
         auto app = launch();
         QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(app->mainWindow().geometry(), saved, 2000);
-        // Never below 800 x 600; more while the cue sidebar needs room beside the canvas.
-        QVERIFY(app->mainWindow().minimumWidth() >= 800 && app->mainWindow().minimumHeight() >= 600);
-        const int withSidebar = 600 + 320 + 40; // the central column, the sidebar, the column
-        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= withSidebar, 2000);
-        app->appState()->showSidebar = false;
-        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() < withSidebar, 2000);
-        QVERIFY(app->mainWindow().minimumWidth() >= 800);
-        app->appState()->showSidebar = true;
-        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= withSidebar, 2000);
+        // The main view never below 1110 x 600, with the cue sidebar or the column in its place.
+        QWidget* mainView = app->mainView();
+        for (bool sidebar : {true, false, true}) {
+            app->appState()->showSidebar = sidebar;
+            QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->cueSidebar()->isVisible(), sidebar, 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() >= 1110, 2000);
+            app->mainWindow().resize(app->mainWindow().minimumSize());
+            QTRY_VERIFY_WITH_TIMEOUT(mainView->width() >= 1110 && mainView->height() >= 600, 2000);
+        }
 
         // At its smallest, the tool row under the canvas is still whole, menu bar and all.
         app->mainWindow().resize(app->mainWindow().minimumSize());
@@ -233,9 +233,10 @@ private slots:
         QCOMPARE(cues->width(), 320);
         app->contentView().showingObjectList = true;
         QTRY_VERIFY_WITH_TIMEOUT(panel->isVisible(), 2000);
-        // The canvas sits between the side panel and the cue sidebar, the tool row under it.
-        QTRY_VERIFY_WITH_TIMEOUT(panel->mapTo(&view, QPoint()).x() < canvas->mapTo(&view, QPoint()).x(),
-                                 2000);
+        // The side panel lies over the canvas's leading edge; the canvas sits before the cue
+        // sidebar, the tool row under it.
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isSlidingSidePanel(), 2000);
+        QCOMPARE(panel->mapTo(&view, QPoint()), canvas->mapTo(&view, QPoint()));
         QVERIFY(canvas->mapTo(&view, QPoint()).x() < cues->mapTo(&view, QPoint()).x() || !cues->isVisible());
         QVERIFY(tools->mapTo(&view, QPoint()).y() > canvas->mapTo(&view, QPoint()).y());
         app->contentView().showingObjectList = false;

@@ -212,6 +212,29 @@ private slots:
         QCOMPARE(desk->addresses().front(), std::string("/mix/2/in/1"));
     }
 
+    void theThumbStepsThroughTheWholeNumbersSentDuringADrag() {
+        openMixer();
+        MixerFaderWidget* fader = row(1)->fader();
+        const DeskRange range = fader->range();
+        const double length = fader->trackLength();
+        const QPoint thumb(int(std::lround(fader->thumbX())), 15);
+        QTest::mousePress(fader, Qt::LeftButton, Qt::NoModifier, thumb);
+        for (double level : {-12.7, -12.2, -30.9, 4.5}) {
+            // Between pixels, as a trackpad moves.
+            const QPointF to(
+                mixerfader::trackInset + (level - range.lower) / (range.upper - range.lower) * length, 15);
+            QMouseEvent move(QEvent::MouseMove, to, fader->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(fader, &move);
+            QVERIFY(fader->isDragging());
+            const double sent = show->mixerLevels->at(input1->id).at(1);
+            QCOMPARE(sent, std::trunc(level));
+            QCOMPARE(fader->thumbX(), mixerfader::trackInset + faderPosition(sent, length, range));
+        }
+        QTest::mouseRelease(fader, Qt::LeftButton, Qt::NoModifier, thumb);
+        waitForDragEnd("/mix/1/in/1", 4.0f);
+    }
+
     void republishedLevelsNeitherEndADragNorRebuildRows() {
         openMixer();
         MixerRowWidget* first = row(1);

@@ -88,11 +88,13 @@ private slots:
         QCOMPARE(sheet->findChildren<QLabel*>().size() > 0, true);
         QVERIFY(sheet->findChild<QSlider*>()->isEnabled());
         guitest::saveScreenshot(*sheet, "speaker-sheet-valid");
+        const int height = sheet->height(); // kept while the message comes and goes
 
         typeInto(channel, "1");
         QTRY_COMPARE_WITH_TIMEOUT(message(sheet), QString("Channel 1 for Mix is already in use."),
                                   deadlineMs);
         QVERIFY(!close->isEnabled());
+        QCOMPARE(sheet->height(), height);
         guitest::saveScreenshot(*sheet, "speaker-sheet-channel-in-use");
         QTest::keyClick(sheet, Qt::Key_Escape);
         QVERIFY(sheet && sheet->isVisible()); // not while the channel is refused
@@ -110,6 +112,8 @@ private slots:
         typeInto(channel, "5");
         QTRY_VERIFY_WITH_TIMEOUT(close->isEnabled(), deadlineMs);
         QCOMPARE(message(sheet), QString());
+        QCoreApplication::processEvents();
+        QCOMPARE(sheet->height(), height);
         const auto record = *f.view.speakerWithID(2);
         QCOMPARE(record.channelNumber, 5);
         QCOMPARE(record.displayNumber, 5);

@@ -356,6 +356,25 @@ private slots:
         show->backgroundImageURL = "file://" + home.toStdString() + "/plan.png";
         openFromToolRowWithoutView();
         auto* w = window();
+        // Each page draws its title, each group box its symbol beside its title.
+        const std::vector<std::pair<QWidget*, QStringList>> pages{
+            {w->generalView(),
+             {"Display Options", "Zero Point", "Orientation", "Speaker Display", "Panning Law"}},
+            {w->networkView(), {"Desk Connection"}},
+            {w->backgroundView(), {"Background Image"}}};
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            const auto& [page, groups] = pages[i];
+            QCOMPARE(child<QLabel>(page, "pageTitle")->text(),
+                     QString::fromUtf8(rawValue(allSettingsSections[i]).data()));
+            QStringList titles;
+            for (QLabel* title : page->findChildren<QLabel*>("groupTitle")) {
+                titles << title->text();
+                auto* symbol = title->parentWidget()->findChild<QLabel*>("groupSymbol");
+                QVERIFY(symbol && !symbol->pixmap().isNull());
+                QVERIFY(guitest::isNonBlank(symbol->pixmap().toImage()));
+            }
+            QCOMPARE(titles, groups);
+        }
         for (bool soundScape : {false, true}) {
             show->isSoundScapeMode = soundScape;
             for (auto section : allSettingsSections) {

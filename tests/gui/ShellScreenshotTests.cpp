@@ -8,6 +8,7 @@
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/OrientationIndicator.h"
 #include "Sonavant/shell/QtPresenter.h"
+#include "Sonavant/shell/SidebarColumn.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/TopBar.h"
 #include "gui/DeskFiles.h"
@@ -79,7 +80,7 @@ private slots:
         bar->deskMenu()->actions()[0]->trigger();
         app->appState()->showSidebar = false;
         QTRY_VERIFY_WITH_TIMEOUT(!app->mainView()->cueSidebar()->isVisible(), 2000);
-        QTRY_VERIFY_WITH_TIMEOUT(app->mainWindow().minimumWidth() < 900, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->mainView()->sidebarColumn()->isVisible(), 2000);
         app->mainWindow().resize(app->mainWindow().minimumSize());
         QTRY_COMPARE_WITH_TIMEOUT(app->mainWindow().size(), app->mainWindow().minimumSize(), 2000);
         guitest::saveScreenshot(app->mainWindow(), "main-window-smallest-sidebar-hidden");

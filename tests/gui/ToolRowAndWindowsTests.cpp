@@ -7,6 +7,7 @@
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/engine/SelectionKeys.h"
+#include "Sonavant/model/CanvasGeometry.h"
 #include "Sonavant/shell/ToolRow.h"
 #include "Sonavant/windows/GroupsWindow.h"
 #include "Sonavant/windows/GroupsWindowHolder.h"
@@ -192,6 +193,38 @@ private slots:
         QCOMPARE(speakerIDs().size(), std::size_t(3));
     }
 
+    void newItemsLandInsideTheCanvasUnderEveryOrientation() {
+        auto& v = start();
+        for (auto orientation : {CanvasOrientation::right, CanvasOrientation::bottom, CanvasOrientation::left,
+                                 CanvasOrientation::top}) {
+            show->canvasOrientation = orientation;
+            show->speakers = std::vector<Speaker>{};
+            show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{};
+            for (int i = 0; i < 16; ++i)
+                clickPalette("Add Output");
+            for (int i = 0; i < 8; ++i)
+                clickPalette("Add Input");
+            QCOMPARE(show->speakers->size(), std::size_t(16));
+            QCOMPARE(show->soundObjects->size(), std::size_t(8));
+            // The middle 80 % of the canvas for outputs and half for inputs, and the metres
+            // say the same place under the orientation.
+            auto check = [&](Point at, Point metres, double margin) {
+                QVERIFY2(at.x >= 1000 * margin - 1e-6 && at.x <= 1000 * (1 - margin) + 1e-6 &&
+                             at.y >= 600 * margin - 1e-6 && at.y <= 600 * (1 - margin) + 1e-6,
+                         qPrintable(QString("%1, %2 under %3")
+                                        .arg(at.x)
+                                        .arg(at.y)
+                                        .arg(QString::fromUtf8(rawValue(orientation).data()))));
+                const Point back = metresToCanvas(orientation, metres, v.zoomLevel, show->zeroPoint);
+                QVERIFY(std::abs(back.x - at.x) < 1e-6 && std::abs(back.y - at.y) < 1e-6);
+            };
+            for (const auto& speaker : show->speakers.get())
+                check(speaker.position, speaker.positionMeters, 0.1);
+            for (const auto& source : show->soundObjects.get())
+                check(source->position, source->positionMeters, 0.25);
+        }
+    }
+
     void toolRowModesAndScreenshots() {
         start();
         QCOMPARE(row->objectListButton()->toolTip(), QString("Toggle Object List"));
@@ -336,6 +369,70 @@ private slots:
         SnapshotsWindowHolder::shared().show(v);
         QVERIFY(SnapshotsWindowHolder::shared().window() != window);
         QVERIFY(!SnapshotsWindowHolder::shared().window()->editMode().editing);
+    }
+
+    void thePencilPressedTwiceEndsEditingAndTheTimeKeepsOneDecimal() {
+        auto& v = start();
+        SnapshotsWindowHolder::shared().show(v);
+        SnapshotsWindow* window = SnapshotsWindowHolder::shared().window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(window->windowFlags() & Qt::WindowCloseButtonHint);
+        click(window->newButton());
+        QCOMPARE(window->rowCount(), 1);
+        const platform::UUID id = show->snapshots.get()[0].id;
+
+        click(window->pencilButton(0));
+        QVERIFY(window->editMode().editing);
+        QTRY_VERIFY_WITH_TIMEOUT(window->nameField(0)->hasFocus(), wait);
+        QCOMPARE(window->timeField(0)->text(), QString("1.0"));
+        // Typed as a whole number, shown back with its one decimal at Return.
+        QTest::mouseClick(window->timeField(0), Qt::LeftButton);
+        window->timeField(0)->selectAll();
+        QTest::keyClicks(window->timeField(0), "2");
+        QTest::keyClick(window->timeField(0), Qt::Key_Return);
+        QVERIFY(!window->editMode().editing);
+        QCOMPARE(show->snapshots.get()[0].recallTime, 2.0);
+        QCOMPARE(window->timeField(0)->text(), QString("2.0"));
+
+        // Again: the same value typed, nothing stored changes, and still "2.0".
+        click(window->pencilButton(0));
+        QTRY_VERIFY_WITH_TIMEOUT(window->nameField(0)->hasFocus(), wait);
+        QTest::mouseClick(window->timeField(0), Qt::LeftButton);
+        window->timeField(0)->selectAll();
+        QTest::keyClicks(window->timeField(0), "2");
+        QTest::keyClick(window->timeField(0), Qt::Key_Return);
+        QCOMPARE(window->timeField(0)->text(), QString("2.0"));
+
+        // The pencil pressed a second time ends the edit and selects the row; the field has
+        // the focus all the while, as under the operator's hand.
+        click(window->pencilButton(0));
+        QVERIFY(window->editMode().editing);
+        QTRY_VERIFY_WITH_TIMEOUT(window->nameField(0)->hasFocus(), wait);
+        QCOMPARE(window->timeField(0)->text(), QString("2.0"));
+        click(window->pencilButton(0));
+        QVERIFY(!window->editMode().editing);
+        QCOMPARE(v.selectedSnapshotID.get(), std::optional(id));
+        QTRY_VERIFY_WITH_TIMEOUT(window->timeField(0)->isHidden(), wait);
+        QCOMPARE(window->rowText(0), QString("1 | Snapshot 1 | 2.0 s"));
+
+        // A click on a row while another is edited leaves the edit open.
+        click(window->newButton());
+        click(window->pencilButton(0));
+        click(window->rowWidget(1));
+        QVERIFY(window->editMode().editing);
+        QCOMPARE(v.selectedSnapshotID.get(), std::optional(id));
+
+        GroupsWindowHolder::shared().show(v);
+        QVERIFY(!(GroupsWindowHolder::shared().window()->windowFlags() & Qt::WindowMinimizeButtonHint));
+
+        // Gone while a field holds the focus (as when the application ends).
+        SnapshotsWindowHolder::shared().show(v);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->nameField(0)->setFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(window->nameField(0)->hasFocus(), wait);
+        SnapshotsWindowHolder::shared().reset();
+        GroupsWindowHolder::shared().reset();
     }
 
     void groupsFromSelectionHighlightAndRename() {

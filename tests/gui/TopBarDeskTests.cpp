@@ -207,6 +207,8 @@ private slots:
         auto* bar = app->mainView()->topBar();
         auto* column = app->mainView()->sidebarColumn();
         QVERIFY(bar->minBox()->isEnabled() && bar->maxBox()->isEnabled() && bar->rangeBox()->isEnabled());
+        app->appState()->showSidebar = false; // the column shows in the cue sidebar's place
+        QTRY_VERIFY_WITH_TIMEOUT(column->isVisible(), 2000);
         QVERIFY(column->mixerButton()->isVisible());
         choose(*bar, "D&B Soundscape");
         QVERIFY(app->appState()->isSoundScapeMode.get());
@@ -221,6 +223,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bar->minBox()->isEnabled(), 2000);
         QVERIFY(!app->appState()->isSoundScapeMode.get());
         QVERIFY(column->mixerButton()->isVisible());
+        app->appState()->showSidebar = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!column->isVisible(), 2000);
     }
 
     void theColumnButtonsToggleTheSidebarAndAreaEditingAndOpenTheMixer() {
