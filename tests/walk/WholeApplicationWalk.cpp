@@ -467,7 +467,12 @@ protected:
     // close that comes while a dialog is still going away is not heard: it is asked again.
     void closeMainWindow() {
         bool ended = false;
-        for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
+        for (int attempt = 0; attempt < 5 && !ended; ++attempt) {
+            if (attempt > 0) {
+                // Whatever still holds the keyboard (a menu, a completion list) lets go first.
+                activateMainWindow();
+                xdo("key Escape");
+            }
             ASSERT_TRUE(askWindowToClose(window_));
             ended = app_->waitForExit(5s);
         }
