@@ -72,15 +72,12 @@ void segment(QImage& image, QPointF a, QPointF b, double phase, const Pattern& p
         const double cx = from + 0.5 - a.x();
         double d = cx * nx + cy * ny, s = cx * ux + cy * uy;
         for (int x = int(from); x <= int(to); ++x, d += nx, s += ux) {
-            const double wide = std::min(d + 0.5, p.half) - std::max(d - 0.5, -p.half);
-            const double lo = std::max(s - 0.5, 0.0), hi = std::min(s + 0.5, length);
-            if (wide <= 0 || hi <= lo)
-                continue;
+            // No branches: where the cover is nought the pixel is written back as it was.
+            const double wide =
+                std::clamp(std::min(d + 0.5, p.half) - std::max(d - 0.5, -p.half), 0.0, 1.0);
+            const double lo = std::max(s - 0.5, 0.0), hi = std::max(std::min(s + 0.5, length), lo);
             const double along = inked(hi + phase, p) - inked(lo + phase, p);
-            const int cover = int(std::min(wide, 1.0) * along * 255 + 0.5);
-            if (cover <= 0)
-                continue;
-            const quint32 source = p.covered[std::min(cover, 255)];
+            const quint32 source = p.covered[std::clamp(int(wide * along * 255 + 0.5), 0, 255)];
             out[x] = pixelblend::over(source, out[x]);
         }
     }
