@@ -17,9 +17,28 @@ bool finite(QPointF p) {
     return std::isfinite(p.x()) && std::isfinite(p.y());
 }
 
+// The part of a..b within `box`, as the fractions t0..t1 of the way from a to b; false for none.
+bool clip(QPointF a, QPointF b, const QRectF& box, double& t0, double& t1) {
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double toward[4] = {-dx, dx, -dy, dy};
+    const double room[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(), box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (toward[i] == 0) {
+            if (room[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = room[i] / toward[i];
+        if (toward[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    return t0 < t1;
+}
+
 struct Pattern {
     double dash, cycle, half; // in pixels
-    QRgb colour;              // premultiplied
     QRgb covered[256];        // the colour at each cover
 };
 
@@ -73,8 +92,7 @@ void segment(QImage& image, QPointF a, QPointF b, double phase, const Pattern& p
         double d = cx * nx + cy * ny, s = cx * ux + cy * uy;
         for (int x = int(from); x <= int(to); ++x, d += nx, s += ux) {
             // No branches: where the cover is nought the pixel is written back as it was.
-            const double wide =
-                std::clamp(std::min(d + 0.5, p.half) - std::max(d - 0.5, -p.half), 0.0, 1.0);
+            const double wide = std::clamp(std::min(d + 0.5, p.half) - std::max(d - 0.5, -p.half), 0.0, 1.0);
             const double lo = std::max(s - 0.5, 0.0), hi = std::max(std::min(s + 0.5, length), lo);
             const double along = inked(hi + phase, p) - inked(lo + phase, p);
             const quint32 source = p.covered[std::clamp(int(wide * along * 255 + 0.5), 0, 255)];
@@ -110,16 +128,24 @@ void drawInto(QImage& image, const QTransform& toPixels, const QPolygonF& nodes,
     if (image.format() != QImage::Format_ARGB32_Premultiplied || !(scale > 0) ||
         toPixels.type() > QTransform::TxScale || toPixels.m22() != scale)
         return;
-    Pattern pattern{on * scale, period * scale, width * scale / 2, colour, {}};
+    Pattern pattern{on * scale, period * scale, width * scale / 2, {}};
     for (quint32 cover = 0; cover < 256; ++cover)
         pattern.covered[cover] = pixelblend::scaled(colour, cover);
+    const double margin = pattern.half + 2;
+    const QRectF box(-margin, -margin, image.width() + 2 * margin, image.height() + 2 * margin);
     double along = 0; // in points, so that the pattern matches the lines above at any scale
     for (qsizetype i = 1; i < nodes.size(); ++i) {
         const QPointF a = nodes[i - 1], b = nodes[i];
         const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
         if (!(length > 0) || !std::isfinite(length) || !finite(a))
             continue;
-        segment(image, toPixels.map(a), toPixels.map(b), std::fmod(along, period) * scale, pattern);
+        // Only the part near the image is drawn, so that a node far off it costs nothing and
+        // every pixel position stays a small number.
+        const QPointF pa = toPixels.map(a), pb = toPixels.map(b);
+        double t0 = 0, t1 = 1;
+        if (finite(pa) && finite(pb) && std::isfinite(length * scale) && clip(pa, pb, box, t0, t1))
+            segment(image, pa + t0 * (pb - pa), pa + t1 * (pb - pa),
+                    std::fmod(std::fmod(along, period) + t0 * length, period) * scale, pattern);
         along += length;
     }
 }

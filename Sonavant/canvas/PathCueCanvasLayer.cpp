@@ -1,15 +1,11 @@
 #include "Sonavant/canvas/PathCueCanvasLayer.h"
 
 #include "Sonavant/canvas/DashedPolyline.h"
-
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/PathCuePointerLayer.h"
 
 #include <QPainter>
 #include <QPainterPath>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 

@@ -121,6 +121,10 @@ private slots:
         const QImage far = direct({QPointF(-1e9, 60), QPointF(1e9, 60)}, 1, {64, 120});
         QVERIFY(ink(far) > 0);
         QVERIFY(ink(direct({QPointF(-1e7, -1e7), QPointF(1e7, 1e7)}, 1, {64, 120})) > 0);
+        QVERIFY(ink(direct({QPointF(-1e12, 30), QPointF(1e12, 31)}, 2, {64, 120})) > 0);
+        // Beyond what a double can place to a pixel: whatever is drawn stays in the image.
+        direct({QPointF(-1e300, 30), QPointF(1e300, 31)}, 2, {64, 120});
+        direct({QPointF(-1e308, 30), QPointF(1e308, 31)}, 2, {64, 120});
         QCOMPARE(ink(direct({QPointF(-500, -500), QPointF(-400, -300)})), 0.0);
         // A segment with a node that is not a number is passed over, as are empty ones; the
         // pattern runs on along the segments drawn.
