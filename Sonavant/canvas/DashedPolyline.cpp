@@ -39,13 +39,19 @@ bool clip(QPointF a, QPointF b, const QRectF& box, double& t0, double& t1) {
 
 struct Pattern {
     double dash, cycle, half; // in pixels
+    double perCycle;          // 1 / cycle
     QRgb covered[256];        // the colour at each cover
 };
 
-// The length of [0, x] (x >= 0) that lies on dashes, the pattern starting with a dash at 0.
-inline double inked(double x, const Pattern& p) {
-    const double whole = double(qint64(x / p.cycle));
-    return whole * p.dash + std::min(x - whole * p.cycle, p.dash);
+// Four pixels at a time (the compiler's vector types: SSE on x86-64, scalar code elsewhere).
+using Lanes = float __attribute__((vector_size(16)));
+using IntLanes = int __attribute__((vector_size(16)));
+
+inline Lanes least(Lanes a, Lanes b) {
+    return a < b ? a : b;
+}
+inline Lanes most(Lanes a, Lanes b) {
+    return a > b ? a : b;
 }
 
 // One segment from a to b (pixels), its start at `phase` into the pattern. A pixel's cover is
@@ -66,37 +72,65 @@ void segment(QImage& image, QPointF a, QPointF b, double phase, const Pattern& p
         return;
     const int stride = int(image.bytesPerLine() / 4);
     quint32* bits = reinterpret_cast<quint32*>(image.bits());
+    constexpr int ahead = 8;
+    const double perRow = std::abs(dy) > 1e-9 ? dx / dy : 0;
+    const bool flatAcross = std::abs(nx) < 1e-9, flatAlong = std::abs(ux) < 1e-9;
+    const double perAcross = flatAcross ? 0 : 1 / nx, perAlong = flatAlong ? 0 : 1 / ux;
     for (int y = top; y <= bottom; ++y) {
         const double cy = y + 0.5 - a.y();
         // Pixel centres x + 0.5 with |across| < half + 0.5 and -0.5 < along < length + 0.5:
         // each linear in x, so the row's pixels are one run.
-        double from = left, to = right;
-        auto within = [&](double base, double slope, double lo, double hi) {
-            if (std::abs(slope) < 1e-9) {
+        double x0 = left, x1 = right;
+        auto within = [&](double base, bool flat, double inverse, double lo, double hi) {
+            if (flat) {
                 if (base <= lo || base >= hi)
-                    to = from - 1;
+                    x1 = -1;
                 return;
             }
-            double x0 = (lo - base) / slope + a.x() - 0.5, x1 = (hi - base) / slope + a.x() - 0.5;
-            if (x0 > x1)
-                std::swap(x0, x1);
-            from = std::max(from, std::ceil(x0));
-            to = std::min(to, std::floor(x1));
+            double u = (lo - base) * inverse, v = (hi - base) * inverse;
+            if (u > v)
+                std::swap(u, v);
+            x0 = std::max(x0, u + a.x() - 0.5);
+            x1 = std::min(x1, v + a.x() - 0.5);
         };
-        within(cy * ny, nx, -reach, reach);
-        within(cy * uy, ux, -0.5, length + 0.5);
+        within(cy * ny, flatAcross, perAcross, -reach, reach);
+        within(cy * uy, flatAlong, perAlong, -0.5, length + 0.5);
+        if (!(x0 <= x1))
+            continue;
+        // Both within [0, w - 1]: rounded up and down by conversion.
+        const int from = int(x0) + (int(x0) < x0), to = int(x1);
         if (from > to)
             continue;
         quint32* out = bits + std::ptrdiff_t(y) * stride;
-        const double cx = from + 0.5 - a.x();
-        double d = cx * nx + cy * ny, s = cx * ux + cy * uy;
-        for (int x = int(from); x <= int(to); ++x, d += nx, s += ux) {
-            // No branches: where the cover is nought the pixel is written back as it was.
-            const double wide = std::clamp(std::min(d + 0.5, p.half) - std::max(d - 0.5, -p.half), 0.0, 1.0);
-            const double lo = std::max(s - 0.5, 0.0), hi = std::max(std::min(s + 0.5, length), lo);
-            const double along = inked(hi + phase, p) - inked(lo + phase, p);
-            const quint32 source = p.covered[std::clamp(int(wide * along * 255 + 0.5), 0, 255)];
-            out[x] = pixelblend::over(source, out[x]);
+        // A steep segment reaches a new line of memory on every row: ask for the one a few
+        // rows on while this row is drawn.
+        if (y + ahead <= bottom)
+            __builtin_prefetch(out + ahead * stride + std::clamp(int(from + ahead * perRow), 0, w - 1), 1);
+        const double cx = double(from) + 0.5 - a.x();
+        // Across and along at the run's first pixel, and the rest of the pattern in the same
+        // floats. Across, the cover is the part of the pixel's width within the stroke; along,
+        // the part of [lo, hi] (the pixel on this segment) that lies on a dash.
+        const Lanes d0 = Lanes{} + float(cx * nx + cy * ny), s0 = Lanes{} + float(cx * ux + cy * uy);
+        const Lanes stepX = Lanes{} + float(nx), stepS = Lanes{} + float(ux);
+        const Lanes half = Lanes{} + float(p.half), end = Lanes{} + float(length);
+        const Lanes start = Lanes{} + float(phase), dash = Lanes{} + float(p.dash);
+        const Lanes cycle = Lanes{} + float(p.cycle), perCycle = Lanes{} + float(p.perCycle);
+        const Lanes zero{}, one = zero + 1, mid = zero + 0.5f;
+        const int first = from, last = to;
+        for (int x = first; x <= last; x += 4) {
+            const Lanes i = Lanes{0, 1, 2, 3} + float(x - first);
+            const Lanes d = d0 + i * stepX, s = s0 + i * stepS;
+            const Lanes wide = most(least(least(d + mid, half) - most(d - mid, -half), one), zero);
+            const Lanes lo = most(s - mid, zero), span = most(least(s + mid, end), lo) - lo;
+            const Lanes q = lo + start;
+            const Lanes r =
+                q - __builtin_convertvector(__builtin_convertvector(q * perCycle, IntLanes), Lanes) * cycle;
+            const Lanes along =
+                most(least(r + span, dash) - r, zero) + most(least(r + span, cycle + dash) - cycle, zero);
+            const IntLanes cover = __builtin_convertvector(wide * along * 255.0f + mid, IntLanes);
+            // Where the cover is nought the pixel is written back as it was: no branches.
+            for (int k = 0; k < 4 && x + k <= last; ++k)
+                out[x + k] = pixelblend::over(p.covered[std::clamp(int(cover[k]), 0, 255)], out[x + k]);
         }
     }
 }
@@ -128,7 +162,7 @@ void drawInto(QImage& image, const QTransform& toPixels, const QPolygonF& nodes,
     if (image.format() != QImage::Format_ARGB32_Premultiplied || !(scale > 0) ||
         toPixels.type() > QTransform::TxScale || toPixels.m22() != scale)
         return;
-    Pattern pattern{on * scale, period * scale, width * scale / 2, {}};
+    Pattern pattern{on * scale, period * scale, width * scale / 2, 1 / (period * scale), {}};
     for (quint32 cover = 0; cover < 256; ++cover)
         pattern.covered[cover] = pixelblend::scaled(colour, cover);
     const double margin = pattern.half + 2;
