@@ -60,6 +60,9 @@ inline Lanes most(Lanes a, Lanes b) {
 void segment(QImage& image, QPointF a, QPointF b, double phase, const Pattern& p) {
     const double dx = b.x() - a.x(), dy = b.y() - a.y();
     const double length = std::hypot(dx, dy);
+    // Clipping can leave nothing of a segment that only grazes the image.
+    if (!(length > 0))
+        return;
     const double ux = dx / length, uy = dy / length; // along
     const double nx = -uy, ny = ux;                  // across
     const double reach = p.half + 0.5;
@@ -105,7 +108,8 @@ void segment(QImage& image, QPointF a, QPointF b, double phase, const Pattern& p
         // A steep segment reaches a new line of memory on every row: ask for the one a few
         // rows on while this row is drawn.
         if (y + ahead <= bottom)
-            __builtin_prefetch(out + ahead * stride + std::clamp(int(from + ahead * perRow), 0, w - 1), 1);
+            __builtin_prefetch(out + ahead * stride + int(std::clamp(from + ahead * perRow, 0.0, w - 1.0)),
+                               1);
         const double cx = double(from) + 0.5 - a.x();
         // Across and along at the run's first pixel, and the rest of the pattern in the same
         // floats. Across, the cover is the part of the pixel's width within the stroke; along,
