@@ -1,13 +1,11 @@
 #include "Sonavant/canvas/PathCueCanvasLayer.h"
 
+#include "Sonavant/canvas/DashedPolyline.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/ui/PathCuePointerLayer.h"
 
 #include <QPainter>
 #include <QPainterPath>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -31,29 +29,6 @@ const QColor green(52, 199, 89);
 const QColor blue(10, 132, 255);
 const QColor red(255, 69, 58);
 const QColor yellow(255, 214, 10);
-
-// The dashes of a polyline, 5 points on and 3 off, carried on from one segment to the next.
-// Drawn as plain lines they cost a fraction of the same lines stroked with a dashed pen.
-QVector<QLineF> dashes(const std::vector<Point>& nodes) {
-    constexpr double on = 5, period = 8;
-    QVector<QLineF> lines;
-    double along = 0;
-    for (std::size_t i = 1; i < nodes.size(); ++i) {
-        const Point a = nodes[i - 1], b = nodes[i];
-        const double length = std::hypot(b.x - a.x, b.y - a.y);
-        if (!(length > 0) || !std::isfinite(length))
-            continue;
-        const double ux = (b.x - a.x) / length, uy = (b.y - a.y) / length;
-        // From the start of the dash the segment begins in.
-        for (double t = -std::fmod(along, period); t < length; t += period) {
-            const double from = std::max(t, 0.0), to = std::min(t + on, length);
-            if (to > from)
-                lines.append(QLineF(a.x + ux * from, a.y + uy * from, a.x + ux * to, a.y + uy * to));
-        }
-        along += length;
-    }
-    return lines;
-}
 
 } // namespace
 
@@ -150,9 +125,11 @@ void PathCueCanvasLayer::paintCues(QPainter& painter, const ContentView& view) {
         if (nodes.size() > 1) {
             QColor colour = green;
             colour.setAlphaF(0.5);
-            painter.setPen(strokePen(colour));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawLines(dashes(nodes));
+            QPolygonF line;
+            line.reserve(qsizetype(nodes.size()));
+            for (const Point& p : nodes)
+                line << qt(p);
+            dashedpolyline::draw(painter, line, colour);
         }
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             QColor fill = green;

@@ -1,5 +1,7 @@
 #include "Sonavant/canvas/RangeRingStamp.h"
 
+#include "Sonavant/canvas/PixelBlend.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -98,14 +100,9 @@ void RangeRingStamp::stamp(QImage& image, QPointF centre) const {
         quint32* out = bits + std::ptrdiff_t(y) * stride + x0;
         const std::uint8_t* a = alphas_.data() + run.offset;
         for (int i = skip; i < length; ++i, ++out) {
-            // Premultiplied white at alpha s over the pixel: every channel c becomes
-            // s + c (255 - s) / 255, two channels at a time.
-            const quint32 s = a[i], keep = 255 - s, d = *out;
-            quint32 rb = (d & 0x00ff00ff) * keep;
-            rb = ((rb + ((rb >> 8) & 0x00ff00ff) + 0x00800080) >> 8) & 0x00ff00ff;
-            quint32 ag = ((d >> 8) & 0x00ff00ff) * keep;
-            ag = (ag + ((ag >> 8) & 0x00ff00ff) + 0x00800080) & 0xff00ff00;
-            *out = (ag | rb) + s * 0x01010101u;
+            // Premultiplied white at alpha s over the pixel.
+            const quint32 s = a[i];
+            *out = pixelblend::over(s * 0x01010101u, *out);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include "gui/CanvasGuiSupport.h"
 #include "gui/GuiTestMain.h"
 
+#include <numbers>
+
 using namespace canvasgui;
 
 class CanvasScreenshotTests : public QObject {
@@ -84,6 +86,33 @@ private slots:
         f.addSource(1, {800, 380});
         QCoreApplication::processEvents();
         guitest::saveScreenshot(*f.canvas, "canvas-backdrop");
+    }
+
+    // Two selected path cues over the room: a figure of eight that crosses itself and a zigzag
+    // with sharp turns, the dashes running on round the corners; one node selected.
+    void pathCues() {
+        ShowOnCanvas f(CanvasOrientation::top, {1000, 700});
+        QVERIFY(f.show());
+        buildRoom(f);
+        f.view->updateZeroPoint();
+        std::vector<Point> eight;
+        for (int i = 0; i <= 24; ++i) {
+            const double t = i * std::numbers::pi / 12;
+            eight.push_back({3 * std::sin(t), 1.5 * std::sin(2 * t)});
+        }
+        auto cue = [](const char* name, std::vector<Point> nodes, double number) {
+            return std::make_shared<PathCue>(
+                platform::UUID::random(), name, 5.0, std::vector<platform::UUID>{}, std::move(nodes), number,
+                std::nullopt, std::nullopt, false, std::nullopt, TriggerNextOption::none, false);
+        };
+        auto figure = cue("Eight", eight, 1);
+        auto zigzag = cue("Zigzag", {{-4, -3}, {-2, 0}, {-1, -3}, {1, 0}, {2.5, -3}, {4.5, -2.8}}, 2);
+        f.view->pathManager->pathCues = std::vector{figure, zigzag};
+        f.view->pathManager->selectCue(figure, true);
+        f.view->pathManager->selectCue(zigzag, true);
+        f.view->selectedObjects = std::set<std::string>{pathNodeKey(zigzag->id, 3)};
+        QCoreApplication::processEvents();
+        guitest::saveScreenshot(*f.canvas, "canvas-path-cues");
     }
 
     void overlaysOffAndSoundScapeMode() {
