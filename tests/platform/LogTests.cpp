@@ -97,6 +97,50 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     EXPECT_EQ(expected, 2000);
 }
 
+// A flood from several threads, far beyond what is kept pending before the writer is
+// woken and before the loggers write themselves: every line arrives whole, joined from its
+// pieces, each thread's lines in their order.
+TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
+    support::TempFolder folder("log");
+    const auto path = folder / "flood.txt";
+    consoleFlush();
+    const int saved = ::dup(1);
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, 1);
+    ::close(file);
+    constexpr int threads = 4, perThread = 60'000;
+    const std::string padding(48, '.');
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < threads; ++t)
+        loggers.emplace_back([t, &padding] {
+            const std::string name = "flood " + std::to_string(t);
+            for (int i = 0; i < perThread; ++i) {
+                const std::string number = std::to_string(i);
+                consoleLog({name, " line ", number, " ", padding});
+            }
+        });
+    for (auto& logger : loggers)
+        logger.join();
+    consoleFlush();
+    ::dup2(saved, 1);
+    ::close(saved);
+    std::ifstream in(path);
+    std::string line;
+    int next[threads] = {};
+    const std::regex whole(R"(\d\d:\d\d:\d\d\.\d\d\d flood (\d) line (\d+) \.{48})");
+    std::smatch match;
+    while (std::getline(in, line)) {
+        if (line.find("flood ") == std::string::npos)
+            continue;
+        ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
+        const int t = std::stoi(match[1]);
+        ASSERT_EQ(std::stoi(match[2]), next[t]++) << line;
+    }
+    for (int t = 0; t < threads; ++t)
+        EXPECT_EQ(next[t], perThread) << "thread " << t;
+}
+
 TEST(PointHash, EqualPointsHashEqual) {
     EXPECT_EQ(hashPoint(0.0, 1.0), hashPoint(-0.0, 1.0));
     EXPECT_EQ(hashPoint(1.0, -0.0), hashPoint(1.0, 0.0));
