@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -22,6 +23,32 @@ namespace {
 struct Point {
     double x, y;
     bool operator==(const Point&) const = default;
+};
+
+// Standard output goes to `path` until restore() or the end of the scope, pending lines
+// written out at both ends.
+struct StandardOutputTo {
+    explicit StandardOutputTo(const std::filesystem::path& path) {
+        consoleFlush();
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        redirected = file >= 0;
+        if (!redirected)
+            return;
+        saved = ::dup(1);
+        ::dup2(file, 1);
+        ::close(file);
+    }
+    ~StandardOutputTo() { restore(); }
+    void restore() {
+        if (saved < 0)
+            return;
+        consoleFlush();
+        ::dup2(saved, 1);
+        ::close(saved);
+        saved = -1;
+    }
+    bool redirected = false;
+    int saved = -1;
 };
 } // namespace
 
@@ -65,12 +92,8 @@ TEST(Log, CapturesCollectWholeLinesFromEveryThread) {
 TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     support::TempFolder folder("log");
     const auto path = folder / "console.txt";
-    consoleFlush();
-    const int saved = ::dup(1);
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(file, 0);
-    ::dup2(file, 1);
-    ::close(file);
+    StandardOutputTo output(path);
+    ASSERT_TRUE(output.redirected);
     for (int i = 0; i < 2000; ++i)
         consoleLog("buffered line " + std::to_string(i));
     auto contents = [&] {
@@ -82,9 +105,7 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     const bool arrived =
         support::eventually([&] { return contents().find("buffered line 1999\n") != std::string::npos; },
                             std::chrono::seconds(5));
-    consoleFlush();
-    ::dup2(saved, 1);
-    ::close(saved);
+    output.restore();
     ASSERT_TRUE(arrived);
     std::istringstream lines(contents());
     std::string line;
@@ -103,12 +124,8 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
 TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
     support::TempFolder folder("log");
     const auto path = folder / "flood.txt";
-    consoleFlush();
-    const int saved = ::dup(1);
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(file, 0);
-    ::dup2(file, 1);
-    ::close(file);
+    StandardOutputTo output(path);
+    ASSERT_TRUE(output.redirected);
     constexpr int threads = 4, perThread = 60'000;
     const std::string padding(48, '.');
     std::vector<std::thread> loggers;
@@ -122,9 +139,7 @@ TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
         });
     for (auto& logger : loggers)
         logger.join();
-    consoleFlush();
-    ::dup2(saved, 1);
-    ::close(saved);
+    output.restore();
     std::ifstream in(path);
     std::string line;
     int next[threads] = {};
