@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <pthread.h>
 #include <limits>
 #include <thread>
 
@@ -33,12 +34,33 @@ std::atomic<bool>& pendingFlush() {
     return *pending;
 }
 
+// The lock around the pending lines is held for an append only: a thread that finds it
+// taken spins a little before it sleeps, so a flood of lines from two threads does not
+// turn into a sleep and a wake per line.
+class AdaptiveMutex {
+public:
+    AdaptiveMutex() {
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(&mutex_, &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
+    AdaptiveMutex(const AdaptiveMutex&) = delete;
+    AdaptiveMutex& operator=(const AdaptiveMutex&) = delete;
+    void lock() { pthread_mutex_lock(&mutex_); }
+    void unlock() { pthread_mutex_unlock(&mutex_); }
+
+private:
+    pthread_mutex_t mutex_;
+};
+
 // Lines not yet handed to standard output, in order. A line costs the caller an append;
 // the writes happen in large pieces, off the logging threads as long as they keep within
 // `writeThreshold`. Never destroyed, like the rest.
 struct PendingLines {
-    std::mutex mutex;
-    std::condition_variable due; // the writer thread is wanted before its interval is up
+    AdaptiveMutex mutex;
+    std::condition_variable_any due; // the writer thread is wanted before its interval is up
     std::string text;
     std::mutex writeMutex; // held while a piece is written, so pieces leave in order
     std::string writing;   // the piece being written (keeps its capacity)
