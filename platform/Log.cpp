@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <pthread.h>
 #include <limits>
+#include <pthread.h>
 #include <thread>
 
 namespace platform {
@@ -57,7 +57,7 @@ private:
 
 // Lines not yet handed to standard output, in order. A line costs the caller an append;
 // the writes happen in large pieces, off the logging threads as long as they keep within
-// `writeThreshold`. Never destroyed, like the rest.
+// `backlogLimit`. Never destroyed, like the rest.
 struct PendingLines {
     AdaptiveMutex mutex;
     std::condition_variable_any due; // the writer thread is wanted before its interval is up
