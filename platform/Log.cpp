@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
+#include <pthread.h>
 #include <thread>
 
 namespace platform {
@@ -32,11 +34,33 @@ std::atomic<bool>& pendingFlush() {
     return *pending;
 }
 
+// The lock around the pending lines is held for an append only: a thread that finds it
+// taken spins a little before it sleeps, so a flood of lines from two threads does not
+// turn into a sleep and a wake per line.
+class AdaptiveMutex {
+public:
+    AdaptiveMutex() {
+        pthread_mutexattr_t attributes;
+        pthread_mutexattr_init(&attributes);
+        pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(&mutex_, &attributes);
+        pthread_mutexattr_destroy(&attributes);
+    }
+    AdaptiveMutex(const AdaptiveMutex&) = delete;
+    AdaptiveMutex& operator=(const AdaptiveMutex&) = delete;
+    void lock() { pthread_mutex_lock(&mutex_); }
+    void unlock() { pthread_mutex_unlock(&mutex_); }
+
+private:
+    pthread_mutex_t mutex_;
+};
+
 // Lines not yet handed to standard output, in order. A line costs the caller an append;
 // the writes happen in large pieces, off the logging threads as long as they keep within
-// `writeThreshold`. Never destroyed, like the rest.
+// `backlogLimit`. Never destroyed, like the rest.
 struct PendingLines {
-    std::mutex mutex;
+    AdaptiveMutex mutex;
+    std::condition_variable_any due; // the writer thread is wanted before its interval is up
     std::string text;
     std::mutex writeMutex; // held while a piece is written, so pieces leave in order
     std::string writing;   // the piece being written (keeps its capacity)
@@ -46,7 +70,10 @@ PendingLines& pendingLines() {
     static auto* lines = new PendingLines;
     return *lines;
 }
+// From this much pending, the writer thread is woken; from `backlogLimit`, the logging
+// thread writes itself, so a flood cannot grow the pending lines without bound.
 constexpr std::size_t writeThreshold = 256 * 1024;
+constexpr std::size_t backlogLimit = 16 * 1024 * 1024;
 
 void writePendingLines() {
     auto& lines = pendingLines();
@@ -66,8 +93,13 @@ void scheduleFlush() {
     pendingFlush().store(true, std::memory_order_relaxed);
     static const bool started = [] {
         std::thread([] {
+            auto& lines = pendingLines();
             for (;;) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(consoleFlushIntervalMilliseconds));
+                {
+                    std::unique_lock lock(lines.mutex);
+                    lines.due.wait_for(lock, std::chrono::milliseconds(consoleFlushIntervalMilliseconds),
+                                       [&] { return lines.text.size() >= writeThreshold; });
+                }
                 if (pendingFlush().exchange(false, std::memory_order_relaxed))
                     writePendingLines();
             }
@@ -123,32 +155,45 @@ std::string logTimestamp() {
 }
 
 void consoleLog(std::string_view line) {
+    consoleLog({line});
+}
+
+void consoleLog(std::initializer_list<std::string_view> pieces) {
+    // The timestamp fits the string's own buffer: no allocation for it.
     const std::string stamp = logTimestamp();
     if (captureCount.load(std::memory_order_acquire) > 0) {
+        std::string line;
+        for (auto piece : pieces)
+            line += piece;
         std::lock_guard lock(registryMutex());
         for (auto* capture : registry())
             capture->append(line);
     }
     // Appended whole under one lock: lines of several threads never interleave.
-    bool full;
+    std::size_t pending;
     {
         auto& lines = pendingLines();
         std::lock_guard lock(lines.mutex);
         if (lines.exiting) {
-            const std::string out = stamp + ' ' + std::string(line) + '\n';
+            std::string out = stamp + ' ';
+            for (auto piece : pieces)
+                out += piece;
+            out += '\n';
             std::fwrite(out.data(), 1, out.size(), stdout);
             return;
         }
         lines.text += stamp;
         lines.text += ' ';
-        lines.text += line;
+        for (auto piece : pieces)
+            lines.text += piece;
         lines.text += '\n';
-        full = lines.text.size() >= writeThreshold;
+        pending = lines.text.size();
     }
-    if (full)
+    scheduleFlush();
+    if (pending >= backlogLimit)
         writePendingLines();
-    else
-        scheduleFlush();
+    else if (pending >= writeThreshold)
+        pendingLines().due.notify_one();
 }
 
 void consoleFlush() {

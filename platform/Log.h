@@ -3,6 +3,7 @@
 // test can capture them.
 
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ namespace platform {
 // within consoleFlushInterval, in order, every line, and at a normal exit. Before taking
 // standard output elsewhere, call consoleFlush(), not only fflush.
 void consoleLog(std::string_view line);
+// The same line given in pieces, joined straight into the pending output.
+void consoleLog(std::initializer_list<std::string_view> pieces);
 // Writes out at once whatever lines are pending, and flushes standard output.
 void consoleFlush();
 inline constexpr int consoleFlushIntervalMilliseconds = 50;
@@ -35,7 +38,7 @@ public:
     bool contains(std::string_view fragment) const;
 
 private:
-    friend void consoleLog(std::string_view);
+    friend void consoleLog(std::initializer_list<std::string_view>);
     void append(std::string_view line);
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;

@@ -85,7 +85,8 @@ void AwaitedReplies::endLocked(const std::shared_ptr<Wait>& wait, std::optional<
     ended.emplace_back(std::exchange(wait->completion, nullptr), std::move(text));
 }
 
-void AwaitedReplies::handleReply(const std::string& address, std::optional<std::string> firstArgumentText) {
+void AwaitedReplies::handleReply(std::string_view address,
+                                 std::optional<std::string_view> firstArgumentText) {
     if (!firstArgumentText)
         return;
     const std::string text = replyText(*firstArgumentText);
@@ -94,7 +95,7 @@ void AwaitedReplies::handleReply(const std::string& address, std::optional<std::
         std::lock_guard lock(mutex_);
         std::vector<std::shared_ptr<Wait>> listening;
         for (const auto& [key, waits] : replyChannels) {
-            if (address.compare(0, key.size(), key) != 0)
+            if (!address.starts_with(key))
                 continue;
             platform::consoleLog("📬 Publishing reply to " + key + ": " + text);
             listening.insert(listening.end(), waits.begin(), waits.end());
@@ -115,7 +116,7 @@ void AwaitedReplies::discardEarlyReply(const std::string& address) {
     }
 }
 
-std::string AwaitedReplies::replyText(const std::string& argumentText) {
+std::string AwaitedReplies::replyText(std::string_view argumentText) {
     // The usual answer, {"data":"..."} around plain ASCII text, needs no parser; anything
     // with escapes, other members, spaces or other bytes takes the JSON road.
     constexpr std::string_view head = "{\"data\":\"", tail = "\"}";
@@ -126,28 +127,39 @@ std::string AwaitedReplies::replyText(const std::string& argumentText) {
                         [](unsigned char c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }))
             return std::string(body);
     }
-    auto json = nlohmann::json::parse(argumentText, nullptr, false);
+    auto json = nlohmann::json::parse(argumentText.begin(), argumentText.end(), nullptr, false);
     if (!json.is_discarded() && json.is_object()) {
         auto data = json.find("data");
         if (data != json.end() && data->is_string())
             return data->get<std::string>();
     }
-    return argumentText;
+    return std::string(argumentText);
 }
 
-void AwaitedReplies::bufferEarlyReplyLocked(const std::string& address, const std::string& text) {
-    platform::consoleLog("🕒 Buffering early reply for " + address + ": " + text);
+void AwaitedReplies::bufferEarlyReplyLocked(std::string_view address, const std::string& text) {
+    platform::consoleLog({"🕒 Buffering early reply for ", address, ": ", text});
     const double now = steadySeconds();
     expireEarlyRepliesLocked(now);
-    if (auto same = earlyReplies.find(address); same != earlyReplies.end()) {
-        earlyOrder.erase(same->second);
-        earlyReplies.erase(same);
-    } else if (earlyReplies.size() >= earlyReplyLimit) {
-        earlyReplies.erase(earlyOrder.front().address);
-        earlyOrder.pop_front();
+    // A flood of replies nobody awaits reuses the kept entries (list node, table node and
+    // their strings) instead of allocating new ones for each.
+    auto moveToBack = [&](std::list<EarlyReply>::iterator entry) {
+        earlyOrder.splice(earlyOrder.end(), earlyOrder, entry);
+        entry->text = text;
+        entry->storedAt = now;
+    };
+    if (auto same = earlyReplies.find(address); same != earlyReplies.end())
+        return moveToBack(same->second);
+    if (earlyReplies.size() >= earlyReplyLimit) {
+        const auto oldest = earlyOrder.begin();
+        auto node = earlyReplies.extract(oldest->address);
+        oldest->address = address;
+        node.key() = address;
+        moveToBack(oldest);
+        earlyReplies.insert(std::move(node));
+        return;
     }
-    earlyOrder.push_back({address, text, now});
-    earlyReplies.emplace(address, std::prev(earlyOrder.end()));
+    earlyOrder.push_back({std::string(address), text, now});
+    earlyReplies.emplace(std::string(address), std::prev(earlyOrder.end()));
 }
 
 void AwaitedReplies::expireEarlyRepliesLocked(double now) {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,7 +40,7 @@ public:
     // A "/reply/" message: its address and the text of its first argument (none when it
     // has no arguments). Done when it returns: published to the waits registered before it,
     // or kept.
-    void handleReply(const std::string& address, std::optional<std::string> firstArgumentText);
+    void handleReply(std::string_view address, std::optional<std::string_view> firstArgumentText);
 
     // Forgets a kept reply for `address` (one that came too late for an earlier wait), so
     // the next wait takes only an answer to a request sent from now on. Replies handed in
@@ -48,7 +49,7 @@ public:
 
     // The answer in a reply argument: the string "data" member of a JSON object, or else
     // the whole text.
-    static std::string replyText(const std::string& argumentText);
+    static std::string replyText(std::string_view argumentText);
 
     // For checks: how many replies are kept, and under how many addresses waits listen.
     std::size_t bufferedReplyCount();
@@ -61,7 +62,7 @@ private:
     AwaitedReplies();
     struct Wait;
     using Ended = std::vector<std::pair<Completion, std::optional<std::string>>>;
-    void bufferEarlyReplyLocked(const std::string& address, const std::string& text);
+    void bufferEarlyReplyLocked(std::string_view address, const std::string& text);
     void expireEarlyRepliesLocked(double now);
     void endLocked(const std::shared_ptr<Wait>& wait, std::optional<std::string> text, Ended& ended);
     static void run(Ended& ended);
@@ -79,5 +80,13 @@ private:
     std::map<std::string, std::vector<std::shared_ptr<Wait>>> replyChannels;
     // Kept replies, oldest first, and where each address's reply stands in that order.
     std::list<EarlyReply> earlyOrder;
-    std::unordered_map<std::string, std::list<EarlyReply>::iterator> earlyReplies;
+    // Looked up by the received address in place, without a copy of it.
+    struct AddressHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view address) const {
+            return std::hash<std::string_view>{}(address);
+        }
+    };
+    std::unordered_map<std::string, std::list<EarlyReply>::iterator, AddressHash, std::equal_to<>>
+        earlyReplies;
 };

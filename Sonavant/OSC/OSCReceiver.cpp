@@ -133,15 +133,20 @@ void logRawPosition(const std::string& noun, std::int64_t number, float x, float
                          ", Y=" + osccore::numberText(y));
 }
 
-std::string valuesText(const OSCMessage& message) {
-    std::string text = "[";
+// "[a, b, …]" of the values' descriptions, into a buffer the caller keeps: a flood of
+// messages costs no allocation here once the buffer has grown.
+void appendValuesText(std::string& text, const OSCMessage& message) {
+    text += '[';
     const auto& values = message.values();
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i)
             text += ", ";
-        text += values[i].description();
+        if (const auto* string = values[i].as<std::string>())
+            text += *string;
+        else
+            text += values[i].description();
     }
-    return text + "]";
+    text += ']';
 }
 
 std::string errorText(const std::exception& error) {
@@ -216,9 +221,12 @@ std::optional<std::string> OSCReceiver::awaitReplyBlocking(const std::string& ad
 }
 
 void OSCReceiver::handleMessage(const OSCMessage& message) {
-    const std::string address(message.addressPattern().rawAddress());
-    platform::consoleLog("📥 Received OSC: " + address + " — values: " + valuesText(message));
-    const std::string_view view = address;
+    const std::string_view view = message.addressPattern().rawAddress();
+    thread_local std::string values;
+    values.clear();
+    appendValuesText(values, message);
+    platform::consoleLog({"📥 Received OSC: ", view, " — values: ", values});
+    const auto address = [view] { return std::string(view); }; // for the rarer lines
 
     if (startsWith(view, cuePlayPrefix)) {
         auto number = parseFloating(view.substr(cuePlayPrefix.size()));
@@ -226,7 +234,7 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
             return;
         if (!std::isfinite(*number)) {
             platform::consoleLog("OSCReceiver: Ignoring cue play command with a non-finite cue number: " +
-                                 address);
+                                 address());
             return;
         }
         platform::consoleLog("OSCReceiver: Received cue play command for cue " +
@@ -320,13 +328,16 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
         return;
     }
     if (startsWith(view, replyPrefix)) {
-        platform::consoleLog("OSCReceiver: Received reply: " + address);
-        const auto& values = message.values();
-        AwaitedReplies::shared().handleReply(
-            address, values.empty() ? std::nullopt : std::optional(values.front().description()));
+        platform::consoleLog({"OSCReceiver: Received reply: ", view});
+        const auto& arguments = message.values();
+        if (arguments.empty())
+            return AwaitedReplies::shared().handleReply(view, std::nullopt);
+        const auto* text = arguments.front().as<std::string>();
+        AwaitedReplies::shared().handleReply(view, text ? std::string_view(*text)
+                                                        : std::string_view(arguments.front().description()));
         return;
     }
-    platform::consoleLog("OSCReceiver: Unhandled OSC message with address: " + address);
+    platform::consoleLog({"OSCReceiver: Unhandled OSC message with address: ", view});
 }
 
 void OSCReceiver::handleSoundscapeSpeakerPosition(const OSCMessage& message) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -22,6 +23,32 @@ namespace {
 struct Point {
     double x, y;
     bool operator==(const Point&) const = default;
+};
+
+// Standard output goes to `path` until restore() or the end of the scope, pending lines
+// written out at both ends.
+struct StandardOutputTo {
+    explicit StandardOutputTo(const std::filesystem::path& path) {
+        consoleFlush();
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        redirected = file >= 0;
+        if (!redirected)
+            return;
+        saved = ::dup(1);
+        ::dup2(file, 1);
+        ::close(file);
+    }
+    ~StandardOutputTo() { restore(); }
+    void restore() {
+        if (saved < 0)
+            return;
+        consoleFlush();
+        ::dup2(saved, 1);
+        ::close(saved);
+        saved = -1;
+    }
+    bool redirected = false;
+    int saved = -1;
 };
 } // namespace
 
@@ -65,12 +92,8 @@ TEST(Log, CapturesCollectWholeLinesFromEveryThread) {
 TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     support::TempFolder folder("log");
     const auto path = folder / "console.txt";
-    consoleFlush();
-    const int saved = ::dup(1);
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(file, 0);
-    ::dup2(file, 1);
-    ::close(file);
+    StandardOutputTo output(path);
+    ASSERT_TRUE(output.redirected);
     for (int i = 0; i < 2000; ++i)
         consoleLog("buffered line " + std::to_string(i));
     auto contents = [&] {
@@ -82,9 +105,7 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
     const bool arrived =
         support::eventually([&] { return contents().find("buffered line 1999\n") != std::string::npos; },
                             std::chrono::seconds(5));
-    consoleFlush();
-    ::dup2(saved, 1);
-    ::close(saved);
+    output.restore();
     ASSERT_TRUE(arrived);
     std::istringstream lines(contents());
     std::string line;
@@ -95,6 +116,44 @@ TEST(Log, BufferedLinesReachAFileInOrderWithoutAnExplicitFlush) {
         }
     }
     EXPECT_EQ(expected, 2000);
+}
+
+// A flood from several threads, far beyond what is kept pending before the writer is
+// woken and before the loggers write themselves: every line arrives whole, joined from its
+// pieces, each thread's lines in their order.
+TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
+    support::TempFolder folder("log");
+    const auto path = folder / "flood.txt";
+    StandardOutputTo output(path);
+    ASSERT_TRUE(output.redirected);
+    constexpr int threads = 4, perThread = 60'000;
+    const std::string padding(48, '.');
+    std::vector<std::thread> loggers;
+    for (int t = 0; t < threads; ++t)
+        loggers.emplace_back([t, &padding] {
+            const std::string name = "flood " + std::to_string(t);
+            for (int i = 0; i < perThread; ++i) {
+                const std::string number = std::to_string(i);
+                consoleLog({name, " line ", number, " ", padding});
+            }
+        });
+    for (auto& logger : loggers)
+        logger.join();
+    output.restore();
+    std::ifstream in(path);
+    std::string line;
+    int next[threads] = {};
+    const std::regex whole(R"(\d\d:\d\d:\d\d\.\d\d\d flood (\d) line (\d+) \.{48})");
+    std::smatch match;
+    while (std::getline(in, line)) {
+        if (line.find("flood ") == std::string::npos)
+            continue;
+        ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
+        const int t = std::stoi(match[1]);
+        ASSERT_EQ(std::stoi(match[2]), next[t]++) << line;
+    }
+    for (int t = 0; t < threads; ++t)
+        EXPECT_EQ(next[t], perThread) << "thread " << t;
 }
 
 TEST(PointHash, EqualPointsHashEqual) {

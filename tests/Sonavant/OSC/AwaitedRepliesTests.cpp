@@ -150,6 +150,29 @@ TEST_F(AwaitedRepliesTest, EarlyReplyBufferIsCapped) {
     EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/again/69", 0.0), "v1");
 }
 
+// Kept entries are reused as new addresses push old ones out, many times over: each kept
+// address answers with its own newest text, and what was pushed out answers nothing.
+TEST_F(AwaitedRepliesTest, EarlyRepliesStayTrueToTheirAddressesThroughManyEvictions) {
+    auto& replies = AwaitedReplies::shared();
+    const auto stem = unique("/reply/cycle");
+    constexpr int limit = static_cast<int>(AwaitedReplies::earlyReplyLimit);
+    const int total = 5 * limit + 7;
+    for (int i = 0; i < total; ++i)
+        replies.handleReply(stem + "/" + std::to_string(i),
+                            std::string(R"({"data":"t)") + std::to_string(i) + "\"}");
+    replies.handleReply(stem + "/" + std::to_string(total - limit), "again"); // the oldest kept, refreshed
+    replies.handleReply(stem + "/late", "late");                              // pushes out the next oldest
+    EXPECT_EQ(replies.bufferedReplyCount(), AwaitedReplies::earlyReplyLimit);
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/" + std::to_string(total - limit), 0.0), "again");
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/" + std::to_string(total - limit + 1), 0.0),
+              std::nullopt);
+    for (int i = total - limit + 2; i < total; ++i)
+        EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/" + std::to_string(i), 0.0), "t" + std::to_string(i));
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/late", 0.0), "late");
+    EXPECT_EQ(receiver->awaitReplyBlocking(stem + "/0", 0.0), std::nullopt);
+    EXPECT_EQ(replies.bufferedReplyCount(), 0u);
+}
+
 // A reply discarded as stale is never handed to a later wait; one that comes after the
 // discard is.
 TEST_F(AwaitedRepliesTest, DiscardedReplyIsNeverTakenButTheNextOneIs) {
