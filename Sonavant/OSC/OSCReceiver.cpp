@@ -101,6 +101,17 @@ template <std::size_t N> bool allFinite(const std::array<double, N>& values) {
     return true;
 }
 
+// A tracking command's numbers, read either way: refused when one is not finite.
+void deliverTrack(const std::function<void(std::int64_t, double, double)>& callback, std::int64_t number,
+                  const std::array<double, 2>& xy) {
+    if (!allFinite(xy)) {
+        platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
+        return;
+    }
+    if (callback)
+        callback(number, xy[0], xy[1]);
+}
+
 void logUnwrapError(const std::string& noun, const char* reason) {
     platform::consoleLog("SoundScape: Error unwrapping " + noun + " position values: " + reason);
 }
@@ -284,12 +295,7 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
             platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + error.what());
             return;
         }
-        if (!allFinite(xy)) {
-            platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
-            return;
-        }
-        if (onTrackPosition)
-            onTrackPosition(*number, xy[0], xy[1]);
+        deliverTrack(onTrackPosition, *number, xy);
         return;
     }
     // The three loudspeaker rows: the id is the first argument, then one or two numbers.
@@ -387,12 +393,7 @@ void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView byte
                                  : static_cast<double>(a.int64());
             ++argument;
         }
-        if (!allFinite(xy)) {
-            platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
-            return;
-        }
-        if (onTrackPosition)
-            onTrackPosition(*number, xy[0], xy[1]);
+        deliverTrack(onTrackPosition, *number, xy);
         return;
     }
     platform::consoleLog({"OSCReceiver: Received reply: ", view});
