@@ -1,5 +1,6 @@
 #include "OSCCore/OSCPacketView.h"
 
+#include "OSCCore/NumberText.h"
 #include "OSCCore/OSCDecodeError.h"
 #include "OSCCore/OSCValueDecoder.h"
 #include "OSCCore/TextCharacters.h"
@@ -68,6 +69,40 @@ float OSCArgumentView::float32() const {
 
 double OSCArgumentView::float64() const {
     return std::bit_cast<double>(load64());
+}
+
+void OSCArgumentView::appendDescription(std::string& out) const {
+    switch (tag_) {
+    case 'i':
+        out += std::to_string(int32());
+        return;
+    case 'h':
+        out += std::to_string(int64());
+        return;
+    case 'f':
+        out += osccore::numberText(float32());
+        return;
+    case 'd':
+        out += osccore::numberText(float64());
+        return;
+    case 's':
+        out += string();
+        return;
+    case 'b':
+        out += std::to_string(size_);
+        out += " bytes";
+        return;
+    case 'T':
+    case 'F':
+        out += boolean() ? "true" : "false";
+        return;
+    case 'N':
+        out += "Null";
+        return;
+    case 'I':
+        out += "Impulse";
+        return;
+    }
 }
 
 OSCMessageView::Status OSCMessageView::parse(ByteView bytes, OSCMessageView& out) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 class OSCArgumentView {
@@ -25,6 +26,8 @@ public:
     std::string_view string() const { return {reinterpret_cast<const char*>(at_), size_}; }
     ByteView blob() const { return {at_, size_}; }
     bool boolean() const { return tag_ == 'T'; }
+    // Appends what OSCValue::description() gives for the decoded argument.
+    void appendDescription(std::string& out) const;
 
 private:
     std::uint32_t load32() const {

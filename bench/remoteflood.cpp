@@ -25,6 +25,7 @@
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/engine/ActionDispatcher.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/RemoteCommandQueue.h"
 #include "bench/LatencySupport.h"
 #include "platform/Log.h"
 #include "platform/RunLoop.h"
@@ -582,6 +583,36 @@ void BM_BundleFlood(benchmark::State& state) {
     }
 }
 
+// How long the largest bundle of the mix (1,249 messages, three quarters unawaited replies,
+// a quarter track commands) holds the serial receive queue: what a probe queued behind it
+// waits at most there. Arg 1 reads the messages in place, 0 decodes each in full. The
+// commands go to a remote-command queue as the main view's callbacks put them.
+void BM_LargestBundleOnReceiveQueue(benchmark::State& state) {
+    ConsoleToFile console;
+    auto receiver = OSCReceiver::make(0);
+    if (state.range(0) == 0)
+        receiver->oscServer()->setViewHandler(nullptr);
+    RemoteCommandQueue commands;
+    receiver->onTrackPosition = [&commands](std::int64_t n, double x, double y) {
+        commands.push(
+            {RemoteCommandQueue::Key{RemoteCommandQueue::SetValue::trackPosition, n}, nullptr, {x, y}});
+    };
+    std::vector<Data> elements(1249);
+    for (std::size_t j = 0; j < elements.size(); ++j)
+        elements[j] = j % 4 == 0 ? trackBytes(2 + static_cast<int>(j % 7), 1.5f, -2.5f)
+                                 : OSCMessage("/reply/cue/" + std::to_string(j % 97) + "/uniqueID",
+                                              {OSCValue("{\"data\":\"" + std::to_string(j) + "\"}")})
+                                       .rawData();
+    const Data bundle = bundleOf(elements);
+    for (auto _ : state) {
+        receiver->oscServer()->handleDatagram(bundle);
+        benchmark::DoNotOptimize(commands.takeAll());
+    }
+    state.counters["s_per_message"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(elements.size()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
+}
+
 } // namespace
 
 BENCHMARK(BM_RemoteFlood)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -593,5 +624,7 @@ BENCHMARK(BM_BundleFlood)
     ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_LargestBundleOnReceiveQueue)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -22,6 +22,12 @@ void OSCUDPPacketHandler::setHandler(Handler handler) {
     handler_ = std::move(shared);
 }
 
+void OSCUDPPacketHandler::setViewHandler(ViewHandler handler) {
+    auto shared = handler ? std::make_shared<const ViewHandler>(std::move(handler)) : nullptr;
+    std::lock_guard lock(stateMutex_);
+    viewHandler_ = std::move(shared);
+}
+
 OSCTimeTagMode OSCUDPPacketHandler::timeTagMode() const {
     std::lock_guard lock(stateMutex_);
     return timeTagMode_;
@@ -48,7 +54,48 @@ void OSCUDPPacketHandler::socketDidClose(UdpSocketEngine& socket) {
         setStarted(false);
 }
 
+bool OSCUDPPacketHandler::readInPlace(ByteView bytes, int depth, std::vector<ReadMessage>& out) {
+    try {
+        if (OSCBundleView::isBundle(bytes)) {
+            for (ByteView element : OSCBundleView::parse(bytes)) {
+                // The full decoder names what is wrong with these, and refuses the deepest.
+                if (element.empty() ||
+                    (element[0] != OSCMessage::addressPrefix && !OSCBundleView::isBundle(element)))
+                    return false;
+                if (OSCBundleView::isBundle(element) && depth >= OSCBundle::maxNestingDepth)
+                    return false;
+                if (!readInPlace(element, depth + 1, out))
+                    return false;
+            }
+            return true;
+        }
+        ReadMessage message{{}, bytes};
+        if (OSCMessageView::parse(bytes, message.view) != OSCMessageView::Status::ok)
+            return false;
+        out.push_back(message);
+        return true;
+    } catch (const OSCDecodeError&) {
+        return false;
+    }
+}
+
 void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
+    // The whole packet is one piece of work: the handlers and the mode are read once for it.
+    Delivery delivery;
+    {
+        std::lock_guard lock(stateMutex_);
+        delivery = {handler_, viewHandler_, timeTagMode_};
+    }
+    if (delivery.viewHandler && delivery.mode == OSCTimeTagMode::ignore) {
+        // Checked whole before the first message is handed over, as the full decoder does.
+        thread_local std::vector<ReadMessage> messages;
+        messages.clear();
+        if (readInPlace(datagram, 1, messages)) {
+            for (const ReadMessage& message : messages)
+                (*delivery.viewHandler)(message.view, message.bytes);
+            return;
+        }
+    }
     // A bundle by its header, anything else must be a message; what does not decode is dropped.
     std::optional<OSCObject> packet;
     try {
@@ -59,12 +106,6 @@ void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
     } catch (const OSCDecodeError& error) {
         platform::consoleLog(logPrefix_ + error.what());
         return;
-    }
-    // The whole packet is one piece of work: the handler and the mode are read once for it.
-    Delivery delivery;
-    {
-        std::lock_guard lock(stateMutex_);
-        delivery = {handler_, timeTagMode_};
     }
     handlePacket(*packet, OSCTimeTag::immediate(), delivery);
 }

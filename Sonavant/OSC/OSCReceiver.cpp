@@ -101,6 +101,17 @@ template <std::size_t N> bool allFinite(const std::array<double, N>& values) {
     return true;
 }
 
+// A tracking command's numbers, read either way: refused when one is not finite.
+void deliverTrack(const std::function<void(std::int64_t, double, double)>& callback, std::int64_t number,
+                  const std::array<double, 2>& xy) {
+    if (!allFinite(xy)) {
+        platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
+        return;
+    }
+    if (callback)
+        callback(number, xy[0], xy[1]);
+}
+
 void logUnwrapError(const std::string& noun, const char* reason) {
     platform::consoleLog("SoundScape: Error unwrapping " + noun + " position values: " + reason);
 }
@@ -165,6 +176,10 @@ std::shared_ptr<OSCReceiver> OSCReceiver::make(std::uint16_t port) {
     receiver->oscServer_->setHandler([weak](const OSCMessage& message, const OSCTimeTag&) {
         if (auto self = weak.lock())
             self->handleMessage(message);
+    });
+    receiver->oscServer_->setViewHandler([weak](const OSCMessageView& message, ByteView bytes) {
+        if (auto self = weak.lock())
+            self->handleMessageView(message, bytes);
     });
     return receiver;
 }
@@ -280,12 +295,7 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
             platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + error.what());
             return;
         }
-        if (!allFinite(xy)) {
-            platform::consoleLog(std::string("❌ Failed to parse /sonavant/track/ values: ") + nonFiniteText);
-            return;
-        }
-        if (onTrackPosition)
-            onTrackPosition(*number, xy[0], xy[1]);
+        deliverTrack(onTrackPosition, *number, xy);
         return;
     }
     // The three loudspeaker rows: the id is the first argument, then one or two numbers.
@@ -338,6 +348,64 @@ void OSCReceiver::handleMessage(const OSCMessage& message) {
         return;
     }
     platform::consoleLog({"OSCReceiver: Unhandled OSC message with address: ", view});
+}
+
+void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView bytes) {
+    const std::string_view view = message.address();
+    const bool isReply = startsWith(view, replyPrefix);
+    // A tracking command read in place only when it holds the two numbers it needs: the
+    // errors for anything else are the full path's.
+    bool isTrack = !isReply && startsWith(view, trackPrefix) && message.argumentCount() == 2;
+    for (const OSCArgumentView a : message)
+        isTrack = isTrack && (a.tag() == 'i' || a.tag() == 'f' || a.tag() == 'd' || a.tag() == 'h');
+    // The addresses matched before these two must not be taken for them.
+    const bool earlier = startsWith(view, cuePlayPrefix) || startsWith(view, snapshotRecallPrefix) ||
+                         startsWith(view, speakerReplyPrefix) || startsWith(view, sourceReplyPrefix) ||
+                         startsWith(view, cueStopPrefix);
+    if (earlier || (!isReply && !isTrack)) {
+        handleMessage(OSCMessage::fromRawData(bytes));
+        return;
+    }
+    thread_local std::string values;
+    values.clear();
+    values += '[';
+    bool first = true;
+    for (const OSCArgumentView argument : message) {
+        if (!first)
+            values += ", ";
+        first = false;
+        argument.appendDescription(values);
+    }
+    values += ']';
+    platform::consoleLog({"📥 Received OSC: ", view, " — values: ", values});
+
+    if (isTrack) {
+        auto number = parseInteger(view.substr(trackPrefix.size()));
+        if (!number)
+            return;
+        std::array<double, 2> xy;
+        auto argument = message.begin();
+        for (double& v : xy) {
+            const OSCArgumentView a = *argument;
+            v = a.tag() == 'i'   ? a.int32()
+                : a.tag() == 'f' ? a.float32()
+                : a.tag() == 'd' ? a.float64()
+                                 : static_cast<double>(a.int64());
+            ++argument;
+        }
+        deliverTrack(onTrackPosition, *number, xy);
+        return;
+    }
+    platform::consoleLog({"OSCReceiver: Received reply: ", view});
+    if (message.argumentCount() == 0)
+        return AwaitedReplies::shared().handleReply(view, std::nullopt);
+    const OSCArgumentView text = *message.begin();
+    if (text.tag() == 's')
+        return AwaitedReplies::shared().handleReply(view, text.string());
+    thread_local std::string description;
+    description.clear();
+    text.appendDescription(description);
+    AwaitedReplies::shared().handleReply(view, description);
 }
 
 void OSCReceiver::handleSoundscapeSpeakerPosition(const OSCMessage& message) {

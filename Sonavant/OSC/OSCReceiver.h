@@ -61,6 +61,9 @@ public:
 
     // The dispatch of one message (normally reached through the server).
     void handleMessage(const OSCMessage& message);
+    // The same for a message read in place from `bytes` (its own bytes): tracking commands and
+    // replies, the bulk of a flood, are handled from the view; the rest is decoded in full.
+    void handleMessageView(const OSCMessageView& message, ByteView bytes);
     void handleSoundscapeSpeakerPosition(const OSCMessage& message);
     void handleSoundscapeSourcePosition(const OSCMessage& message);
 

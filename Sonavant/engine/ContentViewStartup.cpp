@@ -141,27 +141,23 @@ void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {
     // of a batch schedules the drain.
     std::weak_ptr<ContentView*> alive = aliveToken_;
     auto queue = remoteCommands;
-    auto enqueue = [alive, queue](std::optional<RemoteCommandQueue::Key> key,
-                                  std::function<void(ContentView&)> effect) {
-        const bool first = queue->push({key, [alive, effect = std::move(effect)] {
-                                            if (auto view = alive.lock())
-                                                effect(**view);
-                                        }});
-        if (first)
+    auto push = [alive, queue](RemoteCommandQueue::Command command) {
+        if (queue->push(std::move(command)))
             DispatchQueue::main()->async([alive] {
                 if (auto view = alive.lock())
                     (*view)->drainRemoteCommands();
             });
     };
-    auto hop = [enqueue](std::function<void(ContentView&)> effect) {
-        enqueue(std::nullopt, std::move(effect));
+    auto hop = [push, alive](std::function<void(ContentView&)> effect) {
+        push({std::nullopt, [alive, effect = std::move(effect)] {
+                  if (auto view = alive.lock())
+                      effect(**view);
+              }});
     };
-    // A set-value command notes that levels are due; the drain runs one pass for a run of them.
-    auto set = [enqueue](RemoteCommandQueue::SetValue value, std::int64_t item, auto apply) {
-        enqueue(RemoteCommandQueue::Key{value, item}, [apply](ContentView& v) {
-            if (apply(v))
-                v.remoteLevelsDue = true;
-        });
+    // Set-value commands travel as data; the drain applies them and runs one level pass for a
+    // run of them.
+    auto set = [push](RemoteCommandQueue::SetValue value, std::int64_t item, double a, double b = 0) {
+        push({RemoteCommandQueue::Key{value, item}, nullptr, {a, b}});
     };
     using SetValue = RemoteCommandQueue::SetValue;
     receiver.onCuePlay = [hop](double number) { hop([number](ContentView& v) { v.handleCuePlay(number); }); };
@@ -170,18 +166,16 @@ void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {
         hop([number](ContentView& v) { v.recallSnapshot(number); });
     };
     receiver.onTrackPosition = [set](std::int64_t number, double x, double y) {
-        set(SetValue::trackPosition, number,
-            [=](ContentView& v) { return v.applyTrackPosition(number, x, y); });
+        set(SetValue::trackPosition, number, x, y);
     };
     receiver.onSpeakerPosition = [set](std::int64_t id, double x, double y) {
-        set(SetValue::speakerPosition, id,
-            [=](ContentView& v) { return v.applyRemoteSpeakerPosition(id, x, y); });
+        set(SetValue::speakerPosition, id, x, y);
     };
     receiver.onSpeakerFocus = [set](std::int64_t id, double focus) {
-        set(SetValue::speakerFocus, id, [=](ContentView& v) { return v.applyRemoteSpeakerFocus(id, focus); });
+        set(SetValue::speakerFocus, id, focus);
     };
     receiver.onSpeakerWidth = [set](std::int64_t id, double width) {
-        set(SetValue::speakerWidth, id, [=](ContentView& v) { return v.applyRemoteSpeakerWidth(id, width); });
+        set(SetValue::speakerWidth, id, width);
     };
     // DS100 replies are never merged: each source answer counts down the pending queries.
     receiver.onSoundscapeSpeaker = [hop](const SoundscapeSpeaker& speaker) {

@@ -10,6 +10,7 @@ bool RemoteCommandQueue::push(Command command) {
     }
     if (auto it = tail_.find(*command.key); it != tail_.end()) {
         commands_[it->second].run = std::move(command.run);
+        commands_[it->second].values = command.values;
         ++coalesced_;
         return false;
     }

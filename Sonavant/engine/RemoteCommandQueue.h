@@ -5,7 +5,11 @@
 // flood costs one level pass per batch instead of one per datagram. It may only do so
 // while no other command stands between the two: every other command (cue play, stop,
 // snapshot recall, DS100 replies) keeps its place and its order. Any thread.
+//
+// A set-value command may come as data alone (its key and up to two numbers, no closure):
+// a flood of them then costs no allocation per command.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,8 +24,9 @@ public:
     using Key = std::pair<SetValue, std::int64_t>; // which value, of which item
 
     struct Command {
-        std::optional<Key> key; // set-one-value commands only
-        std::function<void()> run;
+        std::optional<Key> key;    // set-one-value commands only
+        std::function<void()> run; // none: a set-value command given by `values`
+        std::array<double, 2> values{};
     };
 
     // Adds a command; true when the queue was empty, so the caller schedules a drain.

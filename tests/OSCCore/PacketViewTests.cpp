@@ -73,6 +73,14 @@ void expectAgreement(ByteView bytes) {
     // Compared as bytes, so a NaN read by both counts as equal.
     EXPECT_EQ(OSCMessage("/x", viewValues(view)).rawData(), OSCMessage("/x", full->values()).rawData());
     EXPECT_EQ(view.argumentCount(), full->values().size());
+    // Console lines print the arguments: the in-place text must be the decoded value's.
+    std::size_t i = 0;
+    for (const OSCArgumentView a : view) {
+        std::string text;
+        a.appendDescription(text);
+        ASSERT_LT(i, full->values().size());
+        EXPECT_EQ(text, full->values()[i++].description()) << "argument " << a.tag();
+    }
 }
 
 } // namespace

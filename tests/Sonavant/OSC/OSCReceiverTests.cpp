@@ -4,6 +4,7 @@
 #include "OSCTestSupport.h"
 #include "tools/FakeDesk.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
@@ -410,4 +411,104 @@ TEST(OSCReceiverTest, LoudspeakerQueryAsksForOneToSixtyFourAndRepliesComeBack) {
     std::lock_guard lock(mutex);
     EXPECT_EQ(*numbers.begin(), 1);
     EXPECT_EQ(*numbers.rbegin(), 64);
+}
+
+// Messages read in place must do exactly what decoded ones do: the same console lines, the
+// same callbacks with the same arguments, the same reply texts kept, in the same order, and
+// anything the in-place reader leaves out (errors, arrays, deep nesting) is still handled.
+TEST(OSCReceiverTest, MessagesReadInPlaceDoWhatDecodedOnesDo) {
+    auto inPlace = OSCReceiver::make(0);
+    auto decoded = OSCReceiver::make(0);
+    decoded->oscServer()->setViewHandler(nullptr);
+    Recorder recorder;
+    install(*inPlace, recorder);
+    install(*decoded, recorder);
+    inPlace->onStopPlayback = decoded->onStopPlayback = nullptr;
+
+    const std::vector<std::string> replyAddresses = {"/reply/a", "/reply/b", "/reply/c", "/reply/d"};
+    auto message = [](const std::string& address, OSCValues values = {}) {
+        return OSCObject(OSCMessage(address, std::move(values)));
+    };
+    const Data blob{1, 2, 3};
+    const std::vector<OSCObject> elements = {
+        message("/sonavant/track/1", {OSCValue(1.5f), OSCValue(-2.25f)}),
+        message("/sonavant/track/+2", {OSCValue(std::int32_t{3}), OSCValue(std::int64_t{1} << 40)}),
+        message("/sonavant/track/3", {OSCValue(0.1), OSCValue(1e300)}),
+        message("/sonavant/track/4", {OSCValue(kNaN), OSCValue(1.0)}),
+        message("/sonavant/track/5", {OSCValue(kInf), OSCValue(1.0f)}),
+        message("/sonavant/track/6", {OSCValue(1.0f)}),
+        message("/sonavant/track/7", {OSCValue(1.0f), OSCValue("2")}),
+        message("/sonavant/track/7", {OSCValue(1.0f), OSCValue(true)}),
+        message("/sonavant/track/x", {OSCValue(1.0f), OSCValue(2.0f)}),
+        message("/sonavant/track/99999999999999999999", {OSCValue(1.0f), OSCValue(2.0f)}),
+        message("/reply/a", {OSCValue(R"({"data":"A"})"), OSCValue(std::int32_t{1})}),
+        message("/reply/b", {OSCValue(std::int32_t{-7})}),
+        message("/reply/c"),
+        message("/reply/d", {OSCValue(blob), OSCValue(false), OSCValue(OSCNullValue{}),
+                             OSCValue(OSCImpulseValue{}), OSCValue(2.5), OSCValue(std::int64_t{-9})}),
+        message("/reply/b", {OSCValue(0.125f)}),
+        message("/reply/c", {OSCValue(true)}),
+        message("/sonavant/cue/play/2.5"),
+        message("/sonavant/snapshot/recall/4"),
+        message("/sonavant/speaker/focus/", {OSCValue(std::int32_t{3}), OSCValue(0.5f)}),
+        message("/dbaudio1/positioning/source_position/2", {OSCValue(1.0f), OSCValue(2.0f), OSCValue(0.0f)}),
+        message("/elsewhere", {OSCValue("text")}),
+        message("/reply/a", {OSCValue(OSCArrayValue({std::int32_t{1}}))}),
+    };
+    std::vector<Data> datagrams;
+    for (const auto& element : elements)
+        datagrams.push_back(element.rawData());
+    const OSCBundle inner({elements[0], elements[10], OSCObject(OSCBundle({elements[11], elements[3]}))});
+    std::vector<OSCObject> all(elements.begin(), elements.end() - 1);
+    all.insert(all.begin() + 5, OSCObject(inner));
+    const Data mixed = OSCBundle(all).rawData();
+    datagrams.push_back(mixed);
+    datagrams.push_back(OSCBundle(elements).rawData()); // one array among them
+    // Nesting at the full decoder's limit and one beyond it.
+    for (int depth : {OSCBundle::maxNestingDepth, OSCBundle::maxNestingDepth + 1}) {
+        OSCObject nested = elements[0];
+        for (int i = 0; i < depth; ++i)
+            nested = OSCObject(OSCBundle({nested, elements[11]}));
+        datagrams.push_back(nested.rawData());
+    }
+    datagrams.push_back(Data(mixed.begin(), mixed.begin() + 40));
+    datagrams.push_back({'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0});
+    datagrams.push_back(
+        {'#', 'b', 'u', 'n', 'd', 'l', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 4, 'x', 0, 0, 0});
+    std::mt19937 random(2929);
+    for (int round = 0; round < 3000; ++round) {
+        Data bytes = mixed;
+        for (int e = 1 + static_cast<int>(random() % 3); e > 0; --e)
+            bytes[random() % bytes.size()] =
+                static_cast<std::uint8_t>(random() % 4 ? random() : ",ifdhsbTFNI["[random() % 12]);
+        datagrams.push_back(std::move(bytes));
+    }
+
+    // Everything one datagram does through one receiver: console lines, callbacks, and the
+    // reply texts it left for a later wait.
+    auto run = [&](OSCReceiver& receiver, const Data& datagram) {
+        recorder.clear();
+        std::vector<std::string> effects;
+        {
+            platform::LogCapture log;
+            receiver.oscServer()->handleDatagram(datagram);
+            effects = log.lines();
+        }
+        for (auto& event : recorder.events())
+            effects.push_back("event " + event);
+        // Taken back at once (a reply was just kept), so the next datagram starts afresh.
+        for (const auto& address : replyAddresses)
+            if (std::find(effects.begin(), effects.end(), "OSCReceiver: Received reply: " + address) !=
+                effects.end())
+                effects.push_back("kept " + receiver.awaitReplyBlocking(address, 0.0).value_or("-"));
+        return effects;
+    };
+    int readInPlace = 0;
+    for (const Data& datagram : datagrams) {
+        const auto expected = run(*decoded, datagram);
+        const auto got = run(*inPlace, datagram);
+        ASSERT_EQ(got, expected) << "datagram of " << datagram.size() << " bytes";
+        readInPlace += !expected.empty() && expected.front().rfind("📥", 0) == 0;
+    }
+    EXPECT_GT(readInPlace, 100); // the mutations do not all end in errors
 }

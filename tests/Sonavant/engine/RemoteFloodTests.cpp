@@ -47,6 +47,31 @@ TEST(RemoteCommandQueueTest, NewestValuePerItemAndKindWinsButNothingCrossesAnoth
     EXPECT_TRUE(keyed(SetValue::trackPosition, 1, "again")) << "an emptied queue asks for a new drain";
 }
 
+// Set-value commands that travel as data merge like closures: the newest numbers win, a
+// merged data command carries no older closure, and a closure replaced by data runs no more.
+TEST(RemoteCommandQueueTest, ValuesGivenAsDataMergeLikeClosures) {
+    RemoteCommandQueue queue;
+    auto data = [&](SetValue value, std::int64_t item, double a, double b = 0) {
+        return queue.push({RemoteCommandQueue::Key{value, item}, nullptr, {a, b}});
+    };
+    bool closureRan = false;
+    queue.push({RemoteCommandQueue::Key{SetValue::speakerWidth, 4}, [&] { closureRan = true; }});
+    data(SetValue::trackPosition, 1, 1, 2);
+    data(SetValue::speakerWidth, 4, 30);
+    data(SetValue::trackPosition, 1, 3, 4);
+    queue.push({std::nullopt, [] {}});
+    data(SetValue::trackPosition, 1, 5, 6);
+    auto commands = queue.takeAll();
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_FALSE(commands[0].run) << "the width's closure was replaced by data";
+    EXPECT_EQ(commands[0].values[0], 30);
+    EXPECT_FALSE(commands[1].run);
+    EXPECT_EQ(commands[1].values, (std::array<double, 2>{3, 4}));
+    EXPECT_TRUE(commands[2].run);
+    EXPECT_EQ(commands[3].values, (std::array<double, 2>{5, 6}));
+    EXPECT_FALSE(closureRan);
+}
+
 class RemoteFloodTest : public ShowControlFixture {
 protected:
     ContentView& recordingView() {
