@@ -106,15 +106,33 @@ TEST(SendDecision, OutputOffRecordsNothingAndSwitchingOnCatchesUp) {
 }
 
 TEST(SendDecision, AHeldSendDoesNotLeaveOnceOutputIsOff) {
+    // On the table, with times of our own: the held send reads the switch when it leaves.
+    SendTimeTable table;
+    const auto interval = std::chrono::milliseconds(30);
+    const auto t0 = SendTimeTable::Clock::now();
+    auto outputOn = std::make_shared<LockedValue<bool>>(true);
+    int sent = 0;
+    SendTimeTable::Release first = [&] { ++sent; };
+    ASSERT_EQ(table.admit("k", 1, t0, interval, true, first).verdict, SendTimeTable::Verdict::send);
+    auto held = heldUntilOutputOn(outputOn, [&] { ++sent; });
+    ASSERT_EQ(table.admit("k", 2, t0 + 5ms, interval, true, held).verdict, SendTimeTable::Verdict::holdFirst);
+    outputOn->set(false);
+    auto due = table.release("k", t0 + 40ms, interval);
+    ASSERT_TRUE(due.send);
+    due.send();
+    EXPECT_EQ(sent, 0) << "the held send left with output off";
+
+    // Through the view: the second update lands within 30 ms of the first at the send queue
+    // and is held, unless a loaded machine kept the two further apart than that.
     OnePair f;
     f.view.disableOSCThrottling->set(false);
     f.updates(1);
     f.state->soundObjects->at(0)->position = Point{400, 0};
-    f.updates(1); // within 30 ms of the first at the send queue: held
+    f.updates(1);
     f.view.setOSCOutput(false);
-    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 1; }));
+    const bool seenHeld = eventually([&] { return f.view.lastSendTime->heldCount() == 1; }, 100ms);
     ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 0; }));
-    EXPECT_TRUE(f.sendsSettleAt(1)) << "the staggered first went; the held second did not";
+    ASSERT_TRUE(f.sendsSettleAt(1) || !seenHeld) << "the staggered first went; the held second did not";
 
     // Output on throughout: the held send does leave.
     OnePair g;
