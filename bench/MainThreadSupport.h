@@ -44,7 +44,8 @@ struct SinkSocket {
     SinkSocket& operator=(const SinkSocket&) = delete;
 };
 
-// The calling thread's processor time (user and system), in seconds.
+// The calling thread's processor time (user and system), in seconds. The thread's own clock:
+// what getrusage reports is sampled at the scheduler's tick, far coarser than one event.
 inline double threadSeconds() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

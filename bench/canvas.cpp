@@ -4,6 +4,7 @@
 // done and its sends queued (to a silent outlet). The drag reports its median and 99th
 // percentile per event. Console lines go to standard output: run with it redirected.
 
+#include "MainThreadSupport.h"
 #include "Sonavant/canvas/AudienceAreaLayer.h"
 #include "Sonavant/canvas/CanvasWidget.h"
 #include "Sonavant/canvas/DashedPolyline.h"
@@ -29,6 +30,7 @@
 
 namespace {
 
+using benchsupport::threadSeconds;
 using support::SilentOutlet;
 
 MixingDesk benchDesk() {
@@ -111,12 +113,6 @@ struct LargeShow {
         benchmark::DoNotOptimize(image.constBits());
     }
 };
-
-double threadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
 
 // Runs `step` (the change) and one paint per iteration; reports the 50th and 99th percentile of
 // the paint's wall and processor time.
