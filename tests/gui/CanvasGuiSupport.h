@@ -8,12 +8,14 @@
 #include "Sonavant/canvas/MetreGridLayer.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
+#include "Sonavant/panels/CueSidebarWidget.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
 #include "support/TempFolder.h"
 #include "tools/FakeDesk.h"
 
+#include <QHBoxLayout>
 #include <QtTest>
 
 #include <cmath>
@@ -152,5 +154,18 @@ struct EditorCanvas : ShowOnCanvas {
     }
     QImage picture() { return canvas->grab().toImage(); }
 };
+
+// The canvas and the cue sidebar side by side in `host`, as the main view lays them out. The
+// host takes the canvas over, so it goes before the view.
+inline void placeCanvasBesideSidebar(QWidget* host, ShowOnCanvas& f, CanvasWidget*& canvas,
+                                     CueSidebarWidget*& sidebar) {
+    auto* row = new QHBoxLayout(host);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    canvas = f.canvas.release();
+    row->addWidget(canvas, 1);
+    sidebar = new CueSidebarWidget(*f.view);
+    row->addWidget(sidebar);
+}
 
 } // namespace canvasgui

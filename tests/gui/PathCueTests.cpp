@@ -65,13 +65,7 @@ class PathCueTests : public QObject {
         CueListWidget* list() { return sidebar->list(); }
 
         Window() : f(CanvasOrientation::top, {700, 560}) {
-            auto* row = new QHBoxLayout(host.get());
-            row->setContentsMargins(0, 0, 0, 0);
-            row->setSpacing(0);
-            canvas = f.canvas.release(); // the host owns it now; it goes before the view
-            row->addWidget(canvas, 1);
-            sidebar = new CueSidebarWidget(*f.view);
-            row->addWidget(sidebar);
+            placeCanvasBesideSidebar(host.get(), f, canvas, sidebar);
             host->resize(700 + int(f.view->listW), 560);
         }
         ~Window() { host.reset(); }

@@ -74,13 +74,7 @@ struct MainWindowOnDesk {
     MainWindowOnDesk() {
         ActionDispatcher::reset();
         auto* host = new QWidget;
-        auto* row = new QHBoxLayout(host);
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(0);
-        canvas = f.canvas.release(); // the window owns it now; it goes before the view
-        row->addWidget(canvas, 1);
-        sidebar = new CueSidebarWidget(*f.view);
-        row->addWidget(sidebar);
+        placeCanvasBesideSidebar(host, f, canvas, sidebar);
         window->setCentralWidget(host);
         menus = new MenuBar(window.get(), f.state, Binding<std::string>("127.0.0.1"),
                             Binding<std::string>(std::to_string(f.fakeDesk.udpPort())), Binding<bool>(true),
