@@ -300,6 +300,14 @@ std::size_t OSCMessage::sizeHint() const {
     return size;
 }
 
+const char* OSCMessage::headRefusal(ByteView bytes) {
+    if (bytes.size() % 4 != 0)
+        return "Length not a multiple of 4 bytes.";
+    if (bytes.empty() || bytes[0] != addressPrefix)
+        return "Does not start with an address pattern.";
+    return nullptr;
+}
+
 OSCMessage OSCMessage::fromRawData(ByteView bytes) {
     return OSCMessage(Parse{}, bytes, std::nullopt);
 }
@@ -312,10 +320,8 @@ OSCMessage OSCMessage::fromRawData(Data&& bytes) {
 
 OSCMessage::OSCMessage(Parse, ByteView bytes, std::optional<Data>&& keep)
     : addressPattern_(OSCAddressPattern::TrustedASCII{}, {}) {
-    if (bytes.size() % 4 != 0)
-        throw OSCDecodeError::malformed("Length not a multiple of 4 bytes.");
-    if (bytes.empty() || bytes[0] != addressPrefix)
-        throw OSCDecodeError::malformed("Does not start with an address pattern.");
+    if (const char* refusal = headRefusal(bytes))
+        throw OSCDecodeError::malformed(refusal);
     const OSCSerialization& registry = OSCSerialization::shared();
     OSCValueDecoder decoder(bytes, &registry);
 

@@ -31,6 +31,9 @@ public:
     // Parses one message; throws OSCDecodeError.
     static OSCMessage fromRawData(ByteView bytes);
     static OSCMessage fromRawData(Data&& bytes);
+    // The reason fromRawData gives for bytes whose length or first byte already rule out a
+    // message, or none: a flood of garbage is refused without an exception.
+    static const char* headRefusal(ByteView bytes);
 
     // The message's bytes: the parsed input when there is one; throws OSCEncodeError when a
     // value cannot be written (a blob of 2^31 bytes or more, a number outside its kind).

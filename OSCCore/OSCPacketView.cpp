@@ -2,6 +2,7 @@
 
 #include "OSCCore/NumberText.h"
 #include "OSCCore/OSCDecodeError.h"
+#include "OSCCore/OSCMessage.h"
 #include "OSCCore/OSCValueDecoder.h"
 #include "OSCCore/TextCharacters.h"
 
@@ -106,10 +107,8 @@ void OSCArgumentView::appendDescription(std::string& out) const {
 }
 
 OSCMessageView::Status OSCMessageView::parse(ByteView bytes, OSCMessageView& out) {
-    if (bytes.size() % 4 != 0)
-        throw OSCDecodeError::malformed("Length not a multiple of 4 bytes.");
-    if (bytes.empty() || bytes[0] != '/')
-        throw OSCDecodeError::malformed("Does not start with an address pattern.");
+    if (const char* refusal = OSCMessage::headRefusal(bytes))
+        throw OSCDecodeError::malformed(refusal);
     OSCValueDecoder d(bytes);
     ByteView address, tags;
     try {

@@ -81,6 +81,14 @@ bool OSCUDPPacketHandler::readInPlace(ByteView bytes, int depth, std::vector<Rea
 
 void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
     // The whole packet is one piece of work: the handlers and the mode are read once for it.
+    const bool bundle = oscObjectType(datagram) == OSCObjectType::bundle;
+    if (!bundle) {
+        // Most garbage fails at its length or first byte: the decoder's line, no exception.
+        if (const char* refusal = OSCMessage::headRefusal(datagram)) {
+            platform::consoleLog({logPrefix_, "Malformed data: ", refusal});
+            return;
+        }
+    }
     Delivery delivery;
     {
         std::lock_guard lock(stateMutex_);
@@ -99,7 +107,7 @@ void OSCUDPPacketHandler::handleDatagram(ByteView datagram) {
     // A bundle by its header, anything else must be a message; what does not decode is dropped.
     std::optional<OSCObject> packet;
     try {
-        if (oscObjectType(datagram) == OSCObjectType::bundle)
+        if (bundle)
             packet.emplace(OSCBundle::fromRawData(datagram));
         else
             packet.emplace(OSCMessage::fromRawData(datagram));

@@ -25,6 +25,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -129,14 +130,20 @@ public:
 private:
     void startThreadLocked() {
         ++threads_;
-        std::thread([this] { workerLoop(); }).detach();
+        std::thread([this] {
+            pthread_setname_np(pthread_self(), "dispatch-pool");
+            workerLoop();
+        }).detach();
     }
 
     void watchForStarvationLocked() {
         if (watching_)
             return;
         watching_ = true;
-        std::thread([this] { watchLoop(); }).detach();
+        std::thread([this] {
+            pthread_setname_np(pthread_self(), "dispatch-watch");
+            watchLoop();
+        }).detach();
     }
 
     // Looks while work is queued: when no thread has taken a job for a while, all of them
@@ -219,7 +226,10 @@ public:
         std::unique_lock lock(mutex_);
         if (!started_) {
             started_ = true;
-            std::thread([this] { loop(); }).detach();
+            std::thread([this] {
+                pthread_setname_np(pthread_self(), "dispatch-timer");
+                loop();
+            }).detach();
         }
         const std::uint64_t id = nextId_++;
         const bool earliest = entries_.empty() || deadlineNs < entries_.begin()->first.first;

@@ -93,6 +93,7 @@ void scheduleFlush() {
     pendingFlush().store(true, std::memory_order_relaxed);
     static const bool started = [] {
         std::thread([] {
+            pthread_setname_np(pthread_self(), "console");
             auto& lines = pendingLines();
             for (;;) {
                 {

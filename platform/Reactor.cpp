@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <thread>
 
 #include <fcntl.h>
@@ -27,7 +28,10 @@ Reactor::Reactor() {
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     if (epollFd_ < 0)
         fatal("epoll_create1 failed");
-    std::thread([this] { loop(); }).detach();
+    std::thread([this] {
+        pthread_setname_np(pthread_self(), "reactor");
+        loop();
+    }).detach();
 }
 
 Reactor::Entry* Reactor::attachLocked(const std::shared_ptr<FdSource>& source, int fd) {

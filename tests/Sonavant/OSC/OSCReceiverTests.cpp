@@ -1,6 +1,7 @@
 #include "Sonavant/OSC/OSCReceiver.h"
 
 #include "OSCCore/OSCBundle.h"
+#include "OSCCore/OSCDecodeError.h"
 #include "OSCTestSupport.h"
 #include "tools/FakeDesk.h"
 
@@ -503,6 +504,17 @@ TEST(OSCReceiverTest, MessagesReadInPlaceDoWhatDecodedOnesDo) {
                 effects.push_back("kept " + receiver.awaitReplyBlocking(address, 0.0).value_or("-"));
         return effects;
     };
+    // Garbage refused before any decoder runs is named as the decoder names it.
+    for (const Data& garbage : {Data{1, 2, 3}, Data{}, Data{0, 0, 0, 0}, Data{'#', 'b', 'u', 'n'}}) {
+        std::string reason;
+        try {
+            OSCMessage::fromRawData(ByteView(garbage));
+        } catch (const OSCDecodeError& error) {
+            reason = error.what();
+        }
+        ASSERT_FALSE(reason.empty());
+        EXPECT_EQ(run(*inPlace, garbage), std::vector<std::string>{"OSCServer: " + reason});
+    }
     int readInPlace = 0;
     for (const Data& datagram : datagrams) {
         const auto expected = run(*decoded, datagram);
