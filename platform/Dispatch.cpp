@@ -26,6 +26,7 @@
 #include <map>
 #include <mutex>
 #include <pthread.h>
+#include <sched.h>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -81,6 +82,15 @@ namespace {
 
 constexpr std::size_t kQoSLevels = 5;
 
+// The processors this process may run on (a container or taskset may allow fewer than the
+// machine has): more runnable threads than that only take turns.
+unsigned usableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 // Threads are made when work waits and no thread is free, up to one per core (at least
 // four). A pool thread that blocks in a `sync` wait does not count against that, so a wait
 // never starves the work it waits for; and when queued work sees no thread take anything
@@ -89,7 +99,7 @@ constexpr std::size_t kQoSLevels = 5;
 class WorkerPool {
 public:
     WorkerPool() {
-        const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+        const unsigned hw = usableCores();
         softCap_ = std::max(4u, hw);
         hardCap_ = std::clamp<unsigned>(hw * 4, 16, 64);
     }

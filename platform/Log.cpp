@@ -66,6 +66,11 @@ struct PendingLines {
     std::string writing;   // the piece being written (keeps its capacity)
     bool exiting = false;  // past the exit write: lines go straight to stdio, which writes them last
 };
+// Lines logged after the exit write, put together before they go to stdio (under the lock).
+std::string& exitLine() {
+    static auto* line = new std::string;
+    return *line;
+}
 PendingLines& pendingLines() {
     static auto* lines = new PendingLines;
     return *lines;
@@ -160,35 +165,41 @@ void consoleLog(std::string_view line) {
 }
 
 void consoleLog(std::initializer_list<std::string_view> pieces) {
+    consoleLogLines({pieces});
+}
+
+void consoleLogLines(std::initializer_list<std::initializer_list<std::string_view>> lines) {
     // The timestamp fits the string's own buffer: no allocation for it.
     const std::string stamp = logTimestamp();
     if (captureCount.load(std::memory_order_acquire) > 0) {
-        std::string line;
-        for (auto piece : pieces)
-            line += piece;
         std::lock_guard lock(registryMutex());
-        for (auto* capture : registry())
-            capture->append(line);
+        for (const auto& pieces : lines) {
+            std::string line;
+            for (auto piece : pieces)
+                line += piece;
+            for (auto* capture : registry())
+                capture->append(line);
+        }
     }
     // Appended whole under one lock: lines of several threads never interleave.
     std::size_t pending;
     {
-        auto& lines = pendingLines();
-        std::lock_guard lock(lines.mutex);
-        if (lines.exiting) {
-            std::string out = stamp + ' ';
+        auto& pendingText = pendingLines();
+        std::lock_guard lock(pendingText.mutex);
+        std::string& text = pendingText.exiting ? exitLine() : pendingText.text;
+        for (const auto& pieces : lines) {
+            text += stamp;
+            text += ' ';
             for (auto piece : pieces)
-                out += piece;
-            out += '\n';
-            std::fwrite(out.data(), 1, out.size(), stdout);
+                text += piece;
+            text += '\n';
+        }
+        if (pendingText.exiting) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            text.clear();
             return;
         }
-        lines.text += stamp;
-        lines.text += ' ';
-        for (auto piece : pieces)
-            lines.text += piece;
-        lines.text += '\n';
-        pending = lines.text.size();
+        pending = text.size();
     }
     scheduleFlush();
     if (pending >= backlogLimit)

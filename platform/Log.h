@@ -19,6 +19,9 @@ namespace platform {
 void consoleLog(std::string_view line);
 // The same line given in pieces, joined straight into the pending output.
 void consoleLog(std::initializer_list<std::string_view> pieces);
+// Several lines, each given in pieces, that happen at one moment: one time stamp and one
+// turn of the lock for all of them, in order.
+void consoleLogLines(std::initializer_list<std::initializer_list<std::string_view>> lines);
 // Writes out at once whatever lines are pending, and flushes standard output.
 void consoleFlush();
 inline constexpr int consoleFlushIntervalMilliseconds = 50;
@@ -38,7 +41,7 @@ public:
     bool contains(std::string_view fragment) const;
 
 private:
-    friend void consoleLog(std::initializer_list<std::string_view>);
+    friend void consoleLogLines(std::initializer_list<std::initializer_list<std::string_view>>);
     void append(std::string_view line);
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;

@@ -377,7 +377,13 @@ void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView byte
         argument.appendDescription(values);
     }
     values += ']';
-    platform::consoleLog({"📥 Received OSC: ", view, " — values: ", values});
+    if (isReply) {
+        // Both lines of a reply at one moment: one time stamp and one turn of the console lock.
+        platform::consoleLogLines(
+            {{"📥 Received OSC: ", view, " — values: ", values}, {"OSCReceiver: Received reply: ", view}});
+    } else {
+        platform::consoleLog({"📥 Received OSC: ", view, " — values: ", values});
+    }
 
     if (isTrack) {
         auto number = parseInteger(view.substr(trackPrefix.size()));
@@ -396,7 +402,6 @@ void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView byte
         deliverTrack(onTrackPosition, *number, xy);
         return;
     }
-    platform::consoleLog({"OSCReceiver: Received reply: ", view});
     if (message.argumentCount() == 0)
         return AwaitedReplies::shared().handleReply(view, std::nullopt);
     const OSCArgumentView text = *message.begin();

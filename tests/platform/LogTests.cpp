@@ -134,6 +134,12 @@ TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
             const std::string name = "flood " + std::to_string(t);
             for (int i = 0; i < perThread; ++i) {
                 const std::string number = std::to_string(i);
+                if (i % 3 == 0 && i + 1 < perThread) { // two lines at one moment
+                    const std::string second = std::to_string(++i);
+                    consoleLogLines(
+                        {{name, " line ", number, " ", padding}, {name, " line ", second, " ", padding}});
+                    continue;
+                }
                 consoleLog({name, " line ", number, " ", padding});
             }
         });
@@ -145,12 +151,17 @@ TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
     int next[threads] = {};
     const std::regex whole(R"(\d\d:\d\d:\d\d\.\d\d\d flood (\d) line (\d+) \.{48})");
     std::smatch match;
+    std::string previous;
     while (std::getline(in, line)) {
         if (line.find("flood ") == std::string::npos)
             continue;
         ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
         const int t = std::stoi(match[1]);
-        ASSERT_EQ(std::stoi(match[2]), next[t]++) << line;
+        const int i = std::stoi(match[2]);
+        ASSERT_EQ(i, next[t]++) << line;
+        if (i % 3 == 1) // the second of a pair: right after the first, with its time stamp
+            EXPECT_EQ(previous.substr(0, 20), line.substr(0, 20)) << line;
+        previous = line;
     }
     for (int t = 0; t < threads; ++t)
         EXPECT_EQ(next[t], perThread) << "thread " << t;
