@@ -142,11 +142,21 @@ void ContentView::installReceiverCallbacks(OSCReceiver& receiver) {
     std::weak_ptr<ContentView*> alive = aliveToken_;
     auto queue = remoteCommands;
     auto push = [alive, queue](RemoteCommandQueue::Command command) {
-        if (queue->push(std::move(command)))
-            DispatchQueue::main()->async([alive] {
-                if (auto view = alive.lock())
-                    (*view)->drainRemoteCommands();
-            });
+        if (!queue->push(std::move(command)))
+            return;
+        auto drain = [alive] {
+            if (auto view = alive.lock())
+                (*view)->drainRemoteCommands();
+        };
+        const auto delay = queue->drainDelay();
+        if (delay == std::chrono::steady_clock::duration::zero()) {
+            DispatchQueue::main()->async(std::move(drain));
+            return;
+        }
+        // Real time, not the main loop's clock: the wait is about the machine's load.
+        DispatchQueue::global()->asyncAfter(
+            std::chrono::duration_cast<platform::Duration>(delay),
+            [drain = std::move(drain)] { DispatchQueue::main()->async(drain); });
     };
     auto hop = [push, alive](std::function<void(ContentView&)> effect) {
         push({std::nullopt, [alive, effect = std::move(effect)] {

@@ -22,6 +22,7 @@ bool RemoteCommandQueue::push(Command command) {
 std::vector<RemoteCommandQueue::Command> RemoteCommandQueue::takeAll() {
     std::lock_guard lock(mutex_);
     tail_.clear();
+    lastTake_ = std::chrono::steady_clock::now();
     return std::exchange(commands_, {});
 }
 
@@ -33,4 +34,12 @@ std::size_t RemoteCommandQueue::pending() const {
 std::uint64_t RemoteCommandQueue::coalesced() const {
     std::lock_guard lock(mutex_);
     return coalesced_;
+}
+
+std::chrono::steady_clock::duration RemoteCommandQueue::drainDelay() const {
+    std::lock_guard lock(mutex_);
+    if (lastTake_ == std::chrono::steady_clock::time_point{})
+        return std::chrono::steady_clock::duration::zero();
+    const auto since = std::chrono::steady_clock::now() - lastTake_;
+    return since >= drainSpacing ? std::chrono::steady_clock::duration::zero() : drainSpacing - since;
 }

@@ -10,6 +10,7 @@
 // a flood of them then costs no allocation per command.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,6 +36,12 @@ public:
     std::vector<Command> takeAll();
 
     std::size_t pending() const;
+    // Drains follow one another at least this far apart: under a flood, one level pass (and
+    // its sends) covers what arrived meanwhile instead of a pass for every few commands.
+    static constexpr std::chrono::microseconds drainSpacing{500};
+    // How long the drain a push asks for should wait: zero when the last takeAll is at least
+    // `drainSpacing` ago (or there was none), else the rest of that time.
+    std::chrono::steady_clock::duration drainDelay() const;
     // Commands replaced by a newer one of the same key, since the queue was made.
     std::uint64_t coalesced() const;
 
@@ -44,4 +51,5 @@ private:
     // Places of the keyed commands after the last other command.
     std::map<Key, std::size_t> tail_;
     std::uint64_t coalesced_ = 0;
+    std::chrono::steady_clock::time_point lastTake_{};
 };

@@ -47,6 +47,16 @@ TEST(RemoteCommandQueueTest, NewestValuePerItemAndKindWinsButNothingCrossesAnoth
     EXPECT_TRUE(keyed(SetValue::trackPosition, 1, "again")) << "an emptied queue asks for a new drain";
 }
 
+TEST(RemoteCommandQueueTest, ADrainRightAfterAnotherWaitsTheRestOfTheSpacingOnly) {
+    RemoteCommandQueue queue;
+    EXPECT_EQ(queue.drainDelay(), std::chrono::steady_clock::duration::zero()) << "nothing drained yet";
+    queue.takeAll();
+    const auto delay = queue.drainDelay();
+    EXPECT_LE(delay, std::chrono::steady_clock::duration(RemoteCommandQueue::drainSpacing));
+    std::this_thread::sleep_for(RemoteCommandQueue::drainSpacing);
+    EXPECT_EQ(queue.drainDelay(), std::chrono::steady_clock::duration::zero());
+}
+
 // Set-value commands that travel as data merge like closures: the newest numbers win, a
 // merged data command carries no older closure, and a closure replaced by data runs no more.
 TEST(RemoteCommandQueueTest, ValuesGivenAsDataMergeLikeClosures) {
@@ -141,6 +151,12 @@ TEST_F(RemoteFloodTest, AFloodCostsOneLevelPassPerRunAndKeepsOrderAroundOtherCom
     // At most a pass per drain and run, never one per command.
     EXPECT_LE(countLines(log, "Starting update for"), 10u);
     EXPECT_LE(countLines(log, "🟢 onTrackPosition fired"), 10u);
+
+    // Commands right after a drain wait for the spacing, then take effect: none is left behind.
+    for (int i = 1; i <= 20; ++i) {
+        receiver->onTrackPosition(1, i, 2);
+        ASSERT_TRUE(mainLoopUntil([&] { return s->positionMeters.get() == (Point{double(i), 2}); })) << i;
+    }
 }
 
 TEST_F(RemoteFloodTest, UnaskedLoudspeakerRepliesAreBoundedWhileAnswersToAQueryAreKept) {
