@@ -252,7 +252,9 @@ private:
     // ---- Receiving and connecting ----
     bool startReceiving(std::uint32_t mode, std::uint32_t otherMode, ErrorOut error);
     void doReceive();
-    static constexpr std::size_t kBatchSize = 16;
+    // Datagrams taken per read: a burst is read in few calls, so the kernel's buffer empties
+    // faster than a fast sender fills it.
+    static constexpr std::size_t kBatchSize = 64;
     bool readDatagram(bool isIPv4, Bytes* data, Bytes* address, bool* wouldBlock);
     bool readDatagramBatch(bool isIPv4, std::vector<std::pair<Bytes, Bytes>>* datagrams, bool* drained,
                            bool* wouldBlock);
@@ -306,7 +308,11 @@ private:
     bool socket4Readable_ = false;
     bool socket6Readable_ = false;
     std::uint32_t pendingFilterOperations_ = 0;
-    Bytes receiveBuffer_;
+    // Room for a batch of the largest datagrams, left uninitialised: only the pages datagrams
+    // were written to become resident.
+    std::unique_ptr<std::uint8_t[]> receiveBuffer_;
+    std::size_t receiveBufferSize_ = 0;
+    std::uint8_t* receiveRoom(std::size_t size);
 
     Bytes cachedLocalAddress4_;
     std::string cachedLocalHost4_;

@@ -74,17 +74,23 @@ void UdpSocketEngine::setReceiveFilter(ReceiveFilter filter, platform::DispatchQ
     });
 }
 
+std::uint8_t* UdpSocketEngine::receiveRoom(std::size_t size) {
+    if (receiveBufferSize_ < size) {
+        receiveBuffer_.reset(new std::uint8_t[size]);
+        receiveBufferSize_ = size;
+    }
+    return receiveBuffer_.get();
+}
+
 bool UdpSocketEngine::readDatagram(bool isIPv4, Bytes* data, Bytes* address, bool* wouldBlock) {
     const int fd = isIPv4 ? socket4FD_ : socket6FD_;
     const std::size_t size = isIPv4 ? max4ReceiveSize_ : max6ReceiveSize_;
-    if (receiveBuffer_.size() < size)
-        receiveBuffer_.resize(size);
+    std::uint8_t* const buffer = receiveRoom(size);
     sockaddr_storage from{};
     socklen_t fromLength = isIPv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
     ssize_t result;
     do {
-        result =
-            ::recvfrom(fd, receiveBuffer_.data(), size, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        result = ::recvfrom(fd, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
     } while (result == -1 && errno == EINTR);
     *wouldBlock = false;
     if (result < 0) {
@@ -92,7 +98,7 @@ bool UdpSocketEngine::readDatagram(bool isIPv4, Bytes* data, Bytes* address, boo
         return false;
     }
     // Zero bytes is an empty datagram, which is data like any other.
-    data->assign(receiveBuffer_.begin(), receiveBuffer_.begin() + result);
+    data->assign(buffer, buffer + result);
     const auto* p = reinterpret_cast<const std::uint8_t*>(&from);
     address->assign(p, p + (isIPv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6)));
     return true;
@@ -102,14 +108,13 @@ bool UdpSocketEngine::readDatagramBatch(bool isIPv4, std::vector<std::pair<Bytes
                                         bool* drained, bool* wouldBlock) {
     const int fd = isIPv4 ? socket4FD_ : socket6FD_;
     const std::size_t size = isIPv4 ? max4ReceiveSize_ : max6ReceiveSize_;
-    if (receiveBuffer_.size() < size * kBatchSize)
-        receiveBuffer_.resize(size * kBatchSize);
+    std::uint8_t* const buffer = receiveRoom(size * kBatchSize);
     std::array<sockaddr_storage, kBatchSize> from{};
     std::array<iovec, kBatchSize> vectors{};
     std::array<mmsghdr, kBatchSize> headers{};
     const socklen_t fromLength = isIPv4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
     for (std::size_t i = 0; i < kBatchSize; ++i) {
-        vectors[i] = {receiveBuffer_.data() + i * size, size};
+        vectors[i] = {buffer + i * size, size};
         headers[i].msg_hdr.msg_name = &from[i];
         headers[i].msg_hdr.msg_namelen = fromLength;
         headers[i].msg_hdr.msg_iov = &vectors[i];
@@ -125,7 +130,7 @@ bool UdpSocketEngine::readDatagramBatch(bool isIPv4, std::vector<std::pair<Bytes
         return false;
     }
     for (int i = 0; i < count; ++i) {
-        const auto* begin = receiveBuffer_.data() + i * size;
+        const auto* begin = buffer + i * size;
         const auto* address = reinterpret_cast<const std::uint8_t*>(&from[i]);
         datagrams->emplace_back(Bytes(begin, begin + headers[i].msg_len),
                                 Bytes(address, address + fromLength));
