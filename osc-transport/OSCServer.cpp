@@ -2,6 +2,8 @@
 
 #include "osc-transport/OSCTransportSupport.h"
 
+#include <algorithm>
+
 using namespace osc_transport;
 
 std::shared_ptr<OSCServer> OSCServer::make(std::uint16_t port, OSCTimeTagMode timeTagMode, Handler handler,
@@ -16,8 +18,15 @@ OSCServer::OSCServer(Private, std::uint16_t port, OSCTimeTagMode timeTagMode, Ha
     : OSCUDPPacketHandler("org.lumenfold.osc.OSCServer.receiveQueue", "OSCServer: ", timeTagMode,
                           std::move(handler), qos),
       udpDelegate_(std::make_shared<OSCServerUDPDelegate>()),
-      udpSocket_(UdpSocketEngine::make(udpDelegate_, receiveQueue(),
-                                       platform::DispatchQueue::makeSerial("UdpSocketEngine", qos))),
+      // The socket is read on a thread of its own, a step above the handling: a burst waits in
+      // our memory (bounded by the engine) rather than in the kernel's buffer, which drops
+      // what it cannot hold.
+      udpSocket_(UdpSocketEngine::make(
+          udpDelegate_, receiveQueue(),
+          platform::DispatchQueue::makeSerialOnOwnThread(
+              "UdpSocketEngine",
+              static_cast<platform::QoS>(
+                  std::min(static_cast<int>(qos) + 1, static_cast<int>(platform::QoS::userInteractive)))))),
       localPort_(port) {}
 
 OSCServer::~OSCServer() {

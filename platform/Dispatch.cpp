@@ -27,7 +27,9 @@
 #include <mutex>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -89,6 +91,15 @@ unsigned usableCores() {
     if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
         return static_cast<unsigned>(CPU_COUNT(&set));
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// A thread of its own takes the scheduling priority of its queue's QoS where the system
+// allows it (a higher one needs a privilege or a nice limit); refused, it keeps the default.
+void takePriorityOf(QoS qos) {
+    static constexpr int niceOf[kQoSLevels] = {10, 5, 0, -5, -10}; // background … userInteractive
+    const int nice = niceOf[static_cast<std::size_t>(qos)];
+    if (nice != 0)
+        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
 }
 
 // Threads are made when work waits and no thread is free, up to one per core (at least
@@ -347,6 +358,24 @@ public:
     using QueueImpl::QueueImpl;
     Kind kind() const override { return Kind::serial; }
 
+    ~SerialQueue() override {
+        if (ownThread_)
+            ownThread_->stop();
+    }
+
+    // From now on drains run on a thread of this queue's own (before any block is queued).
+    void takeOwnThread() {
+        ownThread_ = std::make_shared<OwnThread>();
+        std::weak_ptr<SerialQueue> weak = std::static_pointer_cast<SerialQueue>(shared_from_this());
+        std::thread([thread = ownThread_, weak, label = label(), qos = qos()] {
+            pthread_setname_np(pthread_self(), label.substr(0, 15).c_str());
+            takePriorityOf(qos);
+            while (thread->waitForWork())
+                if (auto queue = weak.lock())
+                    queue->drain();
+        }).detach();
+    }
+
     void async(std::function<void()> block) override {
         std::unique_lock lock(mutex_);
         items_.push_back(Item{std::move(block), nullptr});
@@ -396,6 +425,10 @@ private:
     };
 
     void scheduleDrainLocked() {
+        if (ownThread_) {
+            ownThread_->wake();
+            return;
+        }
         pool().submit(qos(),
                       [self = std::static_pointer_cast<SerialQueue>(shared_from_this())] { self->drain(); });
     }
@@ -451,9 +484,38 @@ private:
         }
     }
 
+    // The thread of a queue made with makeSerialOnOwnThread; it ends when the queue does.
+    class OwnThread {
+    public:
+        void wake() {
+            std::lock_guard lock(mutex_);
+            due_ = true;
+            cv_.notify_one();
+        }
+        void stop() {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+            cv_.notify_one();
+        }
+        // False once the queue is gone.
+        bool waitForWork() {
+            std::unique_lock lock(mutex_);
+            cv_.wait(lock, [&] { return due_ || stopped_; });
+            due_ = false;
+            return !stopped_;
+        }
+
+    private:
+        std::mutex mutex_;
+        std::condition_variable cv_;
+        bool due_ = false;
+        bool stopped_ = false;
+    };
+
     std::mutex mutex_;
     std::deque<Item> items_;
     bool owned_ = false; // a drain or a sync caller holds the queue
+    std::shared_ptr<OwnThread> ownThread_;
 };
 
 class ConcurrentQueue final : public QueueImpl {
@@ -736,6 +798,12 @@ void SourceCore::runEvent() {
 
 std::shared_ptr<DispatchQueue> DispatchQueue::makeSerial(std::string label, QoS qos) {
     return std::make_shared<detail::SerialQueue>(std::move(label), qos);
+}
+
+std::shared_ptr<DispatchQueue> DispatchQueue::makeSerialOnOwnThread(std::string label, QoS qos) {
+    auto queue = std::make_shared<detail::SerialQueue>(std::move(label), qos);
+    queue->takeOwnThread();
+    return queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::global(QoS qos) {

@@ -61,6 +61,10 @@ public:
 
     // A new serial queue: blocks run one at a time, in submission order, on pool threads.
     static std::shared_ptr<DispatchQueue> makeSerial(std::string label, QoS qos = QoS::defaultQoS);
+    // A serial queue whose blocks run on a thread of its own, for work that must start the
+    // moment it is due (reading a socket a sender may flood): a thread that mostly sleeps is
+    // run at once when woken, where a pool thread would wait its turn behind busy ones.
+    static std::shared_ptr<DispatchQueue> makeSerialOnOwnThread(std::string label, QoS qos = QoS::defaultQoS);
     // The process-wide concurrent queue of that priority.
     static std::shared_ptr<DispatchQueue> global(QoS qos = QoS::defaultQoS);
     // The main thread's queue; its blocks run when the main run loop services it.

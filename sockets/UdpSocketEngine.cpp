@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
+#include <utility>
 
 using namespace udp_engine;
 
@@ -281,14 +282,74 @@ void UdpSocketEngine::notifyDidReceiveData(Bytes data, Bytes fromAddress, std::a
            });
 }
 
+namespace {
+
+// What one datagram counts against the receive backlog besides its bytes.
+constexpr std::size_t backlogCostPerDatagram = 96;
+
+} // namespace
+
+// A batch's bytes count against the backlog until the batch is delivered, or dropped
+// undelivered; whichever brings the backlog under half the limit starts a paused reading.
+class UdpSocketEngine::BacklogShare {
+public:
+    BacklogShare(std::weak_ptr<UdpSocketEngine> engine, std::shared_ptr<ReceiveBacklog> backlog,
+                 std::size_t bytes)
+        : engine_(std::move(engine)), backlog_(std::move(backlog)), bytes_(bytes) {
+        backlog_->bytes += bytes_;
+    }
+    BacklogShare(BacklogShare&& other) noexcept
+        : engine_(std::move(other.engine_)), backlog_(std::move(other.backlog_)),
+          bytes_(std::exchange(other.bytes_, 0)) {}
+    BacklogShare(const BacklogShare&) = delete;
+    BacklogShare& operator=(const BacklogShare&) = delete;
+    BacklogShare& operator=(BacklogShare&&) = delete;
+    ~BacklogShare() {
+        if (!backlog_ || bytes_ == 0)
+            return;
+        const std::size_t left = backlog_->bytes -= bytes_;
+        if (left < backlog_->limit / 2 && backlog_->paused.exchange(false))
+            if (auto engine = engine_.lock())
+                engine->socketQueue_->async([engine] { engine->doReceive(); });
+    }
+
+private:
+    std::weak_ptr<UdpSocketEngine> engine_;
+    std::shared_ptr<ReceiveBacklog> backlog_;
+    std::size_t bytes_;
+};
+
 void UdpSocketEngine::notifyDidReceiveDatagrams(std::vector<std::pair<Bytes, Bytes>> datagrams) {
+    std::size_t bytes = 0;
+    for (const auto& datagram : datagrams)
+        bytes += datagram.first.size() + backlogCostPerDatagram;
+    auto share = std::make_shared<BacklogShare>(weak_from_this(), receiveBacklog_, bytes);
     // One hop to the delegate queue for a whole batch, delivered in order.
     notify(UdpSocketEngineDelegate::Callback::didReceive,
-           [datagrams = std::move(datagrams)](UdpSocketEngineDelegate& d, UdpSocketEngine& s) {
+           [datagrams = std::move(datagrams), share = std::move(share)](UdpSocketEngineDelegate& d,
+                                                                        UdpSocketEngine& s) mutable {
                const std::any noContext;
                for (const auto& [data, address] : datagrams)
                    d.udpSocketDidReceiveData(s, data, address, noContext);
+               share.reset();
            });
+}
+
+bool UdpSocketEngine::receiveBacklogFull() {
+    ReceiveBacklog& backlog = *receiveBacklog_;
+    if (backlog.bytes < backlog.limit)
+        return false;
+    backlog.paused = true;
+    // Deliveries that ended before the flag was up started nothing: look once more.
+    return !(backlog.bytes < backlog.limit / 2 && backlog.paused.exchange(false));
+}
+
+void UdpSocketEngine::setReceiveBacklogLimit(std::size_t bytes) {
+    receiveBacklog_->limit = std::max<std::size_t>(bytes, 1);
+}
+
+std::size_t UdpSocketEngine::receiveBacklogBytes() const {
+    return receiveBacklog_->bytes;
 }
 
 void UdpSocketEngine::notifyDidCloseWithError(std::optional<SocketError> error) {

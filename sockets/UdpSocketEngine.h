@@ -14,6 +14,7 @@
 #include "sockets/UdpSocketEngineError.h"
 
 #include <any>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -80,6 +81,13 @@ public:
     void setKernelReceiveBufferSize(int bytes);
     // The receive buffer the kernel gave the IPv4 socket (else the IPv6 one); 0 when none.
     int kernelReceiveBufferSize() const;
+    // Received datagrams handed to the delegate queue and not yet delivered, in bytes (with a
+    // little for each datagram's keeping). Continuous reading stops at the limit, leaving
+    // the rest in the kernel's buffer, and goes on once delivery brings it under half: a
+    // flood the delegate cannot keep up with costs bounded memory. Any thread.
+    static constexpr std::size_t defaultReceiveBacklogLimit = 128 * 1024 * 1024;
+    void setReceiveBacklogLimit(std::size_t bytes);
+    std::size_t receiveBacklogBytes() const;
 
     std::shared_ptr<void> userData() const;
     void setUserData(std::shared_ptr<void> data);
@@ -288,6 +296,14 @@ private:
     std::uint32_t max6ReceiveSize_ = 65535;
     std::uint16_t maxSendSize_ = 65535;
     int kernelReceiveSize_ = 0;
+    struct ReceiveBacklog {
+        std::atomic<std::size_t> bytes{0};
+        std::atomic<std::size_t> limit{defaultReceiveBacklogLimit};
+        std::atomic<bool> paused{false}; // reading waits for a delivery to start it again
+    };
+    std::shared_ptr<ReceiveBacklog> receiveBacklog_ = std::make_shared<ReceiveBacklog>();
+    bool receiveBacklogFull();
+    class BacklogShare;
 
     int socket4FD_ = -1;
     int socket6FD_ = -1;

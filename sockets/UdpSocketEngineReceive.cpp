@@ -176,6 +176,12 @@ void UdpSocketEngine::doReceive() {
         // The common case (receiving continuously, no filter, no peer) reads in batches:
         // nothing can change the receive state in the middle of one.
         if ((flags_ & kReceiveContinuous) && !(flags_ & kDidConnect) && !receiveFilterBlock_) {
+            if (receiveBacklogFull()) {
+                // The rest waits in the kernel; the delivery that makes room reads on.
+                suspendReceive4Source();
+                suspendReceive6Source();
+                return;
+            }
             std::vector<std::pair<Bytes, Bytes>> datagrams;
             bool drained = false, wouldBlock = false;
             if (!readDatagramBatch(readIPv4, &datagrams, &drained, &wouldBlock) && !wouldBlock) {

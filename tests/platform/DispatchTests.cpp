@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -68,6 +70,47 @@ TEST(DispatchQueue, SerialQueueKeepsOrderUnderConcurrentProducers) {
         ASSERT_EQ(seen[p].size(), static_cast<std::size_t>(kPerProducer));
         EXPECT_TRUE(std::is_sorted(seen[p].begin(), seen[p].end())) << "producer " << p;
     }
+}
+
+// Threads of this process whose name is `name`.
+int threadsNamed(const std::string& name) {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        count += std::getline(comm, line) && line == name;
+    }
+    return count;
+}
+
+TEST(DispatchQueue, AQueueOnItsOwnThreadKeepsOrderOnThatThreadAndEndsItWithTheQueue) {
+    const std::string label = "own.thread.test";
+    auto queue = DispatchQueue::makeSerialOnOwnThread(label, QoS::userInteractive);
+    constexpr int kProducers = 3, kPerProducer = 2000;
+    std::vector<std::vector<int>> seen(kProducers);
+    std::set<std::thread::id> threads; // touched only on the queue
+    std::atomic<int> total{0};
+    std::vector<std::thread> producers;
+    for (int p = 0; p < kProducers; ++p)
+        producers.emplace_back([&, p] {
+            for (int i = 0; i < kPerProducer; ++i)
+                queue->async([&, p, i] {
+                    seen[p].push_back(i);
+                    threads.insert(std::this_thread::get_id());
+                    total.fetch_add(1);
+                });
+        });
+    for (auto& t : producers)
+        t.join();
+    ASSERT_TRUE(waitFor([&] { return total.load() == kProducers * kPerProducer; }));
+    EXPECT_TRUE(queue->syncResult([&] { return queue->isCurrent(); }));
+    EXPECT_EQ(threads.size(), 1u) << "every block on the queue's own thread";
+    for (int p = 0; p < kProducers; ++p)
+        EXPECT_TRUE(std::is_sorted(seen[p].begin(), seen[p].end())) << "producer " << p;
+    EXPECT_EQ(threadsNamed(label), 1);
+
+    queue.reset();
+    EXPECT_TRUE(waitFor([&] { return threadsNamed(label) == 0; }));
 }
 
 TEST(DispatchQueue, SyncReturnsResultsAndWaitsForEarlierBlocks) {

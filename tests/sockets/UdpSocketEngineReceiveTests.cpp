@@ -2,9 +2,11 @@
 
 #include "UdpTestSupport.h"
 #include "sockets/UdpSocketEngine.h"
+#include "support/Eventually.h"
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 using namespace udptest;
@@ -77,6 +79,37 @@ TEST(UdpSocketEngineReceive, ManyDatagramsArriveInOrder) {
     ASSERT_TRUE(d.waitFor([&] { return d.received.size() == kCount; }));
     for (int i = 0; i < kCount; ++i)
         EXPECT_EQ(text(d.received[i].data), std::to_string(i));
+}
+
+// A delegate that cannot keep up: reading stops at the backlog limit, the rest waits in the
+// kernel, and every datagram arrives, in order, once delivery goes on.
+TEST(UdpSocketEngineReceive, ReadingStopsAtTheBacklogLimitAndResumesWithNothingLost) {
+    Receiver r;
+    constexpr std::size_t kSize = 2048, kLimit = 3 * kSize;
+    constexpr int kCount = 24; // well within what the smallest kernel buffer holds
+    r.engine->setReceiveBacklogLimit(kLimit);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    r.delegateQueue->async([released] { released.wait(); }); // delivery held up
+    ASSERT_TRUE(r.engine->beginReceiving());
+    RawUdp sender;
+    for (int i = 0; i < kCount; ++i) {
+        Bytes datagram(kSize, static_cast<std::uint8_t>(i));
+        ASSERT_TRUE(sender.sendTo(r.port, datagram));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(support::eventually([&] { return r.engine->receiveBacklogBytes() >= kLimit; },
+                                    std::chrono::seconds(10)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LT(r.engine->receiveBacklogBytes(), kCount * kSize) << "reading went on past the limit";
+
+    release.set_value();
+    auto& d = *r.delegate;
+    ASSERT_TRUE(d.waitFor([&] { return d.received.size() == kCount; }));
+    for (int i = 0; i < kCount; ++i)
+        EXPECT_EQ(d.received[i].data, Bytes(kSize, static_cast<std::uint8_t>(i))) << i;
+    EXPECT_TRUE(
+        support::eventually([&] { return r.engine->receiveBacklogBytes() == 0; }, std::chrono::seconds(10)));
 }
 
 TEST(UdpSocketEngineReceive, OnceThenPauseThenAgain) {
