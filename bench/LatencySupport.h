@@ -16,6 +16,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
@@ -39,7 +40,10 @@ public:
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &roomy, sizeof roomy);
         timeval timeout{0, 100'000};
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        thread_ = std::thread([this] { run(); });
+        thread_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "desk");
+            run();
+        });
     }
     ~ListeningDesk() {
         stop_ = true;

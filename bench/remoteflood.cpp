@@ -49,6 +49,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <optional>
+#include <pthread.h>
 #include <random>
 #include <sstream>
 #include <sys/socket.h>
@@ -515,6 +516,7 @@ void BM_BundleFlood(benchmark::State& state) {
             std::optional<Clock::time_point> heldAt;
             const auto start = Clock::now();
             std::thread sender([&] {
+                pthread_setname_np(pthread_self(), "flood-sender");
                 const auto spacing = rate ? std::chrono::duration_cast<Clock::duration>(
                                                 std::chrono::duration<double>(1.0 / rate))
                                           : Clock::duration::zero();
