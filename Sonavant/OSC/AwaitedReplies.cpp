@@ -5,19 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <nlohmann/json.hpp>
 #include <string_view>
 #include <utility>
 
 namespace {
 
-// Ages of kept replies are counted in seconds: the coarse clock is exact enough and costs a
-// flood of replies far less than the precise one.
 double steadySeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 platform::Duration seconds(double value) {
