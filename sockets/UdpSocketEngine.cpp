@@ -298,15 +298,9 @@ public:
         : engine_(std::move(engine)), backlog_(std::move(backlog)), bytes_(bytes) {
         backlog_->bytes += bytes_;
     }
-    BacklogShare(BacklogShare&& other) noexcept
-        : engine_(std::move(other.engine_)), backlog_(std::move(other.backlog_)),
-          bytes_(std::exchange(other.bytes_, 0)) {}
     BacklogShare(const BacklogShare&) = delete;
     BacklogShare& operator=(const BacklogShare&) = delete;
-    BacklogShare& operator=(BacklogShare&&) = delete;
     ~BacklogShare() {
-        if (!backlog_ || bytes_ == 0)
-            return;
         const std::size_t left = backlog_->bytes -= bytes_;
         if (left < backlog_->limit / 2 && backlog_->paused.exchange(false))
             if (auto engine = engine_.lock())
