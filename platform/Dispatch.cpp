@@ -15,6 +15,7 @@
 #include "platform/Dispatch.h"
 #include "platform/DispatchInternal.h"
 #include "platform/Log.h"
+#include "platform/Reactor.h"
 #include "platform/RunLoop.h"
 
 #include <algorithm>
@@ -484,32 +485,50 @@ private:
         }
     }
 
+public:
+    // The reactor of the thread, for sources that target this queue; null without one.
+    std::shared_ptr<Reactor> ownReactor() const { return ownThread_ ? ownThread_->reactor() : nullptr; }
+
+private:
     // The thread of a queue made with makeSerialOnOwnThread; it ends when the queue does.
+    // Between blocks it waits on the queue's own reactor, so a descriptor that turns ready
+    // wakes this thread alone.
     class OwnThread {
     public:
         void wake() {
-            std::lock_guard lock(mutex_);
-            due_ = true;
-            cv_.notify_one();
+            {
+                std::lock_guard lock(mutex_);
+                due_ = true;
+            }
+            reactor_->wake();
         }
         void stop() {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-            cv_.notify_one();
+            {
+                std::lock_guard lock(mutex_);
+                stopped_ = true;
+            }
+            reactor_->wake();
         }
         // False once the queue is gone.
         bool waitForWork() {
-            std::unique_lock lock(mutex_);
-            cv_.wait(lock, [&] { return due_ || stopped_; });
-            due_ = false;
-            return !stopped_;
+            for (;;) {
+                {
+                    std::lock_guard lock(mutex_);
+                    if (due_ || stopped_) {
+                        due_ = false;
+                        return !stopped_;
+                    }
+                }
+                reactor_->waitAndDeliver();
+            }
         }
+        const std::shared_ptr<Reactor>& reactor() const { return reactor_; }
 
     private:
         std::mutex mutex_;
-        std::condition_variable cv_;
         bool due_ = false;
         bool stopped_ = false;
+        const std::shared_ptr<Reactor> reactor_ = Reactor::makeUnthreaded();
     };
 
     std::mutex mutex_;
@@ -799,6 +818,15 @@ void SourceCore::runEvent() {
 std::shared_ptr<DispatchQueue> DispatchQueue::makeSerial(std::string label, QoS qos) {
     return std::make_shared<detail::SerialQueue>(std::move(label), qos);
 }
+
+namespace detail {
+
+std::shared_ptr<Reactor> Reactor::forQueue(const DispatchQueuePtr& queue) {
+    const auto* serial = dynamic_cast<const SerialQueue*>(queue.get());
+    return serial ? serial->ownReactor() : nullptr;
+}
+
+} // namespace detail
 
 std::shared_ptr<DispatchQueue> DispatchQueue::makeSerialOnOwnThread(std::string label, QoS qos) {
     auto queue = std::make_shared<detail::SerialQueue>(std::move(label), qos);

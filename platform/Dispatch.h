@@ -1,7 +1,8 @@
 #pragma once
 // Dispatch queues, timers and descriptor sources: serial queues with labels, global
 // concurrent queues by priority on a bounded worker pool, the main queue (serviced by the
-// main run loop), and read/write sources driven by one epoll reactor thread.
+// main run loop), and read/write sources driven by one epoll reactor thread (or, for a
+// queue with a thread of its own, by that thread).
 //
 // Behaviour worth knowing (implementation: Dispatch.cpp, Reactor.cpp, RunLoop.cpp):
 // - The pool makes threads on demand, about one per core; a pool thread waiting in `sync`
@@ -63,7 +64,8 @@ public:
     static std::shared_ptr<DispatchQueue> makeSerial(std::string label, QoS qos = QoS::defaultQoS);
     // A serial queue whose blocks run on a thread of its own, for work that must start the
     // moment it is due (reading a socket a sender may flood): a thread that mostly sleeps is
-    // run at once when woken, where a pool thread would wait its turn behind busy ones.
+    // run at once when woken, where a pool thread would wait its turn behind busy ones. Its
+    // sources' descriptors wake that thread directly, not through the reactor thread.
     static std::shared_ptr<DispatchQueue> makeSerialOnOwnThread(std::string label, QoS qos = QoS::defaultQoS);
     // The process-wide concurrent queue of that priority.
     static std::shared_ptr<DispatchQueue> global(QoS qos = QoS::defaultQoS);

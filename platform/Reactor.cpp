@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,19 +20,66 @@
 namespace platform {
 namespace detail {
 
+namespace {
+
+constexpr std::uint64_t kWakeId = 0;
+
+} // namespace
+
 Reactor& Reactor::instance() {
-    static Reactor* reactor = new Reactor; // intentionally leaked: its thread outlives statics
+    static Reactor* reactor = new Reactor(true); // intentionally leaked: its thread outlives statics
     return *reactor;
 }
 
-Reactor::Reactor() {
+std::shared_ptr<Reactor> Reactor::makeUnthreaded() {
+    return std::shared_ptr<Reactor>(new Reactor(false));
+}
+
+Reactor::Reactor(bool threaded) {
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
     if (epollFd_ < 0)
         fatal("epoll_create1 failed");
+    if (!threaded) {
+        wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = kWakeId;
+        if (wakeFd_ < 0 || ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, wakeFd_, &ev) != 0)
+            fatal("eventfd for a reactor failed");
+        return;
+    }
     std::thread([this] {
         pthread_setname_np(pthread_self(), "reactor");
         loop();
     }).detach();
+}
+
+Reactor::~Reactor() {
+    // Only unthreaded reactors end, once no source refers to them.
+    for (auto& [id, entry] : byId_)
+        delete entry;
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+    ::close(epollFd_);
+}
+
+void Reactor::wake() {
+    const std::uint64_t one = 1;
+    // A full counter (EAGAIN) already means "wake".
+    while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void Reactor::waitAndDeliver() {
+    constexpr int kMaxEvents = 64;
+    epoll_event events[kMaxEvents];
+    const int n = ::epoll_wait(epollFd_, events, kMaxEvents, -1);
+    if (n < 0) {
+        if (errno != EINTR)
+            fatal("epoll_wait failed");
+        return;
+    }
+    deliverEvents(events, n);
 }
 
 Reactor::Entry* Reactor::attachLocked(const std::shared_ptr<FdSource>& source, int fd) {
@@ -135,22 +183,32 @@ void Reactor::loop() {
             }
             continue;
         }
-        std::lock_guard lock(mutex_);
-        for (int i = 0; i < n; ++i) {
-            auto it = byId_.find(events[i].data.u64);
-            if (it == byId_.end())
-                continue; // registration gone (cancelled): the event reaches nobody
-            Entry& entry = *it->second;
-            deliverLocked(entry, events[i].events);
-            updateLocked(entry); // delivered sources are now disarmed
+        deliverEvents(events, n);
+    }
+}
+
+void Reactor::deliverEvents(const epoll_event* events, int count) {
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < count; ++i) {
+        if (events[i].data.u64 == kWakeId && wakeFd_ >= 0) {
+            std::uint64_t wakes = 0;
+            while (::read(wakeFd_, &wakes, sizeof wakes) < 0 && errno == EINTR) {
+            }
+            continue;
         }
+        auto it = byId_.find(events[i].data.u64);
+        if (it == byId_.end())
+            continue; // registration gone (cancelled): the event reaches nobody
+        Entry& entry = *it->second;
+        deliverLocked(entry, events[i].events);
+        updateLocked(entry); // delivered sources are now disarmed
     }
 }
 
 // ---- FdSource -----------------------------------------------------------------------------------
 
-FdSource::FdSource(int fd, Type type, DispatchQueuePtr queue)
-    : SourceCore(std::move(queue)), fd_(fd), type_(type) {
+FdSource::FdSource(int fd, Type type, DispatchQueuePtr queue, std::shared_ptr<Reactor> reactor)
+    : SourceCore(std::move(queue)), fd_(fd), type_(type), reactor_(std::move(reactor)) {
     int socketType = 0;
     socklen_t length = sizeof socketType;
     if (fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_TYPE, &socketType, &length) == 0)
@@ -158,13 +216,13 @@ FdSource::FdSource(int fd, Type type, DispatchQueuePtr queue)
 }
 
 std::mutex& FdSource::stateMutex() const {
-    return Reactor::instance().mutex();
+    return reactor_ ? reactor_->mutex() : Reactor::instance().mutex();
 }
 
 void FdSource::updateArmLocked() {
     if (!entry_)
         return;
-    Reactor& reactor = Reactor::instance();
+    Reactor& reactor = reactor_ ? *reactor_ : Reactor::instance();
     if (cancelled_) {
         Reactor::Entry* entry = entry_;
         entry_ = nullptr;
@@ -242,8 +300,9 @@ bool FdSource::measure(std::size_t& value, bool alwaysReady) const {
 std::shared_ptr<DispatchSource> makeFdSource(int fd, DispatchSource::Type type, DispatchQueuePtr queue) {
     if (!queue)
         fatal("DispatchSource without a queue");
-    auto source = std::make_shared<FdSource>(fd, type, std::move(queue));
-    Reactor& reactor = Reactor::instance();
+    std::shared_ptr<Reactor> own = Reactor::forQueue(queue);
+    Reactor& reactor = own ? *own : Reactor::instance();
+    auto source = std::make_shared<FdSource>(fd, type, std::move(queue), std::move(own));
     std::lock_guard lock(reactor.mutex());
     source->setEntryLocked(reactor.attachLocked(source, fd));
     return source;

@@ -1,6 +1,8 @@
 #pragma once
-// The one epoll reactor thread behind every DispatchSource (read and write readiness of
-// file descriptors). Internal to platform/.
+// The epoll reactor behind every DispatchSource (read and write readiness of file
+// descriptors). Internal to platform/. One shared reactor has a thread of its own; a serial
+// queue made with a thread of its own has a private one, which that thread waits on between
+// blocks, so its sources' events need no second thread's wake.
 //
 // - One epoll registration per descriptor combines the interests of every armed source on it
 //   (a read and a write source on one socket coexist).
@@ -19,13 +21,28 @@
 #include <unordered_map>
 #include <vector>
 
+struct epoll_event;
+
 namespace platform::detail {
 
 class FdSource;
 
 class Reactor {
 public:
+    // The shared reactor, with its thread.
     static Reactor& instance();
+    // A reactor whose owner waits in waitAndDeliver.
+    static std::shared_ptr<Reactor> makeUnthreaded();
+    // The reactor serving sources that target `queue`.
+    static std::shared_ptr<Reactor> forQueue(const DispatchQueuePtr& queue);
+    ~Reactor();
+    Reactor(const Reactor&) = delete;
+    Reactor& operator=(const Reactor&) = delete;
+
+    // Unthreaded: blocks until an event or a wake, delivering what epoll reported.
+    void waitAndDeliver();
+    // Unthreaded: ends the current or next waitAndDeliver early.
+    void wake();
 
     std::mutex& mutex() { return mutex_; }
 
@@ -44,20 +61,22 @@ public:
     void updateLocked(Entry& entry);
 
 private:
-    Reactor();
+    explicit Reactor(bool threaded);
     void loop();
+    void deliverEvents(const ::epoll_event* events, int count);
     void deliverLocked(Entry& entry, std::uint32_t events);
 
     std::mutex mutex_;
     int epollFd_ = -1;
-    std::uint64_t nextId_ = 1;
+    int wakeFd_ = -1;          // unthreaded: an eventfd registered under kWakeId
+    std::uint64_t nextId_ = 1; // 0 is kWakeId
     std::unordered_map<int, Entry*> byFd_;
     std::unordered_map<std::uint64_t, Entry*> byId_;
 };
 
 class FdSource final : public DispatchSource, public SourceCore {
 public:
-    FdSource(int fd, Type type, DispatchQueuePtr queue);
+    FdSource(int fd, Type type, DispatchQueuePtr queue, std::shared_ptr<Reactor> reactor);
 
     void setEventHandler(std::function<void()> handler) override { setEventHandlerImpl(std::move(handler)); }
     void setCancelHandler(std::function<void()> handler) override {
@@ -87,7 +106,8 @@ private:
     const Type type_;
     int socketType_ = 0; // SOCK_STREAM, SOCK_DGRAM, ... or 0 when not a socket
     std::atomic<std::size_t> data_{0};
-    Reactor::Entry* entry_ = nullptr; // while attached
+    const std::shared_ptr<Reactor> reactor_; // null: the shared one
+    Reactor::Entry* entry_ = nullptr;        // while attached
 };
 
 } // namespace platform::detail

@@ -274,11 +274,16 @@ void UdpSocketEngine::doReceive() {
         if (flags_ & kReceiveOnce)
             return; // wait for the filter's verdict before reading on
     }
-    // More may be waiting: let the read sources fire again.
+    // More is waiting: read on after what was queued meanwhile. Going round through the read
+    // sources instead adds the reactor's wake to every pass, and under a flood the kernel's
+    // buffer overflows while the reactor waits for a processor.
+    if (!socket4Readable_ && !socket6Readable_)
+        return;
     if (socket4Readable_)
-        resumeReceive4Source();
+        suspendReceive4Source();
     if (socket6Readable_)
-        resumeReceive6Source();
+        suspendReceive6Source();
+    socketQueue_->async([self = shared_from_this()] { self->doReceive(); });
 }
 
 bool UdpSocketEngine::isConnectedToAddress4(const Bytes& address) const {

@@ -50,9 +50,21 @@ void writeAll(int fd, const std::string& text) {
     ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
 
-TEST(DispatchSource, ReadSourceIsCreatedSuspendedAndReportsBytesAvailable) {
+// Serial queues drained by the pool or by a thread of their own: sources behave alike on both.
+class DispatchSourceOnSerialQueue : public ::testing::TestWithParam<bool> {
+protected:
+    static DispatchQueuePtr makeQueue(std::string label) {
+        return GetParam() ? DispatchQueue::makeSerialOnOwnThread(std::move(label))
+                          : DispatchQueue::makeSerial(std::move(label));
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Threads, DispatchSourceOnSerialQueue, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "OwnThread" : "Pool"; });
+
+TEST_P(DispatchSourceOnSerialQueue, ReadSourceIsCreatedSuspendedAndReportsBytesAvailable) {
     SocketPair pair;
-    auto queue = DispatchQueue::makeSerial("read");
+    auto queue = makeQueue("read");
     auto source = DispatchSource::makeRead(pair.a, queue);
     EXPECT_EQ(source->fd(), pair.a);
     EXPECT_EQ(source->type(), DispatchSource::Type::read);
@@ -113,9 +125,9 @@ TEST(DispatchSource, LevelTriggeredButNeverReentrant) {
     source->cancel();
 }
 
-TEST(DispatchSource, SuspendStopsEventsAndResumeRestartsThem) {
+TEST_P(DispatchSourceOnSerialQueue, SuspendStopsEventsAndResumeRestartsThem) {
     SocketPair pair;
-    auto queue = DispatchQueue::makeSerial("suspend");
+    auto queue = makeQueue("suspend");
     auto source = DispatchSource::makeRead(pair.a, queue);
     std::atomic<int> events{0};
     std::atomic<bool> drain{true};
@@ -143,9 +155,9 @@ TEST(DispatchSource, SuspendStopsEventsAndResumeRestartsThem) {
     source->cancel();
 }
 
-TEST(DispatchSource, SuspendAfterAnEventWasQueuedHoldsThatEvent) {
+TEST_P(DispatchSourceOnSerialQueue, SuspendAfterAnEventWasQueuedHoldsThatEvent) {
     SocketPair pair;
-    auto queue = DispatchQueue::makeSerial("suspend-queued");
+    auto queue = makeQueue("suspend-queued");
     auto source = DispatchSource::makeRead(pair.a, queue);
     std::atomic<int> events{0};
     source->setEventHandler([&] {
@@ -172,9 +184,9 @@ TEST(DispatchSource, SuspendAfterAnEventWasQueuedHoldsThatEvent) {
     source->cancel();
 }
 
-TEST(DispatchSource, WriteSourceReportsRoomAndWaitsWhileFull) {
+TEST_P(DispatchSourceOnSerialQueue, WriteSourceReportsRoomAndWaitsWhileFull) {
     SocketPair pair;
-    auto queue = DispatchQueue::makeSerial("write");
+    auto queue = makeQueue("write");
     auto source = DispatchSource::makeWrite(pair.a, queue);
     EXPECT_EQ(source->type(), DispatchSource::Type::write);
     std::atomic<int> events{0};
@@ -204,9 +216,9 @@ TEST(DispatchSource, WriteSourceReportsRoomAndWaitsWhileFull) {
     source->cancel();
 }
 
-TEST(DispatchSource, ReadAndWriteSourcesOnOneDescriptorCoexist) {
+TEST_P(DispatchSourceOnSerialQueue, ReadAndWriteSourcesOnOneDescriptorCoexist) {
     SocketPair pair;
-    auto queue = DispatchQueue::makeSerial("both");
+    auto queue = makeQueue("both");
     auto reader = DispatchSource::makeRead(pair.a, queue);
     auto writer = DispatchSource::makeWrite(pair.a, queue);
     std::atomic<int> reads{0}, writes{0};
@@ -235,11 +247,11 @@ TEST(DispatchSource, ReadAndWriteSourcesOnOneDescriptorCoexist) {
     reader->cancel();
 }
 
-TEST(DispatchSource, DescriptorClosesOnlyAfterBothSourcesAreCancelled) {
+TEST_P(DispatchSourceOnSerialQueue, DescriptorClosesOnlyAfterBothSourcesAreCancelled) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds), 0);
     const int fd = fds[0];
-    auto queue = DispatchQueue::makeSerial("close-after-both");
+    auto queue = makeQueue("close-after-both");
     auto reader = DispatchSource::makeRead(fd, queue);
     auto writer = DispatchSource::makeWrite(fd, queue);
     auto remaining = std::make_shared<std::atomic<int>>(2);
@@ -301,8 +313,8 @@ TEST(DispatchSource, CancelHandlerRunsOnceAfterTheLastEvent) {
     EXPECT_EQ(log, (std::vector<std::string>{"event", "cancel"}));
 }
 
-TEST(DispatchSource, NoEventReachesACancelledSourceEvenWhenTheDescriptorIsReused) {
-    auto queue = DispatchQueue::makeSerial("reuse");
+TEST_P(DispatchSourceOnSerialQueue, NoEventReachesACancelledSourceEvenWhenTheDescriptorIsReused) {
+    auto queue = makeQueue("reuse");
     std::atomic<int> lateEvents{0};
     std::atomic<int> newEvents{0};
     int reusedNumbers = 0;
@@ -367,10 +379,10 @@ TEST(DispatchSource, NoEventReachesACancelledSourceEvenWhenTheDescriptorIsReused
     EXPECT_GT(reusedNumbers, 100); // the scenario really reused descriptor numbers
 }
 
-TEST(DispatchSource, PipeEndOfStreamReportsZero) {
+TEST_P(DispatchSourceOnSerialQueue, PipeEndOfStreamReportsZero) {
     int fds[2];
     ASSERT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
-    auto queue = DispatchQueue::makeSerial("pipe");
+    auto queue = makeQueue("pipe");
     auto source = DispatchSource::makeRead(fds[0], queue);
     std::mutex mutex;
     std::vector<std::size_t> data;
@@ -404,9 +416,9 @@ TEST(DispatchSource, PipeEndOfStreamReportsZero) {
     EXPECT_EQ(data.back(), 0u);
 }
 
-TEST(DispatchSource, EmptyDatagramIsNotEndOfStream) {
+TEST_P(DispatchSourceOnSerialQueue, EmptyDatagramIsNotEndOfStream) {
     SocketPair pair(SOCK_DGRAM);
-    auto queue = DispatchQueue::makeSerial("dgram");
+    auto queue = makeQueue("dgram");
     auto source = DispatchSource::makeRead(pair.a, queue);
     std::atomic<std::size_t> reported{999};
     source->setEventHandler([&] {
@@ -444,7 +456,7 @@ TEST(DispatchSource, EventsOnTheMainQueueRunWhenTheLoopRuns) {
     ASSERT_TRUE(waitFor([&] { return cancelled; }));
 }
 
-TEST(DispatchSource, ListeningSocketReportsPendingConnections) {
+TEST_P(DispatchSourceOnSerialQueue, ListeningSocketReportsPendingConnections) {
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     ASSERT_GE(listener, 0);
     sockaddr_in address{};
@@ -455,7 +467,7 @@ TEST(DispatchSource, ListeningSocketReportsPendingConnections) {
     socklen_t length = sizeof address;
     ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
 
-    auto queue = DispatchQueue::makeSerial("accept");
+    auto queue = makeQueue("accept");
     auto source = DispatchSource::makeRead(listener, queue);
     std::atomic<int> accepted{0};
     source->setEventHandler([&] {
@@ -487,14 +499,14 @@ TEST(DispatchSource, ListeningSocketReportsPendingConnections) {
         ::close(client);
 }
 
-TEST(DispatchSource, RegularFileIsAlwaysReadable) {
+TEST_P(DispatchSourceOnSerialQueue, RegularFileIsAlwaysReadable) {
     char path[] = "/tmp/sonavant-dispatch-XXXXXX";
     const int fd = ::mkstemp(path);
     ASSERT_GE(fd, 0);
     ::unlink(path);
     ASSERT_EQ(::write(fd, "12345", 5), 5);
     ::lseek(fd, 0, SEEK_SET);
-    auto queue = DispatchQueue::makeSerial("file");
+    auto queue = makeQueue("file");
     auto source = DispatchSource::makeRead(fd, queue);
     std::atomic<std::size_t> reported{999};
     source->setEventHandler([&] {

@@ -14,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace platform;
 using namespace std::chrono_literals;
 
@@ -111,6 +114,44 @@ TEST(DispatchQueue, AQueueOnItsOwnThreadKeepsOrderOnThatThreadAndEndsItWithTheQu
 
     queue.reset();
     EXPECT_TRUE(waitFor([&] { return threadsNamed(label) == 0; }));
+}
+
+TEST(DispatchQueue, AnOwnThreadQueueTakesItsDescriptorEventsOnThatThread) {
+    const std::string label = "own.fd.test";
+    auto queue = DispatchQueue::makeSerialOnOwnThread(label);
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+    auto source = DispatchSource::makeRead(fds[0], queue);
+    std::atomic<int> bytes{0};
+    std::set<std::thread::id> threads; // touched only on the queue
+    std::thread::id queueThread;
+    queue->sync([&] {}); // the thread is up
+    queue->async([&] { queueThread = std::this_thread::get_id(); });
+    source->setEventHandler([&] {
+        char buffer[64];
+        const auto n = ::read(fds[0], buffer, sizeof buffer);
+        bytes += n > 0 ? static_cast<int>(n) : 0;
+        threads.insert(std::this_thread::get_id());
+    });
+    source->resume();
+    // Events and blocks interleave on the one thread; a block queued from another thread
+    // still wakes it while it waits on the descriptor.
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(::write(fds[1], "ab", 2), 2);
+        std::atomic<bool> ran{false};
+        queue->async([&] { ran = true; });
+        ASSERT_TRUE(waitFor([&] { return ran.load() && bytes.load() == 2 * (i + 1); })) << i;
+    }
+    queue->sync([&] {
+        EXPECT_EQ(threads.size(), 1u);
+        EXPECT_EQ(*threads.begin(), queueThread);
+    });
+    source->cancel();
+    source.reset();
+    queue.reset();
+    EXPECT_TRUE(waitFor([&] { return threadsNamed(label) == 0; }));
+    ::close(fds[0]);
+    ::close(fds[1]);
 }
 
 TEST(DispatchQueue, SyncReturnsResultsAndWaitsForEarlierBlocks) {
