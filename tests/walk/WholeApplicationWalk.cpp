@@ -231,6 +231,51 @@ ShowItems itemsOf(const AppState& show) {
     return items;
 }
 
+// The last gain the desk holds for each of input 1's matrix nodes.
+using Gains = std::map<std::string, float>;
+Gains inputOneGains(const FakeDesk& desk) {
+    Gains gains;
+    for (const auto& message : desk.messages()) {
+        const std::string address(message.addressPattern().rawAddress());
+        if (address.rfind("/dbaudio1/matrixnode/gain/1/", 0) != 0 || message.values().empty())
+            continue;
+        if (auto value = message.values()[0].as<float>())
+            gains[address] = *value;
+    }
+    return gains;
+}
+
+// The desk's gains once two outputs have theirs and nothing has changed for half a second:
+// the throttle and the stagger hold sends back by some tens of milliseconds.
+std::optional<Gains> settledGains(const FakeDesk& desk) {
+    Gains last;
+    auto since = Clock::now();
+    const bool settled = waitUntil(
+        [&] {
+            Gains now = inputOneGains(desk);
+            if (now != last) {
+                last = std::move(now);
+                since = Clock::now();
+            }
+            return last.size() == 2 && Clock::now() - since >= 500ms;
+        },
+        10s);
+    return settled ? std::optional(last) : std::nullopt;
+}
+
+// An input's disc is blue; the point is left of its middle, clear of its number.
+bool inputBlueAt(const QImage& screen, int x, int y) {
+    const QRgb pixel = screen.pixel(x - 8, y);
+    return qBlue(pixel) > 180 && qRed(pixel) < 80;
+}
+
+std::string text(const Gains& gains) {
+    std::ostringstream out;
+    for (const auto& [address, gain] : gains)
+        out << address << " " << gain << "; ";
+    return out.str();
+}
+
 void expectSameItems(const ShowItems& expected, const ShowItems& actual, const std::string& where) {
     ASSERT_EQ(expected.speakers.size(), actual.speakers.size()) << where;
     for (const auto& [id, metres] : expected.speakers) {
@@ -563,6 +608,8 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     ASSERT_TRUE(waitUntil([&] { return (grabScreen().pixel(zx, zy) & 0xFFFFFF) != 0; }, 10s))
         << "\"Zero Selected\" did not bring the input to the zero point";
     screenshot("input-at-zero-point");
+    const auto atZero = settledGains(desk);
+    ASSERT_TRUE(atZero) << "the levels at the zero point did not settle: " << text(inputOneGains(desk));
     desk.clear();
     std::string drag = "mousemove " + point(zx, zy) + " mousedown 1";
     for (int i = 1; i <= 10; ++i)
@@ -575,6 +622,24 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     EXPECT_TRUE(std::any_of(addresses.begin(), addresses.end(), [](const std::string& a) {
         return a.rfind("/dbaudio1/matrixnode/gain/1/", 0) == 0;
     })) << "the levels of input 1 did not arrive";
+    const auto dragged = settledGains(desk);
+    ASSERT_TRUE(dragged) << "the levels after the drag did not settle: " << text(inputOneGains(desk));
+    ASSERT_NE(*dragged, *atZero) << "the drag changed no level";
+
+    // Edit › Undo takes the drag back, input and levels; Redo puts both where the drag left
+    // them.
+    activateMainWindow();
+    xdo("key ctrl+z");
+    EXPECT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx, zy); }, 10s))
+        << "Undo did not bring the input back to the zero point";
+    EXPECT_TRUE(waitUntil([&] { return inputOneGains(desk) == *atZero; }, 10s))
+        << "after Undo the desk holds " << text(inputOneGains(desk)) << "not " << text(*atZero);
+    screenshot("drag-undone");
+    xdo("key ctrl+shift+z");
+    EXPECT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx + 150, zy - 100); }, 10s))
+        << "Redo did not bring the input back where it was dragged";
+    EXPECT_TRUE(waitUntil([&] { return inputOneGains(desk) == *dragged; }, 10s))
+        << "after Redo the desk holds " << text(inputOneGains(desk)) << "not " << text(*dragged);
 
     // Paths › "Draw Path" with the input selected: one stroke from it, left then down,
     // and a right click ends the path; its row appears at the head of the cue list.
