@@ -371,6 +371,7 @@ public:
         std::thread([thread = ownThread_, weak, label = label(), qos = qos()] {
             pthread_setname_np(pthread_self(), label.substr(0, 15).c_str());
             takePriorityOf(qos);
+            OwnThread::current = thread.get();
             while (thread->waitForWork())
                 if (auto queue = weak.lock())
                     queue->drain();
@@ -500,7 +501,9 @@ private:
                 std::lock_guard lock(mutex_);
                 due_ = true;
             }
-            reactor_->wake();
+            // The thread itself looks at due_ before it waits again.
+            if (current != this)
+                reactor_->wake();
         }
         void stop() {
             {
@@ -524,6 +527,8 @@ private:
         }
         const std::shared_ptr<Reactor>& reactor() const { return reactor_; }
 
+        static thread_local const OwnThread* current;
+
     private:
         std::mutex mutex_;
         bool due_ = false;
@@ -536,6 +541,8 @@ private:
     bool owned_ = false; // a drain or a sync caller holds the queue
     std::shared_ptr<OwnThread> ownThread_;
 };
+
+thread_local const SerialQueue::OwnThread* SerialQueue::OwnThread::current = nullptr;
 
 class ConcurrentQueue final : public QueueImpl {
 public:
