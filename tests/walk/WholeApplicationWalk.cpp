@@ -1,8 +1,8 @@
 // The built application as an operator starts it: its own program under a bare X server,
 // driven by xdotool's real input events, with a fresh home whose working state points the
 // desk at 127.0.0.1 and a fake desk listening on loopback. It walks the roads between the
-// windows (choose a desk, set the port in Settings, add, drag, undo, redo, draw a path, save, close,
-// start again, open) and checks what reaches the desk and what the show files hold.
+// windows (choose a desk, set the port in Settings, add, drag, undo, redo, draw a path, save,
+// close, start again, open) and checks what reaches the desk and what the show files hold.
 //
 // Run under xvfb-run; the application's program comes from SONAVANT_APP. Every wait has a
 // deadline; every step leaves a screenshot in SONAVANT_SCREENSHOT_DIR.
