@@ -30,7 +30,7 @@ QWidget* placeholder(const char* name, const QString& text, QWidget* parent) {
 
 MainView::MainView(ContentView& view, QWidget* parent) : QWidget(parent), view_(view) {
     setObjectName("mainView");
-    setMinimumSize(minimumWidth, minimumHeight);
+    setMinimumSize(smallestSize);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);

@@ -27,7 +27,7 @@ class SidebarColumn;
 class MainView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int minimumWidth = 1110, minimumHeight = 600;
+    static constexpr QSize smallestSize{1110, 600};
     static constexpr int sidePanelWidth = 240;
     static constexpr int spaceBelowToolRow = 8;
 

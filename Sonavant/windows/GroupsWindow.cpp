@@ -84,11 +84,7 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
 }
 
 GroupsWindow::~GroupsWindow() {
-    // Closing the window on the way out moves the focus and ends the edits of its fields;
-    // what they would tell this window comes when it is gone.
-    disconnect(qApp, nullptr, this, nullptr);
-    for (QObject* inner : findChildren<QObject*>())
-        disconnect(inner, nullptr, this, nullptr);
+    listwindow::releaseSignals(this);
     subscriptions_.clear();
 }
 
@@ -125,9 +121,9 @@ GroupsWindow::Row& GroupsWindow::makeRow(const platform::UUID& id) {
     layout->addStretch(1);
     const QColor secondary = palette().color(QPalette::PlaceholderText);
     row->speakerIcon = new QLabel(row->frame);
-    row->speakerIcon->setPixmap(symbolPixmap(Symbol::speaker, 16, secondary));
+    row->speakerIcon->setPixmap(symbolPixmap(Symbol::speaker, 16, secondary, devicePixelRatioF()));
     row->micIcon = new QLabel(row->frame);
-    row->micIcon->setPixmap(symbolPixmap(Symbol::mic, 16, secondary));
+    row->micIcon->setPixmap(symbolPixmap(Symbol::mic, 16, secondary, devicePixelRatioF()));
     layout->addWidget(row->speakerIcon);
     layout->addSpacing(4);
     layout->addWidget(row->micIcon);

@@ -1,5 +1,6 @@
 #include "Sonavant/windows/ListWindowParts.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -8,9 +9,16 @@
 
 namespace listwindow {
 
+void releaseSignals(QWidget* window) {
+    QObject::disconnect(qApp, nullptr, window, nullptr);
+    for (QObject* inner : window->findChildren<QObject*>())
+        QObject::disconnect(inner, nullptr, window, nullptr);
+}
+
 void addHeader(QVBoxLayout* root, Symbol symbol, QWidget* window) {
     auto* header = new QLabel(window);
-    header->setPixmap(symbolPixmap(symbol, 36, window->palette().color(QPalette::WindowText)));
+    header->setPixmap(
+        symbolPixmap(symbol, 36, window->palette().color(QPalette::WindowText), window->devicePixelRatioF()));
     header->setAlignment(Qt::AlignCenter);
     root->addWidget(header);
     auto* rule = new QFrame(window);

@@ -53,7 +53,8 @@ QVBoxLayout* SettingsPageLayout::group(const QString& title, Symbol symbol, int 
     label->setSpacing(6);
     auto* icon = new QLabel(group);
     icon->setObjectName("groupSymbol");
-    icon->setPixmap(symbolPixmap(symbol, symbolSize, page_->palette().color(QPalette::WindowText)));
+    icon->setPixmap(symbolPixmap(symbol, symbolSize, page_->palette().color(QPalette::WindowText),
+                                 page_->devicePixelRatioF()));
     icon->setFixedSize(symbolSize, symbolSize);
     auto* text = new QLabel(title, group);
     text->setObjectName("groupTitle");

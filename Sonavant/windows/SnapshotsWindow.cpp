@@ -113,11 +113,7 @@ SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
 }
 
 SnapshotsWindow::~SnapshotsWindow() {
-    // Closing the window on the way out moves the focus and ends the edits of its fields;
-    // what they would tell this window comes when it is gone.
-    disconnect(qApp, nullptr, this, nullptr);
-    for (QObject* inner : findChildren<QObject*>())
-        disconnect(inner, nullptr, this, nullptr);
+    listwindow::releaseSignals(this);
     subscriptions_.clear();
 }
 

@@ -167,8 +167,9 @@ void draw(QPainter& p, Symbol symbol, const QColor& c) {
 
 } // namespace
 
-QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour) {
-    QPixmap pixmap(size, size);
+QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour, qreal ratio) {
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

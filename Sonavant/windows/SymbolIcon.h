@@ -27,5 +27,6 @@ enum class Symbol {
     photo,
 };
 
-QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour);
+// `size` in points; `ratio` is the screen's pixels per point, so labels stay sharp.
+QPixmap symbolPixmap(Symbol symbol, int size, const QColor& colour, qreal ratio = 1.0);
 QIcon symbolIcon(Symbol symbol, const QColor& colour, int size = 32);

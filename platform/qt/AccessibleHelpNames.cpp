@@ -14,7 +14,7 @@ namespace platform {
 
 namespace {
 
-// Set on the widgets this rule named, so a name given by hand is never replaced.
+// The name this rule last gave a widget: any other name was given by hand and stays.
 constexpr const char* namedByHelp = "sonavantNamedByHelp";
 
 bool takesHelpName(const QWidget* widget) {
@@ -62,13 +62,14 @@ QString AccessibleHelpNames::nameFor(const QWidget* widget) {
 }
 
 void AccessibleHelpNames::apply(QWidget* widget) {
-    if (!widget->accessibleName().isEmpty() && !widget->property(namedByHelp).toBool())
+    const QString current = widget->accessibleName();
+    if (!current.isEmpty() && current != widget->property(namedByHelp).toString())
         return;
     const QString name = nameFor(widget);
-    if (name == widget->accessibleName())
+    if (name == current)
         return;
     widget->setAccessibleName(name);
-    widget->setProperty(namedByHelp, !name.isEmpty());
+    widget->setProperty(namedByHelp, name);
 }
 
 bool AccessibleHelpNames::eventFilter(QObject* watched, QEvent* event) {

@@ -494,6 +494,12 @@ private slots:
         GroupsWindowHolder::shared().show(v);
         QCOMPARE(GroupsWindowHolder::shared().window(), window);
         QCOMPARE(window->state().highlighted, show->groups.get()[0].id);
+
+        // Gone while a field holds the focus (as when the application ends).
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        click(window->pencilButton(0));
+        QTRY_VERIFY_WITH_TIMEOUT(window->nameField(0)->hasFocus(), wait);
+        GroupsWindowHolder::shared().reset();
     }
 
     void soundScapeImportPanel() {
