@@ -62,6 +62,7 @@ CueSidebarWidget::CueSidebarWidget(ContentView& view, QWidget* parent) : QWidget
     deskRow->setContentsMargins(0, 0, 0, 0);
     deskRow->setSpacing(12);
     mixer_ = iconButton(deskButtons_, cueSymbol(CueSymbol::mixer), 32, 24);
+    mixer_->setAccessibleName(text(CueSidebarModel::mixerHelp));
     audience_ = iconButton(deskButtons_, cueSymbol(CueSymbol::audienceArea), 32, 24);
     deskRow->addWidget(mixer_);
     deskRow->addWidget(audience_);
@@ -172,9 +173,8 @@ void CueSidebarWidget::refresh() {
     const bool expanded = model_.isExpanded();
     title_->setVisible(expanded);
     toggle_->setIcon(cueSymbol(expanded ? CueSymbol::sidebarExpanded : CueSymbol::sidebarCollapsed));
-    // Neither has help text; screen readers still need a name.
-    toggle_->setAccessibleName(expanded ? "Hide the cue sidebar" : "Show the cue sidebar");
-    mixer_->setAccessibleName("Open the mixer for the selected Input");
+    // It has no help text; screen readers still need a name.
+    toggle_->setAccessibleName(text(CueSidebarModel::sidebarToggleHelp(expanded)));
     deskButtons_->setVisible(model_.showsDeskButtons());
     audience_->setToolTip(text(model_.audienceAreaHelp()));
 }

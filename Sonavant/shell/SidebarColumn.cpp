@@ -1,8 +1,9 @@
 #include "Sonavant/shell/SidebarColumn.h"
 
 #include "Sonavant/engine/ContentView.h"
-#include "platform/qt/Symbols.h"
+#include "Sonavant/ui/CueSidebarModel.h"
 #include "Sonavant/ui/TopBarRules.h"
+#include "platform/qt/Symbols.h"
 
 #include <QPainter>
 #include <QTimer>
@@ -44,7 +45,7 @@ SidebarColumn::SidebarColumn(ContentView& view, QWidget* parent) : QWidget(paren
     foot->setSpacing(12);
     mixer_ = plainButton(symbols::mixerSliders(), footButtons_);
     mixer_->setObjectName("mixerButton");
-    mixer_->setToolTip("Open the mixer for the selected Input");
+    mixer_->setToolTip(QString::fromUtf8(CueSidebarModel::mixerHelp));
     audience_ = plainButton(symbols::audienceAreaEdit(), footButtons_);
     audience_->setObjectName("audienceAreaButton");
     foot->addWidget(mixer_, 0, Qt::AlignHCenter);
@@ -74,9 +75,9 @@ void SidebarColumn::scheduleRefresh() {
 void SidebarColumn::refresh() {
     refreshPending_ = false;
     const auto& state = *view_.appState;
-    toggle_->setToolTip(state.showSidebar ? "Hide the cue sidebar" : "Show the cue sidebar");
-    audience_->setToolTip(state.isEditingAudienceArea ? "Exit Audience Area Edit Mode"
-                                                      : "Edit Audience Areas");
+    toggle_->setToolTip(QString::fromUtf8(CueSidebarModel::sidebarToggleHelp(state.showSidebar)));
+    audience_->setToolTip(QString::fromUtf8(state.isEditingAudienceArea ? CueSidebarModel::exitAreasHelp
+                                                                        : CueSidebarModel::editAreasHelp));
     audience_->setCheckable(true);
     audience_->setChecked(state.isEditingAudienceArea);
     footButtons_->setVisible(!topbar::isSoundScapeDesk(state.selectedDesk.get()));

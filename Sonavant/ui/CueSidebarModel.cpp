@@ -17,6 +17,10 @@ void CueSidebarModel::toggleSidebar() {
     view_.appState->showSidebar = !view_.appState->showSidebar.get();
 }
 
+std::string_view CueSidebarModel::sidebarToggleHelp(bool expanded) {
+    return expanded ? "Hide the cue sidebar" : "Show the cue sidebar";
+}
+
 bool CueSidebarModel::showsDeskButtons() const {
     const auto& desk = view_.appState->selectedDesk.get();
     return !(desk && desk->displayName == "D&B Soundscape");

@@ -37,6 +37,7 @@ public:
     static constexpr std::string_view deleteHelp = "Delete Selected Cue(s)";
     static constexpr std::string_view editAreasHelp = "Edit Audience Areas";
     static constexpr std::string_view exitAreasHelp = "Exit Audience Area Edit Mode";
+    static constexpr std::string_view mixerHelp = "Open the mixer for the selected Input";
     // Pointer travel (points) before a press on a row becomes a move of the row.
     static constexpr double dragThreshold = 4.0;
 
@@ -47,6 +48,7 @@ public:
     // ---- Header --------------------------------------------------------------------------
     bool isExpanded() const;
     void toggleSidebar();
+    static std::string_view sidebarToggleHelp(bool expanded);
     // The mixer and audience-area buttons: not with the DS100 desk selected.
     bool showsDeskButtons() const;
     std::string_view audienceAreaHelp() const;

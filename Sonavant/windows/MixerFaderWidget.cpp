@@ -78,12 +78,12 @@ void MixerFaderWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     dragging_ = true;
-    dragTo(at.x());
+    dragTo(at.x(), true);
 }
 
 void MixerFaderWidget::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_)
-        dragTo(event->position().x());
+        dragTo(event->position().x(), false);
 }
 
 void MixerFaderWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -95,10 +95,14 @@ void MixerFaderWidget::mouseReleaseEvent(QMouseEvent* event) {
     emit editingEnded();
 }
 
-void MixerFaderWidget::dragTo(double x) {
+void MixerFaderWidget::dragTo(double x, bool pressed) {
+    // The thumb shows the whole-number level a move sends, so it steps; a move within one
+    // step sends nothing.
+    const double level = faderLevel(faderValueAt(x - mixerfader::trackInset, trackLength(), range_), range_);
+    if (!pressed && level == dragValue_)
+        return;
     emit editingChanged(true);
-    // The thumb shows the whole-number level a move sends, so it steps.
-    dragValue_ = faderLevel(faderValueAt(x - mixerfader::trackInset, trackLength(), range_), range_);
+    dragValue_ = level;
     update();
     emit valueDragged(dragValue_);
 }

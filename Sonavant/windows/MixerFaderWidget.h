@@ -41,7 +41,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void dragTo(double x);
+    // `pressed`: the press that starts a drag, which sends even an unchanged level.
+    void dragTo(double x, bool pressed);
     double shownValue() const { return dragging_ ? dragValue_ : value_; }
 
     DeskRange range_{0, 100};

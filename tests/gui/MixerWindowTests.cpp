@@ -219,6 +219,8 @@ private slots:
         const double length = fader->trackLength();
         const QPoint thumb(int(std::lround(fader->thumbX())), 15);
         QTest::mousePress(fader, Qt::LeftButton, Qt::NoModifier, thumb);
+        QSignalSpy dragged(fader, &MixerFaderWidget::valueDragged);
+        // -12.2 lies in -12.7's step: that move sends nothing.
         for (double level : {-12.7, -12.2, -30.9, 4.5}) {
             // Between pixels, as a trackpad moves.
             const QPointF to(
@@ -231,6 +233,7 @@ private slots:
             QCOMPARE(sent, std::trunc(level));
             QCOMPARE(fader->thumbX(), mixerfader::trackInset + faderPosition(sent, length, range));
         }
+        QCOMPARE(dragged.count(), 3);
         QTest::mouseRelease(fader, Qt::LeftButton, Qt::NoModifier, thumb);
         waitForDragEnd("/mix/1/in/1", 4.0f);
     }
