@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <limits>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 namespace platform {
 
@@ -27,12 +29,6 @@ std::vector<LogCapture*>& registry() {
 }
 // How many captures are alive: a line takes the registry lock only when there are any.
 std::atomic<int> captureCount{0};
-
-// Set by a line not yet flushed; never destroyed, so lines written at exit are safe.
-std::atomic<bool>& pendingFlush() {
-    static auto* pending = new std::atomic<bool>(false);
-    return *pending;
-}
 
 // The lock around the pending lines is held for an append only: a thread that finds it
 // taken spins a little before it sleeps, so a flood of lines from two threads does not
@@ -64,13 +60,8 @@ struct PendingLines {
     std::string text;
     std::mutex writeMutex; // held while a piece is written, so pieces leave in order
     std::string writing;   // the piece being written (keeps its capacity)
-    bool exiting = false;  // past the exit write: lines go straight to stdio, which writes them last
+    bool exiting = false;  // past the exit write: lines go straight to standard output
 };
-// Lines logged after the exit write, put together before they go to stdio (under the lock).
-std::string& exitLine() {
-    static auto* line = new std::string;
-    return *line;
-}
 PendingLines& pendingLines() {
     static auto* lines = new PendingLines;
     return *lines;
@@ -94,30 +85,34 @@ void writePendingLines() {
 }
 
 // One detached thread writes the lines out shortly after they were logged.
-void scheduleFlush() {
-    pendingFlush().store(true, std::memory_order_relaxed);
+void startWriter() {
     static const bool started = [] {
         std::thread([] {
             pthread_setname_np(pthread_self(), "console");
             auto& lines = pendingLines();
             for (;;) {
+                bool any;
                 {
                     std::unique_lock lock(lines.mutex);
                     lines.due.wait_for(lock, std::chrono::milliseconds(consoleFlushIntervalMilliseconds),
                                        [&] { return lines.text.size() >= writeThreshold; });
+                    any = !lines.text.empty();
                 }
-                if (pendingFlush().exchange(false, std::memory_order_relaxed))
+                if (any)
                     writePendingLines();
             }
         }).detach();
-        // Lines still pending when the process ends normally are written on the way out;
-        // later ones (destructors of statics) are left to stdio's own exit flush.
+        // Lines still pending when the process ends normally are written on the way out,
+        // before any later line (destructors of statics, threads still running). Both locks
+        // held: no piece is half written and no line slips in ahead.
         std::atexit([] {
-            {
-                std::lock_guard lock(pendingLines().mutex);
-                pendingLines().exiting = true;
-            }
-            writePendingLines();
+            auto& lines = pendingLines();
+            std::lock_guard writing(lines.writeMutex);
+            std::lock_guard lock(lines.mutex);
+            lines.exiting = true;
+            std::fwrite(lines.text.data(), 1, lines.text.size(), stdout);
+            lines.text.clear();
+            std::fflush(stdout);
         });
         return true;
     }();
@@ -181,12 +176,7 @@ void consoleLogLines(std::initializer_list<std::initializer_list<std::string_vie
                 capture->append(line);
         }
     }
-    // Appended whole under one lock: lines of several threads never interleave.
-    std::size_t pending;
-    {
-        auto& pendingText = pendingLines();
-        std::lock_guard lock(pendingText.mutex);
-        std::string& text = pendingText.exiting ? exitLine() : pendingText.text;
+    auto append = [&](std::string& text) {
         for (const auto& pieces : lines) {
             text += stamp;
             text += ' ';
@@ -194,14 +184,31 @@ void consoleLogLines(std::initializer_list<std::initializer_list<std::string_vie
                 text += piece;
             text += '\n';
         }
+    };
+    // Appended whole under one lock: lines of several threads never interleave.
+    std::size_t pending;
+    {
+        auto& pendingText = pendingLines();
+        std::lock_guard lock(pendingText.mutex);
         if (pendingText.exiting) {
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            text.clear();
+            // Straight to the descriptor: stdio's own exit flush takes no lock and can drop
+            // what a thread writes into its buffer meanwhile.
+            std::string text;
+            append(text);
+            for (std::size_t done = 0; done < text.size();) {
+                const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
             return;
         }
-        pending = text.size();
+        append(pendingText.text);
+        pending = pendingText.text.size();
     }
-    scheduleFlush();
+    startWriter();
     if (pending >= backlogLimit)
         writePendingLines();
     else if (pending >= writeThreshold)
@@ -209,8 +216,7 @@ void consoleLogLines(std::initializer_list<std::initializer_list<std::string_vie
 }
 
 void consoleFlush() {
-    scheduleFlush(); // makes sure the exit write is in place
-    pendingFlush().store(false, std::memory_order_relaxed);
+    startWriter(); // makes sure the exit write is in place
     writePendingLines();
 }
 

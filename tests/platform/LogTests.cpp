@@ -13,6 +13,9 @@
 #include <sstream>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <optional>
 #include <regex>
 #include <thread>
 #include <unordered_set>
@@ -165,6 +168,52 @@ TEST(Log, FloodFromSeveralThreadsArrivesWholeAndInOrder) {
     }
     for (int t = 0; t < threads; ++t)
         EXPECT_EQ(next[t], perThread) << "thread " << t;
+}
+
+// A thread still logging while the process ends: its lines reach the file in their order,
+// the pending ones first.
+TEST(Log, LinesLoggedWhileTheProcessEndsKeepTheirOrder) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child runs this test again from the start: it finds the parent's file by name.
+    constexpr const char* fileVariable = "SONAVANT_TEST_EXIT_LOG";
+    std::optional<support::TempFolder> folder;
+    std::filesystem::path path;
+    if (const char* given = std::getenv(fileVariable)) {
+        path = given;
+    } else {
+        folder.emplace("log");
+        path = *folder / "exit.txt";
+        ::setenv(fileVariable, path.c_str(), 1);
+    }
+    EXPECT_EXIT(
+        {
+            const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(file, 1);
+            static std::atomic<int> logged{0};
+            std::thread([] {
+                for (int i = 0;; ++i) {
+                    consoleLog("ending line " + std::to_string(i));
+                    logged = i;
+                }
+            }).detach();
+            while (logged < 20'000) {
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    ::unsetenv(fileVariable);
+    std::ifstream in(path);
+    std::string line;
+    int next = 0;
+    while (std::getline(in, line)) {
+        const auto at = line.find("ending line ");
+        if (at == std::string::npos)
+            continue; // the test program's own output
+        if (in.eof())
+            break; // the last line may be cut off by the end
+        ASSERT_EQ(line.substr(at), "ending line " + std::to_string(next++));
+    }
+    EXPECT_GE(next, 20'000);
 }
 
 TEST(PointHash, EqualPointsHashEqual) {
