@@ -72,6 +72,21 @@ double OSCArgumentView::float64() const {
     return std::bit_cast<double>(load64());
 }
 
+std::optional<double> OSCArgumentView::number() const {
+    switch (tag_) {
+    case 'i':
+        return int32();
+    case 'f':
+        return float32();
+    case 'd':
+        return float64();
+    case 'h':
+        return static_cast<double>(int64());
+    default:
+        return std::nullopt;
+    }
+}
+
 void OSCArgumentView::appendDescription(std::string& out) const {
     switch (tag_) {
     case 'i':

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ public:
     std::string_view string() const { return {reinterpret_cast<const char*>(at_), size_}; }
     ByteView blob() const { return {at_, size_}; }
     bool boolean() const { return tag_ == 'T'; }
+    // A number argument ('i', 'f', 'd', 'h') as a double; nothing for any other.
+    std::optional<double> number() const;
     // Appends what OSCValue::description() gives for the decoded argument.
     void appendDescription(std::string& out) const;
 

@@ -4,11 +4,11 @@
 // and 99th percentile of the samples taken per event.
 
 #include "Sonavant/model/CanvasGeometry.h"
+#include "support/Loopback.h"
 #include "support/ShowFixtures.h"
 
 #include <benchmark/benchmark.h>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -29,13 +29,8 @@ struct SinkSocket {
     std::uint16_t port = 0;
     SinkSocket() {
         fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
+        if (fd >= 0)
+            port = support::bindToLoopback(fd);
     }
     ~SinkSocket() {
         if (fd >= 0)

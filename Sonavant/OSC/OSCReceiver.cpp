@@ -144,20 +144,28 @@ void logRawPosition(const std::string& noun, std::int64_t number, float x, float
                          ", Y=" + osccore::numberText(y));
 }
 
-// "[a, b, …]" of the values' descriptions, into a buffer the caller keeps: a flood of
+// "[a, b, …]" of the items' descriptions, into a buffer the caller keeps: a flood of
 // messages costs no allocation here once the buffer has grown.
-void appendValuesText(std::string& text, const OSCMessage& message) {
+template <class Items, class Describe>
+void appendListText(std::string& text, const Items& items, Describe describe) {
     text += '[';
-    const auto& values = message.values();
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i)
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first)
             text += ", ";
-        if (const auto* string = values[i].as<std::string>())
-            text += *string;
-        else
-            text += values[i].description();
+        first = false;
+        describe(text, item);
     }
     text += ']';
+}
+
+void appendValuesText(std::string& text, const OSCMessage& message) {
+    appendListText(text, message.values(), [](std::string& out, const OSCValue& value) {
+        if (const auto* string = value.as<std::string>())
+            out += *string;
+        else
+            out += value.description();
+    });
 }
 
 std::string errorText(const std::exception& error) {
@@ -357,26 +365,15 @@ void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView byte
     // errors for anything else are the full path's.
     bool isTrack = !isReply && startsWith(view, trackPrefix) && message.argumentCount() == 2;
     for (const OSCArgumentView a : message)
-        isTrack = isTrack && (a.tag() == 'i' || a.tag() == 'f' || a.tag() == 'd' || a.tag() == 'h');
-    // The addresses matched before these two must not be taken for them.
-    const bool earlier = startsWith(view, cuePlayPrefix) || startsWith(view, snapshotRecallPrefix) ||
-                         startsWith(view, speakerReplyPrefix) || startsWith(view, sourceReplyPrefix) ||
-                         startsWith(view, cueStopPrefix);
-    if (earlier || (!isReply && !isTrack)) {
+        isTrack = isTrack && a.number();
+    if (!isReply && !isTrack) {
         handleMessage(OSCMessage::fromRawData(bytes));
         return;
     }
     thread_local std::string values;
     values.clear();
-    values += '[';
-    bool first = true;
-    for (const OSCArgumentView argument : message) {
-        if (!first)
-            values += ", ";
-        first = false;
-        argument.appendDescription(values);
-    }
-    values += ']';
+    appendListText(values, message,
+                   [](std::string& text, OSCArgumentView argument) { argument.appendDescription(text); });
     if (isReply) {
         // Both lines of a reply at one moment: one time stamp and one turn of the console lock.
         platform::consoleLogLines(
@@ -392,11 +389,7 @@ void OSCReceiver::handleMessageView(const OSCMessageView& message, ByteView byte
         std::array<double, 2> xy;
         auto argument = message.begin();
         for (double& v : xy) {
-            const OSCArgumentView a = *argument;
-            v = a.tag() == 'i'   ? a.int32()
-                : a.tag() == 'f' ? a.float32()
-                : a.tag() == 'd' ? a.float64()
-                                 : static_cast<double>(a.int64());
+            v = *(*argument).number();
             ++argument;
         }
         deliverTrack(onTrackPosition, *number, xy);

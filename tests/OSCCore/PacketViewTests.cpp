@@ -2,13 +2,17 @@
 #include "OSCCore/OSCObject.h"
 #include "OSCCore/OSCPacketView.h"
 #include "OSCCore/OSCPacketWriter.h"
+#include "OSCCore/OSCValueMasking.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <bit>
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <span>
+#include <string_view>
 
 namespace {
 
@@ -79,7 +83,16 @@ void expectAgreement(ByteView bytes) {
         std::string text;
         a.appendDescription(text);
         ASSERT_LT(i, full->values().size());
-        EXPECT_EQ(text, full->values()[i++].description()) << "argument " << a.tag();
+        const OSCValue& value = full->values()[i++];
+        EXPECT_EQ(text, value.description()) << "argument " << a.tag();
+        // A number read in place is the decoded number, bit for bit (NaN included).
+        const bool isNumber = std::string_view("ifdh").find(a.tag()) != std::string_view::npos;
+        ASSERT_EQ(a.number().has_value(), isNumber) << "argument " << a.tag();
+        if (isNumber) {
+            auto [decoded] = masked<AnyOSCNumberValue>(std::span(&value, 1));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(*a.number()),
+                      std::bit_cast<std::uint64_t>(decoded.doubleValue()));
+        }
     }
 }
 
