@@ -198,12 +198,9 @@ void SnapshotsWindow::syncRows(const std::vector<Snapshot>& snapshots) {
         row.nameLabel->setText(QString::fromStdString(s.name));
         row.timeLabel->setText(QString::fromStdString(SnapshotRules::recallTimeText(s.recallTime)));
         // A field being typed in keeps what is typed.
-        if (!row.numberEdit->hasFocus())
-            row.numberEdit->setText(QString::fromStdString(SnapshotRules::numberText(s.number)));
         if (!row.nameEdit->hasFocus())
             row.nameEdit->setText(QString::fromStdString(s.name));
-        if (!row.timeEdit->hasFocus())
-            row.timeEdit->setText(QString::fromStdString(SnapshotRules::recallTimeFieldText(s.recallTime)));
+        showNumberAndTime(row, s, false);
     }
     settleKeyedRows(rows_, order, listLayout_);
     order_ = std::move(order);
@@ -263,11 +260,15 @@ void SnapshotsWindow::writeFields(Row& row) {
 }
 
 void SnapshotsWindow::showStoredFields(Row& row) {
-    const Snapshot* stored = SnapshotRules::find(view_.appState->snapshots, row.id);
-    if (!stored)
-        return;
-    row.numberEdit->setText(QString::fromStdString(SnapshotRules::numberText(stored->number)));
-    row.timeEdit->setText(QString::fromStdString(SnapshotRules::recallTimeFieldText(stored->recallTime)));
+    if (const Snapshot* stored = SnapshotRules::find(view_.appState->snapshots, row.id))
+        showNumberAndTime(row, *stored, true);
+}
+
+void SnapshotsWindow::showNumberAndTime(Row& row, const Snapshot& s, bool typedToo) {
+    if (typedToo || !row.numberEdit->hasFocus())
+        row.numberEdit->setText(QString::fromStdString(SnapshotRules::numberText(s.number)));
+    if (typedToo || !row.timeEdit->hasFocus())
+        row.timeEdit->setText(QString::fromStdString(SnapshotRules::recallTimeFieldText(s.recallTime)));
 }
 
 void SnapshotsWindow::onFocusChanged(QWidget* now) {

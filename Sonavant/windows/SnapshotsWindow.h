@@ -56,6 +56,8 @@ private:
     void render();
     void writeFields(Row& row);
     void showStoredFields(Row& row);
+    // The number and time fields show `s`; one being typed in keeps its text unless `typedToo`.
+    void showNumberAndTime(Row& row, const Snapshot& s, bool typedToo);
     void writeSnapshot(const platform::UUID& id, const std::function<void(Snapshot&)>& change);
     void onFocusChanged(QWidget* now);
     const Snapshot* selectedSnapshot() const;
