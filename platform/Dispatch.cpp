@@ -2,8 +2,8 @@
 // the life cycle shared by timers and descriptor sources.
 //
 // Design notes:
-// - One worker pool (leaked singleton, detached threads) runs every global-queue block and
-//   every serial-queue drain. Threads are created on demand up to a bound and never exit.
+// - One worker pool (WorkerPool.cpp) runs every global-queue block and every serial-queue
+//   drain. Threads are created on demand up to a bound and never exit.
 // - A serial queue is "owned" by at most one thread at a time: a pool drain or a thread
 //   inside `sync`. `sync` onto a serial queue runs the block on the calling thread once the
 //   queue reaches it (as libdispatch does), so waiting callers never need a pool thread.
@@ -17,6 +17,7 @@
 #include "platform/Log.h"
 #include "platform/Reactor.h"
 #include "platform/RunLoop.h"
+#include "platform/WorkerPool.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +28,6 @@
 #include <map>
 #include <mutex>
 #include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
@@ -81,19 +81,6 @@ std::int64_t steadyNowNs() {
 
 namespace {
 
-// ---- Worker pool ----------------------------------------------------------------------------
-
-constexpr std::size_t kQoSLevels = 5;
-
-// The processors this process may run on (a container or taskset may allow fewer than the
-// machine has): more runnable threads than that only take turns.
-unsigned usableCores() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // A thread of its own takes the scheduling priority of its queue's QoS where the system
 // allows it (a higher one needs a privilege or a nice limit); refused, it keeps the default.
 void takePriorityOf(QoS qos) {
@@ -103,139 +90,8 @@ void takePriorityOf(QoS qos) {
         (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
 }
 
-// Threads are made when work waits and no thread is free, up to one per core (at least
-// four). A pool thread that blocks in a `sync` wait does not count against that, so a wait
-// never starves the work it waits for; and when queued work sees no thread take anything
-// for a while (blocks that wait on something else), one more thread is made, up to a hard
-// bound.
-class WorkerPool {
-public:
-    WorkerPool() {
-        const unsigned hw = usableCores();
-        softCap_ = std::max(4u, hw);
-        hardCap_ = std::clamp<unsigned>(hw * 4, 16, 64);
-    }
-
-    void submit(QoS qos, std::function<void()> job) {
-        std::lock_guard lock(mutex_);
-        jobs_[static_cast<std::size_t>(qos)].push_back(std::move(job));
-        ++queued_;
-        if (idle_ > wakeups_) {
-            ++wakeups_;
-            cv_.notify_one();
-        } else if (threads_ - blocked_ < softCap_ && threads_ < hardCap_ + blocked_) {
-            startThreadLocked();
-        } else {
-            watchForStarvationLocked();
-            if (queued_ == 1)
-                watchCv_.notify_one();
-        }
-    }
-
-    // A pool thread is about to wait for other work (a `sync`): make sure the waited-for work
-    // finds a thread. Nothing on other threads.
-    void enterWait() {
-        if (!onPoolThread)
-            return;
-        std::lock_guard lock(mutex_);
-        ++blocked_;
-        if (queued_ > wakeups_ && idle_ <= wakeups_ && threads_ - blocked_ < softCap_)
-            startThreadLocked();
-    }
-    void leaveWait() {
-        if (!onPoolThread)
-            return;
-        std::lock_guard lock(mutex_);
-        --blocked_;
-    }
-
-private:
-    void startThreadLocked() {
-        ++threads_;
-        std::thread([this] {
-            pthread_setname_np(pthread_self(), "dispatch-pool");
-            workerLoop();
-        }).detach();
-    }
-
-    void watchForStarvationLocked() {
-        if (watching_)
-            return;
-        watching_ = true;
-        std::thread([this] {
-            pthread_setname_np(pthread_self(), "dispatch-watch");
-            watchLoop();
-        }).detach();
-    }
-
-    // Looks while work is queued: when no thread has taken a job for a while, all of them
-    // are held up, and one more is made.
-    void watchLoop() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            watchCv_.wait(lock, [&] { return queued_ > 0; });
-            const std::uint64_t taken = taken_;
-            watchCv_.wait_for(lock, std::chrono::milliseconds(10));
-            if (queued_ > wakeups_ && taken_ == taken && idle_ <= wakeups_ && threads_ < hardCap_ + blocked_)
-                startThreadLocked();
-        }
-    }
-
-    void workerLoop() {
-        onPoolThread = true;
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            while (queued_ == 0) {
-                // A thread made beyond the bound to stand in for waiting ones goes when idle.
-                if (threads_ - blocked_ > softCap_) {
-                    --threads_;
-                    return;
-                }
-                ++idle_;
-                cv_.wait(lock);
-                --idle_;
-                if (wakeups_ > 0)
-                    --wakeups_;
-            }
-            std::function<void()> job;
-            for (std::size_t level = kQoSLevels; level-- > 0;) {
-                if (!jobs_[level].empty()) {
-                    job = std::move(jobs_[level].front());
-                    jobs_[level].pop_front();
-                    break;
-                }
-            }
-            --queued_;
-            ++taken_;
-            lock.unlock();
-            job();
-            job = nullptr; // destroy captures outside the lock
-            lock.lock();
-        }
-    }
-
-    static thread_local bool onPoolThread;
-
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::condition_variable watchCv_;
-    std::array<std::deque<std::function<void()>>, kQoSLevels> jobs_;
-    std::size_t queued_ = 0;
-    std::size_t idle_ = 0;    // threads waiting for work
-    std::size_t wakeups_ = 0; // of those, woken but not yet running
-    std::uint64_t taken_ = 0; // jobs taken so far
-    unsigned threads_ = 0;
-    unsigned blocked_ = 0; // pool threads waiting in `sync`
-    unsigned softCap_ = 4;
-    unsigned hardCap_ = 16;
-    bool watching_ = false;
-};
-
-thread_local bool WorkerPool::onPoolThread = false;
-
 WorkerPool& pool() {
-    static WorkerPool* instance = new WorkerPool; // intentionally leaked: threads outlive statics
-    return *instance;
+    return sharedPool();
 }
 
 // ---- Real-time deadline service (one timer thread) ----------------------------------------
