@@ -4,6 +4,8 @@
 // Design notes:
 // - One worker pool (WorkerPool.cpp) runs every global-queue block and every serial-queue
 //   drain. Threads are created on demand up to a bound and never exit.
+// - Every thread started here sets its own priority first (ThreadPriority.h): a new thread
+//   would otherwise keep that of whichever thread happened to need it.
 // - A serial queue is "owned" by at most one thread at a time: a pool drain or a thread
 //   inside `sync`. `sync` onto a serial queue runs the block on the calling thread once the
 //   queue reaches it (as libdispatch does), so waiting callers never need a pool thread.
@@ -17,6 +19,7 @@
 #include "platform/Log.h"
 #include "platform/Reactor.h"
 #include "platform/RunLoop.h"
+#include "platform/ThreadPriority.h"
 #include "platform/WorkerPool.h"
 
 #include <algorithm>
@@ -28,9 +31,7 @@
 #include <map>
 #include <mutex>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <thread>
-#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -81,13 +82,12 @@ std::int64_t steadyNowNs() {
 
 namespace {
 
-// A thread of its own takes the scheduling priority of its queue's QoS where the system
-// allows it (a higher one needs a privilege or a nice limit); refused, it keeps the default.
+// A thread of its own runs at its queue's QoS, some nice steps from the normal value, where
+// the system allows it (a higher priority needs a privilege or a nice limit); refused, at
+// the normal value, whatever its creator ran at.
 void takePriorityOf(QoS qos) {
-    static constexpr int niceOf[kQoSLevels] = {10, 5, 0, -5, -10}; // background … userInteractive
-    const int nice = niceOf[static_cast<std::size_t>(qos)];
-    if (nice != 0)
-        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+    static constexpr int niceOffsetOf[kQoSLevels] = {10, 5, 0, -5, -10}; // background … userInteractive
+    takeNormalPriority(niceOffsetOf[static_cast<std::size_t>(qos)]);
 }
 
 WorkerPool& pool() {
@@ -105,6 +105,7 @@ public:
         if (!started_) {
             started_ = true;
             std::thread([this] {
+                takeNormalPriority();
                 pthread_setname_np(pthread_self(), "dispatch-timer");
                 loop();
             }).detach();
@@ -225,8 +226,8 @@ public:
         ownThread_ = std::make_shared<OwnThread>();
         std::weak_ptr<SerialQueue> weak = std::static_pointer_cast<SerialQueue>(shared_from_this());
         std::thread([thread = ownThread_, weak, label = label(), qos = qos()] {
-            pthread_setname_np(pthread_self(), label.substr(0, 15).c_str());
             takePriorityOf(qos);
+            pthread_setname_np(pthread_self(), label.substr(0, 15).c_str());
             OwnThread::current = thread.get();
             while (thread->waitForWork())
                 if (auto queue = weak.lock())

@@ -10,6 +10,8 @@
 //   long on anything else tie up a thread each: when no queued work starts for a while,
 //   one more thread is made, up to 16 to 64 in all. Serial queues drain on the pool, one
 //   block at a time, in order.
+// - Every thread started here runs at the main thread's priority, whichever thread made it
+//   start (a queue on a thread of its own at its QoS's step from there, where allowed).
 // - `sync` onto a serial queue runs the block on the calling thread once the queue reaches it;
 //   `sync` onto a concurrent queue runs it at once on the calling thread.
 // - The main queue's delays (`asyncAfter`) and DispatchTimers targeting the main queue follow

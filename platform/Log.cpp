@@ -1,5 +1,7 @@
 #include "platform/Log.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -88,6 +90,7 @@ void writePendingLines() {
 void startWriter() {
     static const bool started = [] {
         std::thread([] {
+            detail::takeNormalPriority();
             pthread_setname_np(pthread_self(), "console");
             auto& lines = pendingLines();
             for (;;) {

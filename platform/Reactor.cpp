@@ -1,5 +1,7 @@
 #include "platform/Reactor.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -49,6 +51,7 @@ Reactor::Reactor(bool threaded) {
         return;
     }
     std::thread([this] {
+        takeNormalPriority();
         pthread_setname_np(pthread_self(), "reactor");
         loop();
     }).detach();

@@ -1,5 +1,7 @@
 #include "platform/WorkerPool.h"
 
+#include "platform/ThreadPriority.h"
+
 #include <algorithm>
 #include <chrono>
 #include <pthread.h>
@@ -76,6 +78,7 @@ void WorkerPool::setWakeHookForTesting(std::function<void()> hook) {
 void WorkerPool::startThreadLocked() {
     ++threads_;
     std::thread([this] {
+        takeNormalPriority();
         pthread_setname_np(pthread_self(), "dispatch-pool");
         workerLoop();
     }).detach();
@@ -86,6 +89,7 @@ void WorkerPool::watchForStarvationLocked() {
         return;
     watching_ = true;
     std::thread([this] {
+        takeNormalPriority();
         pthread_setname_np(pthread_self(), "dispatch-watch");
         watchLoop();
     }).detach();
