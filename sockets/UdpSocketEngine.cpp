@@ -290,7 +290,8 @@ constexpr std::size_t backlogCostPerDatagram = 96;
 } // namespace
 
 // A batch's bytes count against the backlog until the batch is delivered, or dropped
-// undelivered; whichever brings the backlog under half the limit starts a paused reading.
+// undelivered; whichever brings the backlog to half the limit or below starts a paused
+// reading (for a limit of 1, to nothing).
 class UdpSocketEngine::BacklogShare {
 public:
     BacklogShare(std::weak_ptr<UdpSocketEngine> engine, std::shared_ptr<ReceiveBacklog> backlog,
@@ -302,7 +303,7 @@ public:
     BacklogShare& operator=(const BacklogShare&) = delete;
     ~BacklogShare() {
         const std::size_t left = backlog_->bytes -= bytes_;
-        if (left < backlog_->limit / 2 && backlog_->paused.exchange(false))
+        if (left <= backlog_->limit / 2 && backlog_->paused.exchange(false))
             if (auto engine = engine_.lock())
                 engine->socketQueue_->async([engine] { engine->doReceive(); });
     }
@@ -335,7 +336,7 @@ bool UdpSocketEngine::receiveBacklogFull() {
         return false;
     backlog.paused = true;
     // Deliveries that ended before the flag was up started nothing: look once more.
-    return !(backlog.bytes < backlog.limit / 2 && backlog.paused.exchange(false));
+    return !(backlog.bytes <= backlog.limit / 2 && backlog.paused.exchange(false));
 }
 
 void UdpSocketEngine::setReceiveBacklogLimit(std::size_t bytes) {

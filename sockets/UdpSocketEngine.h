@@ -83,8 +83,8 @@ public:
     int kernelReceiveBufferSize() const;
     // Received datagrams handed to the delegate queue and not yet delivered, in bytes (with a
     // little for each datagram's keeping). Continuous reading stops at the limit, leaving
-    // the rest in the kernel's buffer, and goes on once delivery brings it under half: a
-    // flood the delegate cannot keep up with costs bounded memory. Any thread.
+    // the rest in the kernel's buffer, and goes on once delivery brings it to half or below:
+    // a flood the delegate cannot keep up with costs bounded memory. Any thread.
     static constexpr std::size_t defaultReceiveBacklogLimit = 128 * 1024 * 1024;
     void setReceiveBacklogLimit(std::size_t bytes);
     std::size_t receiveBacklogBytes() const;

@@ -6,8 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <string>
 #include <thread>
+
+#include <linux/sock_diag.h>
+#include <sys/socket.h>
 
 using namespace udptest;
 
@@ -82,34 +87,60 @@ TEST(UdpSocketEngineReceive, ManyDatagramsArriveInOrder) {
 }
 
 // A delegate that cannot keep up: reading stops at the backlog limit, the rest waits in the
-// kernel, and every datagram arrives, in order, once delivery goes on.
+// kernel, and every datagram arrives, in order, once delivery goes on. The datagrams wait in
+// the kernel before reading begins, so each read takes a whole batch of 64: the backlog then
+// holds exactly the batches read until the limit was reached. Limits of 1 to 3 bytes resume
+// only when the backlog is empty.
 TEST(UdpSocketEngineReceive, ReadingStopsAtTheBacklogLimitAndResumesWithNothingLost) {
-    Receiver r;
-    constexpr std::size_t kSize = 2048, kLimit = 3 * kSize;
-    constexpr int kCount = 24; // well within what the smallest kernel buffer holds
-    r.engine->setReceiveBacklogLimit(kLimit);
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    r.delegateQueue->async([released] { released.wait(); }); // delivery held up
-    ASSERT_TRUE(r.engine->beginReceiving());
-    RawUdp sender;
-    for (int i = 0; i < kCount; ++i) {
-        Bytes datagram(kSize, static_cast<std::uint8_t>(i));
-        ASSERT_TRUE(sender.sendTo(r.port, datagram));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(support::eventually([&] { return r.engine->receiveBacklogBytes() >= kLimit; },
-                                    std::chrono::seconds(10)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_LT(r.engine->receiveBacklogBytes(), kCount * kSize) << "reading went on past the limit";
+    constexpr std::size_t kSize = 16; // each counts 16 + 96 against the backlog
+    constexpr int kCount = 2 * 64 + 16;
+    struct Case {
+        std::size_t limit;
+        std::size_t backlogAtStop;
+    };
+    for (const Case c : {Case{1, 7168}, Case{2, 7168}, Case{3, 7168}, Case{7168, 7168}, Case{7169, 14336}}) {
+        SCOPED_TRACE("limit " + std::to_string(c.limit));
+        Receiver r;
+        ASSERT_TRUE(r.bound);
+        r.engine->setReceiveBacklogLimit(c.limit);
+        int fd = -1;
+        r.engine->performBlock([&] { fd = r.engine->socket4FD(); });
+        // The kernel's count of the bytes it holds for the socket grows with each arrival.
+        auto kernelHolds = [fd] {
+            std::uint32_t memory[SK_MEMINFO_VARS] = {};
+            socklen_t length = sizeof memory;
+            ::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &length);
+            return memory[SK_MEMINFO_RMEM_ALLOC];
+        };
+        RawUdp sender;
+        auto datagram = [](int i) {
+            Bytes data(kSize, '.');
+            const std::string number = std::to_string(i);
+            std::copy(number.begin(), number.end(), data.begin());
+            return data;
+        };
+        for (int i = 0; i < kCount; ++i) {
+            const auto before = kernelHolds();
+            ASSERT_TRUE(sender.sendTo(r.port, datagram(i)));
+            ASSERT_TRUE(support::eventually([&] { return kernelHolds() > before; }, kDeadline)) << i;
+        }
 
-    release.set_value();
-    auto& d = *r.delegate;
-    ASSERT_TRUE(d.waitFor([&] { return d.received.size() == kCount; }));
-    for (int i = 0; i < kCount; ++i)
-        EXPECT_EQ(d.received[i].data, Bytes(kSize, static_cast<std::uint8_t>(i))) << i;
-    EXPECT_TRUE(
-        support::eventually([&] { return r.engine->receiveBacklogBytes() == 0; }, std::chrono::seconds(10)));
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        r.delegateQueue->async([released] { released.wait(); }); // delivery held up
+        ASSERT_TRUE(r.engine->beginReceiving());
+        ASSERT_TRUE(
+            support::eventually([&] { return r.engine->receiveBacklogBytes() >= c.limit; }, kDeadline));
+        r.engine->performBlock([] {}); // the reading pass has ended
+        EXPECT_EQ(r.engine->receiveBacklogBytes(), c.backlogAtStop) << "reading went on past the limit";
+
+        release.set_value();
+        auto& d = *r.delegate;
+        ASSERT_TRUE(d.waitFor([&] { return d.received.size() == kCount; })) << "reading did not resume";
+        for (int i = 0; i < kCount; ++i)
+            EXPECT_EQ(d.received[i].data, datagram(i)) << i;
+        EXPECT_TRUE(support::eventually([&] { return r.engine->receiveBacklogBytes() == 0; }, kDeadline));
+    }
 }
 
 TEST(UdpSocketEngineReceive, OnceThenPauseThenAgain) {
