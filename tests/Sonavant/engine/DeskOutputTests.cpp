@@ -122,17 +122,32 @@ TEST(SendDecision, AHeldSendDoesNotLeaveOnceOutputIsOff) {
     due.send();
     EXPECT_EQ(sent, 0) << "the held send left with output off";
 
-    // Through the view: the second update lands within 30 ms of the first at the send queue
-    // and is held, unless a loaded machine kept the two further apart than that.
+    // Through the view, with a send of the test's own stamped an hour ahead: every send the
+    // view decides is held, however long the machine takes, and leaves only when the test
+    // releases it.
     OnePair f;
     f.view.disableOSCThrottling->set(false);
+    const std::string key = DestinationKey{f.state->soundObjects->at(0)->id, 1}.text();
+    const auto ahead = SendTimeTable::Clock::now() + 1h;
+    SendTimeTable::Release ours = [] {};
+    ASSERT_EQ(f.view.lastSendTime->admit(key, 0, ahead, interval, true, ours).verdict,
+              SendTimeTable::Verdict::send);
     f.updates(1);
+    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 1; }));
+    f.view.setOSCOutput(false);
+    auto viewDue = f.view.lastSendTime->release(key, ahead + interval, interval);
+    ASSERT_TRUE(viewDue.send);
+    viewDue.send();
+    EXPECT_EQ(f.outlet->count(), 0u) << "the view's held send left with output off";
+    // With output on, the same kind of held send does leave.
+    f.view.setOSCOutput(true);
     f.state->soundObjects->at(0)->position = Point{400, 0};
     f.updates(1);
-    f.view.setOSCOutput(false);
-    const bool seenHeld = eventually([&] { return f.view.lastSendTime->heldCount() == 1; }, 100ms);
-    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 0; }));
-    ASSERT_TRUE(f.sendsSettleAt(1) || !seenHeld) << "the staggered first went; the held second did not";
+    ASSERT_TRUE(eventually([&] { return f.view.lastSendTime->heldCount() == 1; }));
+    auto onDue = f.view.lastSendTime->release(key, ahead + 2 * interval, interval);
+    ASSERT_TRUE(onDue.send);
+    onDue.send();
+    EXPECT_EQ(f.outlet->count(), 1u);
 
     // Output on throughout: the newer level reaches the desk last. The two staggered sends
     // may reach the table in either order; an older one arriving second is dropped, not sent.
