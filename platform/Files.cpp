@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <pwd.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -32,6 +33,14 @@ fs::path xdgDirectory(const char* variable, const char* fallback) {
     if (const char* value = std::getenv(variable); value && value[0] == '/')
         return fs::path(value) / "Sonavant";
     return homeDirectory() / fallback / "Sonavant";
+}
+
+std::mutex writeFaultMutex;
+std::function<int(const fs::path&)> writeFault;
+
+int injectedWriteError(const fs::path& path) {
+    std::lock_guard lock(writeFaultMutex);
+    return writeFault ? writeFault(path) : 0;
 }
 
 std::string randomSuffix() {
@@ -116,6 +125,8 @@ void writeFileAtomically(const fs::path& path, std::string_view bytes) {
 
     const char* data = bytes.data();
     std::size_t left = bytes.size();
+    if (const int error = injectedWriteError(path))
+        fail("cannot write file", path, error);
     while (left > 0) {
         ssize_t n = ::write(temp.fd(), data, left);
         if (n < 0 && errno == EINTR)
@@ -166,6 +177,21 @@ std::string readFile(const fs::path& path) {
     }
     ::close(fd);
     return out;
+}
+
+bool isWritableByUser(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    if (::geteuid() == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    // Also a read-only file system, for root as well.
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+void setWriteFault(std::function<int(const fs::path&)> fault) {
+    std::lock_guard lock(writeFaultMutex);
+    writeFault = std::move(fault);
 }
 
 std::string percentEncodedPath(std::string_view path) {

@@ -3,6 +3,7 @@
 // std::filesystem::filesystem_error naming the operation, the path and the system's reason.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,16 @@ void ensureDirectoryExists(const std::filesystem::path& folder);
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 std::string readFile(const std::filesystem::path& path);
+
+// Whether the user may change the file at `path` in place: a file that does not exist may be
+// made. Root passes every permission check, so for root a file without any write bit counts
+// as not writable.
+bool isWritableByUser(const std::filesystem::path& path);
+
+// Tests stand in a failing disk here: before each writeFileAtomically the fault is asked
+// about the target, and a non-zero errno (ENOSPC for a full disk) fails the write the way
+// the system would, leaving the old file whole. An empty function removes it.
+void setWriteFault(std::function<int(const std::filesystem::path&)> fault);
 
 // A path as it stands in a file URL: every byte but letters, digits and "/-._~"
 // percent-encoded, so "?", "#" or "%" in a folder name cannot turn into URL syntax.

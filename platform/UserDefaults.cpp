@@ -23,7 +23,8 @@ struct UserDefaults::Impl : std::enable_shared_from_this<UserDefaults::Impl> {
     ValueObject values;
     bool dirty = false;
     bool flushScheduled = false;
-    bool writable = true; // false when an unreadable file could not be moved aside
+    bool writable = true;   // false when an unreadable file could not be moved aside
+    std::string writeError; // under `mutex`
     std::optional<LoadError> loadError;
 
     void load();
@@ -107,12 +108,15 @@ bool UserDefaults::Impl::write() {
         std::lock_guard lock(mutex);
         if (!dirty)
             return true;
-        if (!writable)
+        if (!writable) {
+            writeError = "the settings file " + file.string() + " could not be read or moved aside.";
             return false;
+        }
         try {
             bytes = writePropertyList(Value(values));
         } catch (const CodingError& e) {
             consoleLog("❌ User defaults: cannot save " + file.string() + ": " + e.what());
+            writeError = e.what();
             return false;
         }
         dirty = false;
@@ -120,10 +124,13 @@ bool UserDefaults::Impl::write() {
     try {
         ensureDirectoryExists(folder);
         writeFileAtomically(file, bytes);
+        std::lock_guard lock(mutex);
+        writeError.clear();
         return true;
     } catch (const fs::filesystem_error& e) {
         consoleLog(std::string("❌ User defaults: cannot save: ") + e.what());
         std::lock_guard lock(mutex);
+        writeError = e.what();
         dirty = true; // the next change or synchronize tries again
         return false;
     }
@@ -263,6 +270,11 @@ void UserDefaults::remove(const std::string& key) {
 
 bool UserDefaults::synchronize() {
     return impl_->write();
+}
+
+std::string UserDefaults::writeError() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->writeError;
 }
 
 const std::optional<UserDefaults::LoadError>& UserDefaults::loadError() const {

@@ -57,6 +57,8 @@ public:
 
     // Writes pending changes now. False, with a console line, when the file could not be written.
     bool synchronize();
+    // Why the last write failed; empty after a write that succeeded.
+    std::string writeError() const;
 
     // Why the file could not be read at start, if so.
     const std::optional<LoadError>& loadError() const;

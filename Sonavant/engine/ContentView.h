@@ -315,6 +315,15 @@ public:
     void loadMixingDesks(const std::optional<std::filesystem::path>& file);
     void saveState();
     void loadState();
+    // The autosave file, then the working state, both on disk when it returns. The launch
+    // restores the autosave and lets the working state override it: written in this order,
+    // a kill at any moment outside this call gives back one show, the last one written. Runs
+    // at every autosave tick and after each wholesale change (Open, Open Recent, Undo, Redo,
+    // Clear, New Blank Canvas, a drawn path's end). The autosave is written only where the
+    // application gave its `persistence`. A failure of either file is told once, on a later
+    // turn of the main queue, until a write of that file succeeds again; with `tellFailures`
+    // false the caller tells it. True when both were written.
+    bool writeAutosaveAndWorkingState(bool tellFailures = true);
 
     // ---- Zero point ----------------------------------------------------------------------------------
     void updateZeroPoint();
@@ -498,7 +507,8 @@ private:
 
 public:
     // ---- Mixer window ----------------------------------------------------------------------------------
-    // saveState for a window that may outlive the view: does nothing once the view is gone.
+    // writeAutosaveAndWorkingState for a window that may outlive the view: does nothing once
+    // the view is gone.
     std::function<void()> saveStateWhileAlive();
 
     // ---- Desk selection, Clear and the top bar's level watches -----------------------------------
@@ -582,6 +592,9 @@ private:
 
     const std::shared_ptr<ContentView*> aliveToken_ = std::make_shared<ContentView*>(this);
     bool onScreen_ = false;
+    // A write failure told to the operator, until that file is written again.
+    bool autosaveFailureTold_ = false;
+    bool workingStateFailureTold_ = false;
     platform::SubscriptionBag notificationObservers_;
     platform::SubscriptionBag settingObservers_;
     platform::SubscriptionBag levelSettingWatches_;

@@ -51,7 +51,7 @@ void ContentView::reprojectAllPositions(const CanvasGeometryProxy&) {
 }
 
 void ContentView::levelSettingsChanged() {
-    saveState();
+    writeAutosaveAndWorkingState();
     updateRelativeLevels();
 }
 

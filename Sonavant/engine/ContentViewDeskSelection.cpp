@@ -52,7 +52,7 @@ void ContentView::clearCanvas() {
     selectedObjects.set({});
     platform::consoleLog("Canvas cleared: all cues, paths, speakers, and recording states removed while "
                          "preserving selectedDesk.");
-    saveState();
+    writeAutosaveAndWorkingState();
     appState->saveStateForUndo();
 }
 

@@ -161,6 +161,7 @@ void ContentView::newBlankCanvas() {
         selectedDesk = mixingDesks->front();
     platform::consoleLog("Application reset to default state.");
     s.saveStateForUndo();
+    writeAutosaveAndWorkingState();
 }
 
 void ContentView::zeroSelected() {

@@ -1,5 +1,5 @@
 #include "Sonavant/engine/ContentView.h"
 
 std::function<void()> ContentView::saveStateWhileAlive() {
-    return whileAlive([](ContentView& view) { view.saveState(); });
+    return whileAlive([](ContentView& view) { view.writeAutosaveAndWorkingState(); });
 }

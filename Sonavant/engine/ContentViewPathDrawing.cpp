@@ -95,6 +95,7 @@ void ContentView::endPathOnControlClick(const CanvasDrag& drag) {
     pathManager->addFinalNode(p, targets, zoomLevel);
     finishPathRecording();
     appState->saveStateForUndo();
+    writeAutosaveAndWorkingState();
 }
 
 void ContentView::offerPathPoint(Point point) {
@@ -119,7 +120,7 @@ void ContentView::finishPathRecording() {
         return;
     if (!pathManager->currentPathNodes->empty()) {
         pathManager->addFinalNode(lastDragPosition.get().value_or(Point{0, 0}), targets, zoomLevel);
-        saveState();
+        writeAutosaveAndWorkingState();
     }
 }
 

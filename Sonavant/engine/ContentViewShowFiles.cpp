@@ -136,4 +136,8 @@ void ContentView::showReplaced(AppState::Replacement replacement) {
     else
         refreshPositionsAfterZeroPointChange();
     updateRelativeLevels();
+    // Not before the view has read the working state: that would replace the operator's
+    // with launch values.
+    if (onScreen_)
+        writeAutosaveAndWorkingState();
 }

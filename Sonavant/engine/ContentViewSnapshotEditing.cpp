@@ -17,7 +17,7 @@ void ContentView::addSnapshot() {
     appState->saveStateForUndo();
     appState->snapshots.update([&](std::vector<Snapshot>& list) { list.push_back(snapshot); });
     platform::consoleLog("\u2705 Snapshot " + std::to_string(snapshot.number) + " added: " + snapshot.name);
-    saveState();
+    writeAutosaveAndWorkingState();
     appState->saveStateForUndo();
 }
 
@@ -43,6 +43,6 @@ void ContentView::deleteSnapshot(const Snapshot& given) {
         std::erase_if(list, [&](const Snapshot& s) { return s.id == given.id; });
     });
     platform::consoleLog("\U0001F5D1 Snapshot " + std::to_string(given.number) + " deleted.");
-    saveState();
+    writeAutosaveAndWorkingState();
     appState->saveStateForUndo();
 }

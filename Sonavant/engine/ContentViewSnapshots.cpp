@@ -153,7 +153,7 @@ void ContentView::snapshotFadeTick(SnapshotFade& fade) {
 
     if (t >= 1.0) {
         endSnapshotFade();
-        saveState();
+        writeAutosaveAndWorkingState();
         appState->saveStateForUndo();
     }
 }

@@ -5,6 +5,8 @@
 
 #include "Sonavant/engine/BackgroundImageBookmark.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ContentViewPresenter.h"
+#include "Sonavant/model/AppStatePersistence.h"
 #include "platform/Log.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
@@ -12,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 using platform::Bytes;
 using platform::consoleLog;
@@ -227,6 +230,48 @@ void ContentView::saveState() {
     d.set(key::backgroundImageRotation, Value(show.backgroundImageRotation.get()));
 
     consoleLog("✅ App state saved successfully.");
+}
+
+bool ContentView::writeAutosaveAndWorkingState(bool tellFailures) {
+    std::optional<std::string> autosaveFailure;
+    if (persistence && !persistence->writeAutosave(*appState))
+        autosaveFailure = persistence->autosaveError();
+    saveState();
+    // The store writes on a later turn by itself; a kill before then would lose it.
+    UserDefaults& defaults = workingStateDefaults();
+    std::optional<std::string> workingStateFailure;
+    if (!defaults.synchronize())
+        workingStateFailure = defaults.writeError();
+
+    // Told once per run of failures, and never from inside a timer's tick: a modal alert
+    // there would run the next ticks inside this one.
+    auto tell = [&](bool& told, const std::optional<std::string>& failure, PresenterAlert alert) {
+        if (!failure) {
+            told = false;
+            return;
+        }
+        if (std::exchange(told, true) || !tellFailures)
+            return;
+        onMainQueue([alert = std::move(alert)](ContentView& view) {
+            if (view.presenter)
+                view.presenter->showAlert(alert);
+        });
+    };
+    const std::string retry =
+        "\n\nSonavant keeps trying. Until a save succeeds, a crash loses the changes made "
+        "since the last one.";
+    tell(autosaveFailureTold_, autosaveFailure,
+         {PresenterAlert::Style::warning,
+          "The show could not be autosaved.",
+          (persistence ? persistence->autosaveTarget().string() : std::string()) + "\n\n" +
+              autosaveFailure.value_or("") + retry,
+          {}});
+    tell(workingStateFailureTold_, workingStateFailure,
+         {PresenterAlert::Style::warning,
+          "The working state could not be saved.",
+          defaults.filePath().string() + "\n\n" + workingStateFailure.value_or("") + retry,
+          {}});
+    return !autosaveFailure && !workingStateFailure;
 }
 
 void ContentView::loadState() {

@@ -6,11 +6,13 @@
 #include "platform/Log.h"
 #include "platform/Serialization.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 #include <exception>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -92,6 +94,9 @@ std::string AppStatePersistence::encodeState(const AppState& state, const fs::pa
 }
 
 void AppStatePersistence::saveState(const AppState& state, const fs::path& location) {
+    if (!platform::isWritableByUser(location))
+        throw fs::filesystem_error("the file exists and may not be written; it is left as it was", location,
+                                   std::make_error_code(std::errc::permission_denied));
     platform::writeFileAtomically(location, encodeState(state, location));
     addRecentFile(location);
 }
@@ -162,17 +167,41 @@ std::vector<std::string> AppStatePersistence::recentFiles() const {
 }
 
 void AppStatePersistence::startAutosave(std::shared_ptr<AppState> state, double interval) {
+    if (!state) {
+        if (autosaveTimer_)
+            autosaveTimer_->invalidate();
+        autosaveTimer_.reset();
+        platform::consoleLog("❌ Autosave not started: it needs a show and an interval above zero.");
+        return;
+    }
+    // The destructor invalidates the timer, so the block never outlives this object.
+    startAutosave(interval, [this, state = std::move(state)] { writeAutosave(*state); });
+}
+
+void AppStatePersistence::startAutosave(double interval, std::function<void()> tick) {
     if (autosaveTimer_)
         autosaveTimer_->invalidate();
     autosaveTimer_.reset();
-    if (!state || !std::isfinite(interval) || interval <= 0) {
+    if (!tick || !std::isfinite(interval) || interval <= 0) {
         platform::consoleLog("❌ Autosave not started: it needs a show and an interval above zero.");
         return;
     }
     auto period = std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(interval));
-    // The destructor invalidates the timer, so the block never outlives this object.
     autosaveTimer_ = platform::RunLoopTimer::scheduled(
-        period, true, [this, state = std::move(state)](platform::RunLoopTimer&) { writeAutosave(*state); });
+        period, true, [tick = std::move(tick)](platform::RunLoopTimer&) { tick(); });
+}
+
+double AppStatePersistence::autosaveInterval(const char* setting) {
+    if (!setting)
+        return defaultAutosaveInterval;
+    const std::string_view text(setting);
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) && seconds > 0)
+        return seconds;
+    platform::consoleLog(std::string("❌ ") + autosaveIntervalVariable + "=\"" + std::string(text) +
+                         "\" is not a positive number of seconds; the autosave runs every 60 seconds.");
+    return defaultAutosaveInterval;
 }
 
 void AppStatePersistence::ensureDirectoryExists() const {
@@ -242,11 +271,13 @@ bool AppStatePersistence::writeAutosave(const AppState& state) {
         }
         platform::writeFileAtomically(autosaveTarget(), bytes);
         autosaveFailing_ = false;
+        autosaveError_.clear();
         return true;
     } catch (const std::exception& error) {
         if (!autosaveFailing_)
             platform::consoleLog(std::string("❌ Autosave failed: ") + error.what());
         autosaveFailing_ = true;
+        autosaveError_ = error.what();
         return false;
     }
 }

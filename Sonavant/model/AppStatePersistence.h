@@ -39,7 +39,8 @@ public:
 
     // The export: the document written in one step, then the location put at the front of
     // the recent files. Throws what encoding or writing throws; a failed write leaves any
-    // earlier file at the location whole.
+    // earlier file at the location whole. A file the user may not write is never replaced
+    // (the rename would do it all the same): that throws before anything is written.
     void saveState(const AppState& state, const std::filesystem::path& location);
 
     // A newly decoded state (not the live one), or null with "❌ Import failed: " on the
@@ -52,6 +53,16 @@ public:
 
     // (Re)starts the repeating autosave of `state` on the main run loop.
     void startAutosave(std::shared_ptr<AppState> state, double interval);
+    // The same timer running `tick` instead, for an owner that writes more than the autosave
+    // on each tick.
+    void startAutosave(double interval, std::function<void()> tick);
+
+    // The application's autosave interval in seconds: 60, or the value of the environment
+    // variable SONAVANT_AUTOSAVE_INTERVAL given as `setting` (tests shorten it). A value that
+    // is not a positive number is refused with a console line.
+    static constexpr double defaultAutosaveInterval = 60.0;
+    static constexpr const char* autosaveIntervalVariable = "SONAVANT_AUTOSAVE_INTERVAL";
+    static double autosaveInterval(const char* setting);
     const platform::RunLoopTimerPtr& autosaveTimer() const { return autosaveTimer_; }
 
     // Creates the application folder if missing; throws std::filesystem::filesystem_error.
@@ -66,6 +77,8 @@ public:
     // it. False, with a console line on the first failure of a run of failures, when the
     // show could not be saved.
     bool writeAutosave(const AppState& state);
+    // Why the last autosave failed; empty after a success.
+    const std::string& autosaveError() const { return autosaveError_; }
     // Where autosaves go: the autosave file, or, while an unreadable autosave file can be
     // neither read nor moved aside, a file of another name in the same folder (said on the
     // console). Autosaving never stops for it; each tick tries the move again.
@@ -87,6 +100,7 @@ private:
     platform::RunLoopTimerPtr autosaveTimer_;
     bool autosaveChecked_ = false;
     bool autosaveFailing_ = false;
+    std::string autosaveError_;
     bool asideFailureReported_ = false;
     std::filesystem::path fallbackAutosave_;
 };

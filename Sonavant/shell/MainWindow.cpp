@@ -82,8 +82,10 @@ void MainWindow::saveFrame() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     saveFrame();
-    if (onClose)
-        onClose();
+    if (onClose && !onClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

@@ -31,8 +31,9 @@ public:
     // while its parts need it).
     void updateMinimumSize();
 
-    // Runs before the window closes (the application saves its state there).
-    std::function<void()> onClose;
+    // Runs before the window closes (the application saves its state there); false keeps
+    // the window open.
+    std::function<bool()> onClose;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,6 +6,7 @@
 #include "Sonavant/canvas/FloorPlanLayer.h"
 #include "Sonavant/canvas/MetreGridLayer.h"
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ContentViewPresenter.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/panels/CueSidebarWidget.h"
@@ -28,6 +29,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <cstdlib>
+
 struct SonavantApp::CanvasLayers {
     explicit CanvasLayers(CanvasWidget& canvas) : grid(canvas), floorPlan(canvas), areas(canvas) {}
     MetreGridLayer grid;
@@ -37,7 +40,9 @@ struct SonavantApp::CanvasLayers {
 
 SonavantApp::SonavantApp() : SonavantApp(Options{}) {}
 
-SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
+SonavantApp::SonavantApp(Options options)
+    : options_(std::move(options)), autosaveInterval_(AppStatePersistence::autosaveInterval(
+                                        std::getenv(AppStatePersistence::autosaveIntervalVariable))) {
     // Screen readers (and tests driven through accessibility) find controls by their help.
     platform::AccessibleHelpNames::install();
     persistence_ = std::make_unique<AppStatePersistence>();
@@ -54,7 +59,7 @@ SonavantApp::SonavantApp(Options options) : options_(std::move(options)) {
 
     window_ = std::make_unique<MainWindow>(platform::UserDefaults::standard());
     qtPresenter->setParentWindow(window_.get());
-    window_->onClose = [this] { quit(); }; // other windows (the mixer) do not keep it running
+    window_->onClose = [this] { return quit(); }; // other windows (the mixer) do not keep it running
 
     auto* splash = new SplashScreen(options_.splashSeconds);
     splash_ = splash;
@@ -134,8 +139,18 @@ void SonavantApp::showMainView() {
     mainViewShown_ = true;
     window_->showMainView();
     contentView_->onAppearLoad();
-    persistence_->startAutosave(appState_, 60.0);
+    persistence_->startAutosave(autosaveInterval_,
+                                [view = contentView_.get()] { view->writeAutosaveAndWorkingState(); });
     emit mainViewShown();
+}
+
+bool SonavantApp::writeFinalSave() {
+    finalSaveWritten_ = true;
+    // A view that never came on screen never loaded the working state: saving it would
+    // replace the operator's with launch values.
+    if (mainViewShown_)
+        return contentView_->writeAutosaveAndWorkingState(false);
+    return persistence_->writeAutosave(*appState_);
 }
 
 void SonavantApp::shutdown() {
@@ -144,20 +159,46 @@ void SonavantApp::shutdown() {
     shutDown_ = true;
     if (window_)
         window_->saveFrame();
-    // A view that never came on screen never loaded the working state: saving it would
-    // replace the operator's with launch values.
-    if (mainViewShown_) {
+    if (!finalSaveWritten_)
+        writeFinalSave();
+    if (mainViewShown_)
         contentView_->onDisappearCleanup();
-    }
-    persistence_->writeAutosave(*appState_);
     platform::UserDefaults::standard().synchronize();
     presenter_->closeMixerWindow();
 }
 
-void SonavantApp::quit() {
+bool SonavantApp::quit() {
+    if (!shutDown_ && !writeFinalSave()) {
+        std::string reasons;
+        for (const std::string& reason :
+             {persistence_->autosaveError(), platform::UserDefaults::standard().writeError()})
+            if (!reason.empty())
+                reasons += reason + "\n\n";
+        const std::size_t answer =
+            presenter_->showAlert({PresenterAlert::Style::critical,
+                                   "The show could not be saved before quitting.",
+                                   reasons + "If you quit now, the changes since the last save are lost.",
+                                   {"Quit Anyway", "Cancel"}});
+        if (answer != 0) {
+            finalSaveWritten_ = false; // still running: the next quit saves again
+            return false;
+        }
+    }
+    endProcess();
+    return true;
+}
+
+void SonavantApp::quitWithoutAsking() {
+    endProcess();
+}
+
+void SonavantApp::endProcess() {
     shutdown();
-    if (options_.terminate)
+    if (options_.terminate) {
         options_.terminate();
-    else
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return;
+    }
+    // Not QCoreApplication::quit: that first closes every window, and a sheet holding text it
+    // refuses would cancel the quit of a program already shut down.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }

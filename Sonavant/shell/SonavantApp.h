@@ -6,10 +6,12 @@
 // application's desk address, desk port and zero-point bindings, the presenter, the
 // ContentView (the main view's logic), and the main window with the splash, the main view
 // and the update check. start() shows the window with the splash; when the splash ends the
-// main view replaces it, ContentView starts up and the 60 s autosave runs.
+// main view replaces it, ContentView starts up and the autosave runs (every 60 s, or every
+// SONAVANT_AUTOSAVE_INTERVAL seconds), each tick writing the autosave and the working state.
 //
 // Every way out (closing the window, "Update", the application quitting) goes through
-// shutdown(): the working state and one autosave are written first, once.
+// shutdown(): one autosave and the working state are written first, once. The operator's
+// quit writes them before anything shuts down and, when that fails, asks first.
 //
 // Other parts of the application plug in here:
 //   mainView()->setCanvas / setSidePanel / setToolRow / setCueSidebar   (see MainView.h)
@@ -60,11 +62,16 @@ public:
     void showMainView();
     bool isMainViewShown() const { return mainViewShown_; }
 
-    // Saves the working state (if the main view ever ran), the autosave and the window
+    // Saves the autosave, the working state (if the main view ever ran) and the window
     // frame. Runs once; later calls do nothing.
     void shutdown();
-    // shutdown(), then ends the process.
-    void quit();
+    // The operator's quit (the menu, closing the window, "Update"): the final save, and when
+    // it fails the question whether to quit anyway; then shutdown() and the end of the
+    // process, whatever any window holds. False, with nothing shut down, when the operator
+    // chose to stay.
+    bool quit();
+    // A termination signal: shutdown() and the end of the process, without asking.
+    void quitWithoutAsking();
 
     AppStatePersistence& persistence() { return *persistence_; }
     const std::shared_ptr<AppState>& appState() const { return appState_; }
@@ -92,6 +99,9 @@ signals:
 
 private:
     void installPanels();
+    // Autosave, then working state; false when either could not be written.
+    bool writeFinalSave();
+    void endProcess();
 
     Options options_;
     std::unique_ptr<AppStatePersistence> persistence_;
@@ -108,4 +118,6 @@ private:
     UpdateChecker* updateChecker_ = nullptr;
     bool mainViewShown_ = false;
     bool shutDown_ = false;
+    bool finalSaveWritten_ = false;
+    const double autosaveInterval_;
 };

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     platform::QtMainRunLoop::install();
     shell::applyDarkFusion(application);
     SonavantApp app;
-    shell::quitOnTerminationSignals(&app, [&app] { app.quit(); });
+    shell::quitOnTerminationSignals(&app, [&app] { app.quitWithoutAsking(); });
     app.start();
     return QApplication::exec();
 }

@@ -85,6 +85,32 @@ TEST_F(ShowFileTest, FailedOrCancelledExportsWriteNothingAndAFailureIsShown) {
     EXPECT_EQ(presenter->alerts.size(), 2u);
 }
 
+TEST_F(ShowFileTest, SaveAsNeverReplacesAFileTheUserMayNotWrite) {
+    const fs::path target = folder.path() / "Locked.sonavant";
+    platform::writeFileAtomically(target, "the operator's earlier show\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::replace);
+    platform::LogCapture log;
+    view->handleExportResult({target, {}});
+    EXPECT_EQ(platform::readFile(target), "the operator's earlier show\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(countLines(log, "❌ Export failed: "), 1u);
+    ASSERT_EQ(presenter->alerts.size(), 1u);
+    EXPECT_EQ(presenter->alerts[0].title, "The show could not be saved.");
+    EXPECT_NE(presenter->alerts[0].text.find(target.string()), std::string::npos);
+    EXPECT_NE(presenter->alerts[0].text.find("may not be written"), std::string::npos)
+        << presenter->alerts[0].text;
+    EXPECT_TRUE(files->recentFiles().empty());
+
+    // With a write bit back, the same Save As replaces it.
+    fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
+    view->handleExportResult({target, {}});
+    EXPECT_NE(platform::readFile(target).find("<plist"), std::string::npos);
+    EXPECT_EQ(presenter->alerts.size(), 1u);
+    EXPECT_EQ(files->recentFiles(), std::vector<std::string>{target.string()});
+}
+
 TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwnStateAlone) {
     const auto saved = show->deepCopy();
     view->handleExportResult({folder.path() / "Gala", {}});

@@ -197,6 +197,22 @@ TEST(AppStatePersistence, AutosaveTicksOnTheMainRunLoop) {
     EXPECT_FALSE(blocked.writeAutosave(*show));
 }
 
+TEST(AppStatePersistence, TheAutosaveIntervalSettingTakesOnlyAPositiveNumberOfSeconds) {
+    platform::LogCapture log;
+    EXPECT_EQ(AppStatePersistence::autosaveInterval(nullptr), 60.0);
+    EXPECT_EQ(AppStatePersistence::autosaveInterval("0.5"), 0.5);
+    EXPECT_EQ(AppStatePersistence::autosaveInterval("2"), 2.0);
+    EXPECT_EQ(AppStatePersistence::autosaveInterval("1e3"), 1000.0);
+    EXPECT_TRUE(log.lines().empty());
+    for (const char* refused : {"", "0", "-1", "abc", "5s", " 3", "nan", "inf", "0,5"}) {
+        SCOPED_TRACE(refused);
+        EXPECT_EQ(AppStatePersistence::autosaveInterval(refused), 60.0);
+    }
+    ASSERT_EQ(log.lines().size(), 9u);
+    EXPECT_EQ(log.lines()[3], "❌ SONAVANT_AUTOSAVE_INTERVAL=\"abc\" is not a positive number of seconds; "
+                              "the autosave runs every 60 seconds.");
+}
+
 TEST(AppStatePersistence, AnUnreadableAutosaveIsMovedAsideNotOverwritten) {
     Persistence p;
     p.persistence.ensureDirectoryExists();

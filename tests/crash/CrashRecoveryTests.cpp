@@ -1,0 +1,488 @@
+// A crash gives back the newest show, whole. The built program is killed with SIGKILL after
+// an edit and one tick of its own (shortened) autosave timer, and started again from the same
+// home: its show is the one written last, all 37 keys of it. The menu commands that replace
+// the show wholesale (Open, Open Recent, Undo, Redo, the end of a drawn path) are run on the
+// application's own objects in this process, with the autosave timer far away; a kill right
+// after each is what is on disk at that moment, so the test copies those files into a fresh
+// home and starts the built program from it.
+//
+// The built program comes from SONAVANT_APP and runs under the offscreen platform; its desk
+// is a fake one on 127.0.0.1.
+
+#include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/ContentViewPresenter.h"
+#include "Sonavant/model/AppSaveContainer.h"
+#include "Sonavant/model/AppState.h"
+#include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/AudienceArea.h"
+#include "Sonavant/model/MixingDeskRoot.h"
+#include "Sonavant/shell/MainWindow.h"
+#include "Sonavant/shell/MenuBar.h"
+#include "Sonavant/shell/SonavantApp.h"
+#include "gui/GuiTestMain.h"
+#include "platform/Files.h"
+#include "platform/Serialization.h"
+#include "platform/UserDefaults.h"
+#include "support/Loopback.h"
+#include "support/RecordingPresenter.h"
+#include "support/ShowFixtures.h"
+#include "tools/FakeDesk.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using platform::Value;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls until `condition` holds or the deadline passes.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s) {
+    const auto end = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// The folders of a home as the program finds them.
+struct Home {
+    fs::path root;
+    fs::path config() const { return root / "config" / "Sonavant"; }
+    fs::path data() const { return root / "data" / "Sonavant"; }
+    fs::path autosave() const { return data() / AppStatePersistence::autosaveFileName; }
+    fs::path workingState() const { return config() / "Sonavant.plist"; }
+
+    static Home make(const fs::path& parent, const std::string& name) {
+        Home home{parent / name};
+        fs::create_directories(home.config());
+        fs::create_directories(home.data());
+        fs::create_directories(home.root / "cache");
+        return home;
+    }
+};
+
+// The desk at loopback, remote control on `receivePort`, the window at one fixed frame.
+void seedWorkingState(platform::UserDefaults& defaults, std::uint16_t deskPort, std::uint16_t receivePort) {
+    defaults.set("savedTargetDeskIP", std::string("127.0.0.1"));
+    defaults.set("savedTargetPort", std::to_string(deskPort));
+    defaults.set("savedReceivePort", std::to_string(receivePort));
+    defaults.set("NSWindow Frame MainWindow", std::string("{{0, 0}, {1400, 900}}"));
+    defaults.synchronize();
+}
+
+// The built program in `home`, its console going to a log file there.
+class Program {
+public:
+    Program(const Home& home, std::string name) : home_(home), log_(home.root / (name + ".log")) {}
+    ~Program() { end(SIGKILL); }
+
+    bool start(const std::string& autosaveInterval) {
+        const char* program = std::getenv("SONAVANT_APP");
+        if (!program)
+            return false;
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            const std::string name = entry.substr(0, entry.find('='));
+            if (name != "HOME" && name.rfind("XDG_", 0) != 0 && name != "QT_QPA_PLATFORM" &&
+                name != "SONAVANT_UPDATE_URL" && name != AppStatePersistence::autosaveIntervalVariable)
+                env.push_back(entry);
+        }
+        env.push_back("HOME=" + home_.root.string());
+        env.push_back("XDG_CONFIG_HOME=" + (home_.root / "config").string());
+        env.push_back("XDG_DATA_HOME=" + (home_.root / "data").string());
+        env.push_back("XDG_CACHE_HOME=" + (home_.root / "cache").string());
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+        env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
+        env.push_back(std::string(AppStatePersistence::autosaveIntervalVariable) + "=" + autosaveInterval);
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        std::string path = program;
+        char* argv[] = {path.data(), nullptr};
+        const int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0)
+            pid_ = -1;
+        return pid_ > 0;
+    }
+
+    bool logContains(const std::string& fragment) const {
+        return fileText(log_).find(fragment) != std::string::npos;
+    }
+    std::string log() const { return fileText(log_); }
+
+    // Sends `signal` and waits for the end (SIGKILL after 10 s if it does not come).
+    bool end(int signal) {
+        if (pid_ <= 0)
+            return true;
+        ::kill(pid_, signal);
+        bool ended = waitUntil(
+            [&] {
+                int status = 0;
+                return ::waitpid(pid_, &status, WNOHANG) == pid_;
+            },
+            10s);
+        if (!ended) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+        return ended;
+    }
+
+private:
+    Home home_;
+    fs::path log_;
+    pid_t pid_ = -1;
+};
+
+ino_t inodeOf(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The "appState" dictionary of a show file in either form; none while it does not read.
+std::optional<Value> showIn(const fs::path& file) {
+    try {
+        const std::string bytes = platform::readFile(file);
+        if (file.extension() == ".json")
+            return platform::readJSON(bytes);
+        const Value root = platform::readPropertyList(bytes);
+        if (const Value* show = root.find("appState"))
+            return *show;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// The working state's sources, as stored (JSON bytes under "savedSoundObjects").
+std::optional<Value> storedSources(const Home& home) {
+    try {
+        const Value root = platform::readPropertyList(platform::readFile(home.workingState()));
+        const Value* stored = root.find("savedSoundObjects");
+        const platform::Bytes* bytes = stored ? stored->asData() : nullptr;
+        if (bytes)
+            return platform::readJSON(std::string(bytes->begin(), bytes->end()));
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// The metres of the first source of a coded list of sources.
+std::optional<Point> firstSourceMetres(const Value& sources) {
+    const auto* list = sources.asArray();
+    if (!list || list->empty())
+        return std::nullopt;
+    const Value* metres = (*list)[0].find("positionMeters");
+    const auto* pair = metres ? metres->asArray() : nullptr;
+    if (!pair || pair->size() != 2)
+        return std::nullopt;
+    double sx = 0, sy = 0;
+    const double* x = (*pair)[0].asNumber(sx);
+    const double* y = (*pair)[1].asNumber(sy);
+    if (!x || !y)
+        return std::nullopt;
+    return Point{*x, *y};
+}
+
+std::optional<Point> firstSourceIn(const std::optional<Value>& show) {
+    const Value* sources = show ? show->find("soundObjects") : nullptr;
+    return sources ? firstSourceMetres(*sources) : std::nullopt;
+}
+
+// Every one of the 37 show keys equal; the keys that differ are listed.
+std::string differences(const Value& expected, const Value& actual) {
+    std::string out;
+    for (const std::string& key : AppState::codingKeys()) {
+        const Value* e = expected.find(key);
+        const Value* a = actual.find(key);
+        if (!e && !a)
+            continue;
+        if (!e || !a || !(*e == *a))
+            out += key + " (expected " + (e ? platform::writeJSON(*e) : "nothing") + ", got " +
+                   (a ? platform::writeJSON(*a) : "nothing") + ")\n";
+    }
+    return out;
+}
+
+MixingDesk firstShippedDesk() {
+    return MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks.front();
+}
+
+// A show with everything the working state does not hold as well: audience areas and a pan
+// law other than the first launch's.
+std::shared_ptr<AppState> showWith(int speakers, int sources, int areas, PanningMode law, double range) {
+    const MixingDesk desk = firstShippedDesk();
+    auto show = support::emptyShow({.imageScale = 1.0, .panning = law, .range = range});
+    show->selectedDesk = desk;
+    std::vector<Speaker> speakerList;
+    for (int i = 1; i <= speakers; ++i)
+        speakerList.push_back(
+            Speaker(i, 1.0 * i, 2.0, 70.0, 100.0, {0, 600}, i, desk.mixName.value_or(desk.inputName), desk));
+    show->speakers = speakerList;
+    std::vector<std::shared_ptr<SoundObject>> sourceList;
+    for (int i = 1; i <= sources; ++i)
+        sourceList.push_back(
+            std::make_shared<SoundObject>(desk.inputName, i, desk, 3.0, 0.5 * i, 100.0, Point{0, 600}));
+    show->soundObjects = sourceList;
+    std::vector<AudienceArea> areaList;
+    for (int i = 0; i < areas; ++i)
+        areaList.push_back({platform::UUID::random(),
+                            "Stalls " + std::to_string(i + 1),
+                            "blue",
+                            {{-2.0 - i, 1}, {2, 1}, {2, 4.0 + i}, {-2, 4}}});
+    show->audienceAreas = areaList;
+    show->audienceAwarePanLaw = areas > 0;
+    show->receivePort = "0";
+    return show;
+}
+
+// The show a fresh start of the program in `home` gives: what its first autosave tick
+// writes. The program is ended after.
+std::optional<Value> showAfterRestart(const Home& home, const std::string& name) {
+    const ino_t before = inodeOf(home.autosave());
+    Program program(home, name);
+    if (!program.start("0.3"))
+        return std::nullopt;
+    if (!waitUntil([&] { return inodeOf(home.autosave()) != before && showIn(home.autosave()); }, 60s)) {
+        qWarning("%s never autosaved:\n%s", name.c_str(), program.log().c_str());
+        return std::nullopt;
+    }
+    auto show = showIn(home.autosave());
+    program.end(SIGTERM);
+    return show;
+}
+
+} // namespace
+
+class CrashRecoveryTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(std::getenv("SONAVANT_APP") && fs::exists(std::getenv("SONAVANT_APP")),
+                 "SONAVANT_APP names no program");
+        std::string pattern = (fs::temp_directory_path() / "sonavant-crash-XXXXXX").string();
+        QVERIFY(::mkdtemp(pattern.data()));
+        homes_ = pattern;
+    }
+
+    void cleanupTestCase() {
+        if (!QTest::currentTestFailed()) {
+            std::error_code ignored;
+            fs::remove_all(homes_, ignored);
+        }
+    }
+
+    // The program's own timer, shortened; a remote move stands in for the drag.
+    void aKillAfterAnEditAndOneAutosaveTickGivesThatShowBack() {
+        FakeDesk desk;
+        const std::uint16_t receivePort = support::freeUdpPort();
+        const Home home = Home::make(homes_, "edit-then-tick");
+        {
+            platform::UserDefaults defaults(home.config());
+            defaults.set("savedRange", 7.5); // the working state's range overrides the show's at launch
+            seedWorkingState(defaults, desk.udpPort(), receivePort);
+        }
+        const auto start = showWith(2, 1, 1, PanningMode::sine, 7.5);
+        start->receivePort = std::to_string(receivePort);
+        platform::writeFileAtomically(home.autosave(),
+                                      AppStatePersistence::encodeState(*start, home.autosave()));
+
+        const std::string listening =
+            "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
+        {
+            // A first run ends as the operator ends it: the working state holds the input at 3 m.
+            Program first(home, "first");
+            QVERIFY(first.start("0.3"));
+            QVERIFY2(waitUntil([&] { return first.logContains(listening); }), first.log().c_str());
+            QVERIFY(first.end(SIGTERM));
+            QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
+        }
+
+        Program second(home, "second");
+        QVERIFY(second.start("0.3"));
+        QVERIFY2(waitUntil([&] { return second.logContains(listening); }), second.log().c_str());
+        desk.send(receivePort, OSCMessage("/sonavant/track/1", {OSCValue(4.0f), OSCValue(0.5f)}));
+        // One tick writes both: the autosave, then the working state.
+        QVERIFY2(waitUntil([&] {
+                     return firstSourceIn(showIn(home.autosave())) == Point{4.0, 0.5};
+                 }),
+                 second.log().c_str());
+        QVERIFY2(waitUntil([&] {
+                     auto sources = storedSources(home);
+                     return sources && firstSourceMetres(*sources) == Point{4.0, 0.5};
+                 }),
+                 "the autosave tick did not write the working state");
+        QVERIFY(second.end(SIGKILL));
+        const auto written = showIn(home.autosave());
+        QVERIFY(written);
+
+        const auto restarted = showAfterRestart(home, "third");
+        QVERIFY(restarted);
+        QCOMPARE(firstSourceIn(restarted), std::optional(Point{4.0, 0.5}));
+        QCOMPARE(restarted->find("audienceAreas")->asArray()->size(), std::size_t(1));
+        QCOMPARE(*restarted->find("panningMode")->asText(), std::string("Sine Curved"));
+        QCOMPARE(*restarted->find("range")->asReal(), 7.5);
+        const std::string diff = differences(*written, *restarted);
+        QVERIFY2(diff.empty(), diff.c_str());
+    }
+
+    // Open, Open Recent, Undo, Redo and a path's end on the application's own objects, each
+    // followed by a "kill": the files on disk at that moment, started from in a fresh home.
+    void aKillAfterEachWholesaleChangeGivesThatShowBack() {
+        FakeDesk desk;
+        const Home here{guitest::prepareEnvironment()};
+        // This process's own store: the application reads it from there.
+        seedWorkingState(platform::UserDefaults::standard(), desk.udpPort(), support::freeUdpPort());
+        // No tick of the running application's own writes the files during this case.
+        ::setenv(AppStatePersistence::autosaveIntervalVariable, "3600", 1);
+
+        const fs::path showA = homes_ / "A.sonavant";
+        const fs::path showB = homes_ / "B.json";
+        const auto a = showWith(3, 1, 1, PanningMode::sine, 6.0);
+        const auto b = showWith(1, 2, 2, PanningMode::linear, 9.0);
+        b->minLevel = 10;
+        platform::writeFileAtomically(showA, AppStatePersistence::encodeState(*a, showA));
+        platform::writeFileAtomically(showB, AppStatePersistence::encodeState(*b, showB));
+
+        auto presenter = std::make_shared<support::RecordingPresenter>();
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        options.presenter = presenter;
+        options.terminate = [] {};
+        auto app = std::make_unique<SonavantApp>(options);
+        app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 10000);
+        MenuBar* menus = app->mainWindow().findChild<MenuBar*>();
+        QVERIFY(menus);
+        ContentView& view = app->contentView();
+        QTRY_VERIFY_WITH_TIMEOUT(view.appState->selectedDesk.get().has_value(), 10000);
+
+        struct Kill {
+            std::string name;
+            Home home;
+            Value show;
+        };
+        std::vector<Kill> kills;
+        auto kill = [&](const std::string& name) {
+            Home copy = Home::make(homes_, name);
+            for (const auto& [from, to] : {std::pair{here.autosave(), copy.autosave()},
+                                           std::pair{here.workingState(), copy.workingState()}})
+                if (fs::exists(from))
+                    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+            kills.push_back({name, copy, app->appState()->encode()});
+        };
+        auto trigger = [&](const char* title) {
+            menus->refresh();
+            QAction* action = menus->action(title);
+            QVERIFY2(action && action->isEnabled(), title);
+            action->trigger();
+        };
+
+        presenter->nextOpen = showA;
+        trigger("Open...");
+        QTRY_COMPARE_WITH_TIMEOUT(app->appState()->speakers->size(), std::size_t(3), 10000);
+        kill("after-open");
+
+        app->persistence().addRecentFile(showB);
+        menus->rebuildOpenRecent();
+        QAction* recent = nullptr;
+        for (QAction* item : menus->openRecentMenu()->actions())
+            if (item->data().toString() == QString::fromStdString(showB.string()))
+                recent = item;
+        QVERIFY(recent && recent->isEnabled());
+        recent->trigger();
+        QCOMPARE(app->appState()->soundObjects->size(), std::size_t(2));
+        kill("after-open-recent");
+
+        view.addSpeaker();
+        QCOMPARE(app->appState()->speakers->size(), std::size_t(2));
+        trigger("Undo");
+        QCOMPARE(app->appState()->speakers->size(), std::size_t(1));
+        kill("after-undo");
+        trigger("Redo");
+        QCOMPARE(app->appState()->speakers->size(), std::size_t(2));
+        kill("after-redo");
+
+        const auto source = app->appState()->soundObjects->front();
+        view.selectedObjects = std::set<std::string>{soundObjectKey(source->id)};
+        trigger("Draw Path");
+        QVERIFY(view.isRecordingPath.get());
+        const Point from = source->position;
+        for (int step = 1; step <= 3; ++step)
+            view.addPathPointFromDrag({{from.x + 40.0 * step, from.y - 25.0 * step}, from});
+        ContentView::CanvasDrag end{{from.x + 160, from.y - 100}, from};
+        end.control = true;
+        view.endPathOnControlClick(end);
+        QCOMPARE(app->appState()->pathCues->size(), std::size_t(1));
+        const auto cue = app->appState()->pathCues->front();
+        kill("after-path-end");
+
+        for (const Kill& k : kills) {
+            const auto restarted = showAfterRestart(k.home, k.name);
+            QVERIFY2(restarted, k.name.c_str());
+            const std::string diff = differences(k.show, *restarted);
+            QVERIFY2(diff.empty(), (k.name + ":\n" + diff).c_str());
+        }
+        // Literally: the areas and pan law of the show opened last, and the drawn cue.
+        const auto last = showAfterRestart(kills.back().home, "after-path-end-again");
+        QVERIFY(last);
+        QCOMPARE(last->find("audienceAreas")->asArray()->size(), std::size_t(2));
+        QCOMPARE(*last->find("panningMode")->asText(), std::string("Linear"));
+        QCOMPARE(*last->find("minLevel")->asInteger(), std::int64_t(10));
+        const auto* cues = last->find("pathCues")->asArray();
+        QVERIFY(cues && cues->size() == 1);
+        QCOMPARE(*(*cues)[0].find("id")->asText(), cue->id.string());
+        QCOMPARE((*cues)[0].find("nodesMeters")->asArray()->size(), cue->nodesMeters.size());
+
+        app.reset();
+    }
+
+private:
+    fs::path homes_;
+};
+
+SONAVANT_GUI_TEST_MAIN(CrashRecoveryTests)
+#include "CrashRecoveryTests.moc"
