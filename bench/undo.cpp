@@ -52,6 +52,20 @@ void BM_SaveStateForUndo(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveStateForUndo)->Unit(benchmark::kMillisecond);
 
+// A push after a change, as at the start of a drag that follows another edit: the show
+// differs from the newest entry in one source, the last in the list.
+void BM_SaveStateForUndoAfterMove(benchmark::State& state) {
+    auto show = largeShow();
+    double x = 0;
+    for (auto _ : state) {
+        show->soundObjects->back()->positionMeters = Point{x += 0.1, 0};
+        show->saveStateForUndo();
+        benchmark::DoNotOptimize(AppState::undoStack.back());
+    }
+    AppState::clearHistory();
+}
+BENCHMARK(BM_SaveStateForUndoAfterMove)->Unit(benchmark::kMillisecond);
+
 // One undo step back to the state before a move of one source.
 void BM_UndoStep(benchmark::State& state) {
     auto show = largeShow();

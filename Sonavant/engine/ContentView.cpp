@@ -14,6 +14,7 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
       disableOSCThrottling(std::make_shared<LockedValue<bool>>(false)),
       outputOnForSends_(std::make_shared<LockedValue<bool>>(appState->oscOutputOn.get())) {
     bindPathManager();
+    trackViewDesk();
     // Announced before the value is visible, with the new value: the copy is current from then on.
     outputSwitchObserver_.insert(
         appState->oscOutputOn.observe([copy = outputOnForSends_](bool on) { copy->set(on); }));

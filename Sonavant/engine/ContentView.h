@@ -457,6 +457,9 @@ public:
 private:
     void bindPathManager();
     platform::SubscriptionBag pathCueObservers_;
+    // Keeps the show's note of the view's desk and desk port current for the history.
+    void trackViewDesk();
+    platform::SubscriptionBag viewDeskObservers_;
 
 public:
     // ---- Path drawing, cue nodes and the cue list's commands ------------------------------------
@@ -513,12 +516,20 @@ public:
 
     // ---- Desk selection, Clear and the top bar's level watches -----------------------------------
     // The desk menu's handler: stores the desk, takes its ports, opens or drops the TCP link,
-    // switches SoundScape mode, sends the levels of the layout in place, then clears.
+    // switches SoundScape mode, sends the levels of the layout in place, then clears. One
+    // undo state before and one after.
     void selectDesk(const MixingDesk& desk);
+    static bool isSoundScapeDesk(const MixingDesk& desk); // "D&B Soundscape"
+    // Drops the TCP link for a UDP desk, opens it for a TCP one (address and desk port).
+    void connectDeskLink(const MixingDesk& desk);
+    // After an open: the show's desk (none: the view's stays) becomes the view's, with its
+    // link and SoundScape mode. After an undo or redo that crosses a desk pick: the desk,
+    // desk port and link the view had then.
+    void takeShowDesk(AppState::Replacement replacement);
     // Inverts one flag of the show in one assignment.
     void toggleAppStateFlag(platform::Published<bool> AppState::*flag);
     // Empties the show (keeping desk, addresses, levels range and display settings), saves
-    // the working state and then records an undo state.
+    // the working state; an undo state before and after.
     void clearCanvas();
     // A change of the level bounds, the range, the pan law or the audience-area switch saves
     // the working state and runs one level pass, until the watches end. Installed when the

@@ -37,6 +37,8 @@ void ContentView::addAudienceArea() {
     appState->selectedAudienceAreaID = id;
     if (appState->audienceAwarePanLaw)
         updateRelativeLevels();
+    // And after, so the Undo of a later edit that records only after itself stops here.
+    appState->saveStateForUndo();
 }
 
 void ContentView::selectAudienceArea(const platform::UUID& area) {

@@ -7,20 +7,82 @@
 
 #include <string>
 
+namespace {
+
+// Holds back the history entries of the steps inside one operation that records its own
+// before and after.
+struct HistoryPause {
+    bool was = AppState::isRestoring;
+    HistoryPause() { AppState::isRestoring = true; }
+    ~HistoryPause() { AppState::isRestoring = was; }
+};
+
+} // namespace
+
+bool ContentView::isSoundScapeDesk(const MixingDesk& desk) {
+    return desk.displayName == "D&B Soundscape";
+}
+
 void ContentView::selectDesk(const MixingDesk& desk) {
-    selectedDesk = desk;
-    appState->selectedDesk = desk;
-    targetPort.set(std::to_string(desk.defaultPort));
+    // Recorded before the first step, with the desk and port the view sends for: one Undo
+    // brings back the old desk, its port and link, the SoundScape mode, the receive port and
+    // the show the pick cleared.
+    appState->saveStateForUndo();
+    {
+        HistoryPause pause;
+        selectedDesk = desk;
+        appState->selectedDesk = desk;
+        targetPort.set(std::to_string(desk.defaultPort));
+        connectDeskLink(desk);
+        appState->isSoundScapeMode = isSoundScapeDesk(desk);
+        appState->receivePort = std::to_string(desk.defaultPort + 1);
+        // The levels of the layout in place go out before the show is emptied.
+        updateRelativeLevels();
+        clearCanvas();
+    }
+    appState->saveStateForUndo();
+}
+
+void ContentView::connectDeskLink(const MixingDesk& desk) {
     if (desk.UDP)
         disconnectTCP();
     else
         reconnectTCPIfNeeded(selectedDesk.get() ? std::optional<bool>(selectedDesk.get()->UDP) : std::nullopt,
                              targetDeskIP.get(), targetPort.get());
-    appState->isSoundScapeMode = desk.displayName == "D&B Soundscape";
-    appState->receivePort = std::to_string(desk.defaultPort + 1);
-    // The levels of the layout in place go out before the show is emptied.
-    updateRelativeLevels();
-    clearCanvas();
+}
+
+void ContentView::trackViewDesk() {
+    appState->viewDesk = AppState::ViewDesk{selectedDesk.get(), targetPort.get()};
+    // The desk announces before it is visible, with the new value; the port after it changed.
+    viewDeskObservers_.insert(selectedDesk.observe([this](const std::optional<MixingDesk>& desk) {
+        appState->viewDesk = AppState::ViewDesk{desk, targetPort.get()};
+    }));
+    viewDeskObservers_.insert(targetPort.observe([this](const std::string& port) {
+        appState->viewDesk = AppState::ViewDesk{selectedDesk.get(), port};
+    }));
+}
+
+void ContentView::takeShowDesk(AppState::Replacement replacement) {
+    if (replacement == AppState::Replacement::opened) {
+        // The show's desk becomes the one levels are sent for, as at launch; a show without
+        // one keeps the view's. SoundScape mode follows the desk as a desk pick decides it.
+        if (const auto desk = appState->selectedDesk.get()) {
+            selectedDesk = *desk;
+            connectDeskLink(*desk);
+        }
+        if (const auto& desk = selectedDesk.get())
+            appState->isSoundScapeMode = isSoundScapeDesk(*desk);
+        return;
+    }
+    // A step across a desk pick: the entry holds the desk and port the view sent for then
+    // (its SoundScape mode and receive port came back with the show).
+    const auto taken = appState->viewDesk;
+    if (taken && taken->desk && taken->desk != selectedDesk.get()) {
+        selectedDesk = taken->desk;
+        targetPort.set(taken->port);
+        connectDeskLink(*taken->desk);
+    }
+    appState->viewDesk = AppState::ViewDesk{selectedDesk.get(), targetPort.get()};
 }
 
 void ContentView::toggleAppStateFlag(platform::Published<bool> AppState::*flag) {
@@ -29,6 +91,9 @@ void ContentView::toggleAppStateFlag(platform::Published<bool> AppState::*flag) 
 }
 
 void ContentView::clearCanvas() {
+    // Recorded before as well: the entry after alone would make Undo skip it as equal to the
+    // live state and take back the edit before the Clear instead.
+    appState->saveStateForUndo();
     appState->speakers.set({});
     appState->soundObjects.set({});
     appState->groups.set({});

@@ -329,6 +329,7 @@ void ContentView::deleteAudienceArea() {
         [&](std::vector<AudienceArea>& list) { list.erase(list.begin() + index); });
     appState->selectedAudienceAreaID = std::nullopt;
     audienceAreasEdited();
+    appState->saveStateForUndo(); // and after, as every area edit
 }
 
 void ContentView::duplicateAudienceArea() {
@@ -344,6 +345,7 @@ void ContentView::duplicateAudienceArea() {
     appState->audienceAreas.update([&](std::vector<AudienceArea>& list) { list.push_back(std::move(copy)); });
     appState->selectedAudienceAreaID = id;
     audienceAreasEdited();
+    appState->saveStateForUndo(); // and after, as every area edit
 }
 
 void ContentView::removeAllAudienceAreas() {
@@ -351,6 +353,7 @@ void ContentView::removeAllAudienceAreas() {
     appState->audienceAreas = std::vector<AudienceArea>{};
     appState->selectedAudienceAreaID = std::nullopt;
     audienceAreasEdited();
+    appState->saveStateForUndo(); // and after, as every area edit
 }
 
 void ContentView::audienceAreasEdited() {

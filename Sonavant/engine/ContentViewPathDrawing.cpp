@@ -36,6 +36,9 @@ void ContentView::deleteSelectedPath() {
         pathManager->pathCues = std::move(cues); // their playback and selection end with them
         pathManager->selectedCue = nullptr;
     }
+    // And after: an edit that records only after itself must find this one's result in the
+    // history for its Undo to stop there.
+    appState->saveStateForUndo();
 }
 
 void ContentView::editPathCue(const std::shared_ptr<PathCue>& cue) {

@@ -130,6 +130,7 @@ void ContentView::showReplaced(AppState::Replacement replacement) {
         if (std::find(cues.begin(), cues.end(), cue) == cues.end())
             dismissPathCueSheet();
     }
+    takeShowDesk(replacement);
     // Canvas points stored with the show belong to the zoom and canvas size it was made at.
     if (cachedGeometryProxy.get())
         updateZeroPoint();

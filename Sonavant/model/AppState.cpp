@@ -275,7 +275,8 @@ void AppState::load(const AppState& other) {
     groups = other.groups;
     snapshots = other.snapshots;
     selectedDesk = other.selectedDesk;
-    oscOutputOn = other.oscOutputOn;
+    // The output switch is the operator's live choice: a show prepared with output off must
+    // not start sending because the file was saved with it on.
     targetDeskIP = other.targetDeskIP;
     targetPort = other.targetPort;
     showZeroPoint = other.showZeroPoint;

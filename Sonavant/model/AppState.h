@@ -98,8 +98,9 @@ public:
     // Throws platform::CodingError; nothing partly decoded escapes.
     static std::shared_ptr<AppState> decode(const platform::Value& value, const std::string& path);
 
-    // Copies all 40 fields from another state, each assignment announced. Opening another
-    // show also ends the history: its entries belong to the show that was open before.
+    // Copies the fields from another state, each assignment announced, all but the output
+    // switch, which stays as the operator set it. Opening another show also ends the history:
+    // its entries belong to the show that was open before.
     void load(const AppState& other);
 
     // Announced once a whole show is in: after `load` (a show was opened) and after an undo
@@ -113,6 +114,8 @@ public:
     static inline std::vector<std::shared_ptr<AppState>> redoStack; // newest last
     static inline bool isRestoring = false;
 
+    // Records the live show, unless it is the newest entry or the state the last undo or
+    // redo left (then nothing is recorded and the redo list stays).
     void saveStateForUndo();
     void undo();
     void redo();
@@ -128,9 +131,26 @@ public:
     // without the output switch. False when either cannot be coded.
     static bool sameShow(const AppState& a, const AppState& b);
 
+    // The main view's desk and its live desk port, which the show does not hold (the view
+    // keeps it current). Not coded and not compared; history entries carry it, so an undo or
+    // redo across a desk pick can give the view its desk and port back.
+    struct ViewDesk {
+        std::optional<MixingDesk> desk;
+        std::string port;
+        bool operator==(const ViewDesk&) const = default;
+    };
+    std::optional<ViewDesk> viewDesk;
+
 private:
+    // The state the last undo or redo left, until the show changes or the next push records.
+    static inline std::shared_ptr<AppState> stepResult;
+    static void record(std::shared_ptr<AppState> entry);
+    // When the show has changed since the last step without an entry, records the step's
+    // state and ends the redo list; otherwise gives it back as a copy of the live show.
+    // Forgets it either way.
+    std::shared_ptr<AppState> settleStepResult();
     void historyStep(std::vector<std::shared_ptr<AppState>>& source,
-                     std::vector<std::shared_ptr<AppState>>& destination);
+                     std::vector<std::shared_ptr<AppState>>& destination, std::shared_ptr<AppState> current);
 };
 
 template <> struct platform::Coder<std::shared_ptr<AppState>> {

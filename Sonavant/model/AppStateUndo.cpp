@@ -3,6 +3,7 @@
 #include "Sonavant/model/AppState.h"
 #include "platform/Log.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -54,75 +55,171 @@ std::shared_ptr<AppState> documentCopy(const AppState& s) {
     return copy;
 }
 
-// The coded show without what follows the canvas and the zoom (items' canvas points, the
-// zero point) and without the output switch.
-platform::Value operatorMade(const AppState& s) {
-    platform::Value coded = s.encode();
-    auto* fields = coded.asObject();
-    if (!fields)
-        return coded;
-    fields->erase("zeroPoint");
-    fields->erase("oscOutputOn");
-    for (const char* list : {"speakers", "soundObjects"}) {
-        auto it = fields->find(list);
-        if (it == fields->end() || !it->second.asArray())
-            continue;
-        for (auto& item : *it->second.asArray())
-            if (auto* itemFields = item.asObject())
-                itemFields->erase("position");
-    }
-    return coded;
+// Whether two states hold the same show as the operator made it: every coded field but
+// what follows the canvas and the zoom (items' canvas points, the zero point) and the output
+// switch. Compared field by field rather than through coding: a push compares on every drag
+// start and arrow key, and coding tens of thousands of path nodes for that would stall the
+// canvas. A missing source or cue cannot be coded and compares unequal.
+bool sameSpeakers(const std::vector<Speaker>& a, const std::vector<Speaker>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Speaker& x, const Speaker& y) {
+        return x.id == y.id && x.positionMeters == y.positionMeters && x.displayNumber == y.displayNumber &&
+               x.type == y.type && x.displayColour == y.displayColour && x.channelNumber == y.channelNumber &&
+               x.displayName == y.displayName && x.isMuted == y.isMuted && x.levelOffset == y.levelOffset &&
+               x.focus == y.focus && x.width == y.width;
+    });
+}
+
+bool sameSources(const std::vector<std::shared_ptr<SoundObject>>& a,
+                 const std::vector<std::shared_ptr<SoundObject>>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x && y && x->id == y->id && x->positionMeters.get() == y->positionMeters.get() &&
+               x->name.get() == y->name.get() && x->colour.get() == y->colour.get() &&
+               x->outlineColour.get() == y->outlineColour.get() && x->number.get() == y->number.get() &&
+               x->type.get() == y->type.get();
+    });
+}
+
+bool sameCues(const std::vector<std::shared_ptr<PathCue>>& a,
+              const std::vector<std::shared_ptr<PathCue>>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x && y && x->id == y->id && x->name == y->name && x->time == y->time &&
+               x->soundObjectIDs == y->soundObjectIDs && x->nodesMeters == y->nodesMeters &&
+               x->number == y->number && x->baseZoomLevel == y->baseZoomLevel && x->hasError == y->hasError &&
+               x->primarySoundObjectID == y->primarySoundObjectID && x->objectOffsets == y->objectOffsets &&
+               x->loop == y->loop && x->loopCount == y->loopCount && x->triggerNext == y->triggerNext &&
+               x->relative == y->relative && x->triggerOnMTC == y->triggerOnMTC &&
+               x->mtcTriggerTime == y->mtcTriggerTime;
+    });
+}
+
+// Small lists without a comparison of their own, compared in their coded form.
+template <class T> bool sameCoded(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() &&
+           platform::Coder<std::vector<T>>::encode(a) == platform::Coder<std::vector<T>>::encode(b);
+}
+
+bool operatorMadeEqual(const AppState& a, const AppState& b) {
+    return a.selectedDesk.get() == b.selectedDesk.get() && a.targetDeskIP.get() == b.targetDeskIP.get() &&
+           a.targetPort.get() == b.targetPort.get() && a.showZeroPoint.get() == b.showZeroPoint.get() &&
+           a.range.get() == b.range.get() && a.minLevel.get() == b.minLevel.get() &&
+           a.maxLevel.get() == b.maxLevel.get() && a.minMaxRelitive.get() == b.minMaxRelitive.get() &&
+           a.zeroPointPosition.get() == b.zeroPointPosition.get() &&
+           a.isSoundScapeMode.get() == b.isSoundScapeMode.get() &&
+           a.receivePort.get() == b.receivePort.get() &&
+           a.backgroundImageURL.get() == b.backgroundImageURL.get() &&
+           a.showBackgroundImage.get() == b.showBackgroundImage.get() &&
+           a.backgroundImageOffset.get() == b.backgroundImageOffset.get() &&
+           a.backgroundImageScale.get() == b.backgroundImageScale.get() &&
+           a.freezeStates.get() == b.freezeStates.get() && a.muteStates.get() == b.muteStates.get() &&
+           a.canvasOrientation.get() == b.canvasOrientation.get() &&
+           a.backgroundImageRotation.get() == b.backgroundImageRotation.get() &&
+           a.showSidebar.get() == b.showSidebar.get() &&
+           a.constantPowerPan.get() == b.constantPowerPan.get() &&
+           a.panningMode.get() == b.panningMode.get() &&
+           a.showSpeakerFocus.get() == b.showSpeakerFocus.get() &&
+           a.showSpeakerCoverage.get() == b.showSpeakerCoverage.get() &&
+           a.defaultSpeakerWidth.get() == b.defaultSpeakerWidth.get() &&
+           a.audienceAreas.get() == b.audienceAreas.get() &&
+           a.selectedAudienceAreaID.get() == b.selectedAudienceAreaID.get() &&
+           a.isEditingAudienceArea.get() == b.isEditingAudienceArea.get() &&
+           a.audienceAwarePanLaw.get() == b.audienceAwarePanLaw.get() &&
+           sameSpeakers(a.speakers.get(), b.speakers.get()) &&
+           sameSources(a.soundObjects.get(), b.soundObjects.get()) &&
+           sameCues(a.pathCues.get(), b.pathCues.get()) && sameCoded(a.groups.get(), b.groups.get()) &&
+           sameCoded(a.snapshots.get(), b.snapshots.get()) &&
+           sameCoded(a.soundscapeSpeakers.get(), b.soundscapeSpeakers.get());
 }
 
 } // namespace
 
 bool AppState::sameShow(const AppState& a, const AppState& b) {
-    return operatorMade(a) == operatorMade(b);
+    try {
+        return operatorMadeEqual(a, b);
+    } catch (const std::exception& error) {
+        platform::consoleLog(std::string("⚠️ Failed to compare AppState: ") + error.what());
+        return false;
+    }
 }
 
 std::shared_ptr<AppState> AppState::deepCopy() const {
     try {
-        return documentCopy(*this);
+        auto copy = documentCopy(*this);
+        copy->viewDesk = viewDesk;
+        return copy;
     } catch (const std::exception& error) {
         platform::consoleLog(std::string("❌ Deep copy failed: ") + error.what());
         return nullptr;
     }
 }
 
-void AppState::saveStateForUndo() {
-    if (isRestoring)
-        return;
-    // A failed copy stores nothing: the live instance itself in the history would make
-    // every later undo of it a silent no-op.
-    if (auto copy = deepCopy()) {
-        undoStack.push_back(std::move(copy));
-        if (undoStack.size() > maxUndoEntries)
-            undoStack.erase(undoStack.begin(), undoStack.end() - maxUndoEntries);
-    }
+void AppState::record(std::shared_ptr<AppState> entry) {
+    undoStack.push_back(std::move(entry));
+    if (undoStack.size() > maxUndoEntries)
+        undoStack.erase(undoStack.begin(), undoStack.end() - maxUndoEntries);
     redoStack.clear();
 }
 
+std::shared_ptr<AppState> AppState::settleStepResult() {
+    auto left = std::move(stepResult);
+    stepResult = nullptr;
+    if (!left)
+        return nullptr;
+    if (sameShow(*this, *left))
+        return left;
+    // The show changed after the step without an entry of its own (a push equal to the
+    // step's state recorded nothing): the step's state is the way back to before that change,
+    // and the change ends the redo list as any recorded edit does.
+    if (undoStack.empty() || !sameShow(*left, *undoStack.back()))
+        record(std::move(left));
+    else
+        redoStack.clear();
+    return nullptr;
+}
+
+void AppState::saveStateForUndo() {
+    if (isRestoring)
+        return;
+    // A push that finds the show as the newest entry or the last undo or redo left it (a
+    // selection click, a tap on the canvas, a press that moves nothing) records nothing and
+    // keeps the redo list: only a change uses up history.
+    if (stepResult && sameShow(*this, *stepResult))
+        return;
+    settleStepResult();
+    if (!undoStack.empty() && sameShow(*this, *undoStack.back()))
+        return;
+    // A failed copy stores nothing: the live instance itself in the history would make
+    // every later undo of it a silent no-op.
+    if (auto copy = deepCopy())
+        record(std::move(copy));
+    else
+        redoStack.clear();
+}
+
 void AppState::undo() {
-    historyStep(undoStack, redoStack);
+    auto current = settleStepResult();
+    historyStep(undoStack, redoStack, std::move(current));
 }
 
 void AppState::redo() {
-    historyStep(redoStack, undoStack);
+    auto current = settleStepResult();
+    historyStep(redoStack, undoStack, std::move(current));
 }
 
 void AppState::clearHistory() {
     undoStack.clear();
     redoStack.clear();
+    stepResult = nullptr;
 }
 
 void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
-                           std::vector<std::shared_ptr<AppState>>& destination) {
+                           std::vector<std::shared_ptr<AppState>>& destination,
+                           std::shared_ptr<AppState> current) {
     if (source.empty())
         return;
     // Without a copy of the live state the step still goes back, it just cannot be stepped
-    // forward again.
-    auto current = deepCopy();
-    std::optional<platform::Value> currentMade;
+    // forward again. The state the last step left is that copy while the show is unchanged.
+    if (!current)
+        current = deepCopy();
     while (!source.empty()) {
         auto candidate = std::move(source.back());
         source.pop_back();
@@ -130,22 +227,18 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
             // Entries compare by what the operator made: after a zoom or canvas change the
             // live canvas points differ from every entry's, and one undo must still go back
             // one real edit.
-            try {
-                if (!currentMade)
-                    currentMade = operatorMade(*current);
-                if (operatorMade(*candidate) == *currentMade)
-                    continue; // the same as the live state: skip to the entry before it
-            } catch (const std::exception& error) {
-                platform::consoleLog(std::string("⚠️ Failed to compare AppState: ") + error.what());
-            }
+            if (sameShow(*candidate, *current))
+                continue; // the same as the live state: skip to the entry before it
             destination.push_back(current);
         }
         restore(*candidate);
         replaced.send(Replacement::restored);
+        // What the step left, for telling a later push that changes nothing from one that
+        // does; the candidate itself now shares its sources and cues with the live show.
+        stepResult = deepCopy();
         return;
     }
 }
-
 void AppState::restore(const AppState& entry) {
     struct Restoring {
         Restoring() { isRestoring = true; }
@@ -182,4 +275,6 @@ void AppState::restore(const AppState& entry) {
     isSoundScapeMode = entry.isSoundScapeMode;
     // Area drags and additions push undo states, so an undo must bring the outline back.
     audienceAreas = entry.audienceAreas;
+    if (entry.viewDesk)
+        viewDesk = entry.viewDesk;
 }

@@ -31,9 +31,15 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
         break;
     }
     auto moved = [&](Point p) { return Point{p.x + delta.x, p.y + delta.y}; };
-    // Recorded before the move: a change that records nothing (a remote move) may come
-    // between two presses, and one Undo must take back this press alone.
-    appState_->saveStateForUndo();
+    // Recorded before the first item moves: a change that records nothing (a remote move)
+    // may come between two presses, and one Undo must take back this press alone. A press
+    // that moves nothing records nothing.
+    bool recorded = false;
+    auto beforeMove = [&] {
+        if (!recorded)
+            appState_->saveStateForUndo();
+        recorded = true;
+    };
 
     const std::set<std::string> keys = selectedObjects_.get();
     std::vector<Speaker> speakers = appState_->speakers.get();
@@ -45,6 +51,7 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
                 std::find_if(objects.begin(), objects.end(), [&](const auto& o) { return o->id == *id; });
             if (it == objects.end())
                 continue;
+            beforeMove();
             SoundObject& object = **it;
             object.position = moved(object.position);
             object.positionMeters =
@@ -54,6 +61,7 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
                                    [&](const Speaker& s) { return s.id == *speakerID; });
             if (it == speakers.end())
                 continue;
+            beforeMove();
             it->position = moved(it->position);
             it->positionMeters = canvasToMetres(orientation_, it->position, zoomLevel_, zeroPoint_);
             speakerMoved = true;
@@ -64,6 +72,10 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
         appState_->speakers = std::move(speakers);
     if (updateRelativeLevels_)
         updateRelativeLevels_();
+    // And after: an edit that records only after itself (a node drag of a selected node)
+    // must find this press's result in the history for its Undo to stop there.
+    if (recorded)
+        appState_->saveStateForUndo();
 }
 
 ArrowKeyMoveHandler arrowKeyMoveHandler(ContentView& view) {

@@ -1,7 +1,7 @@
 #pragma once
 // The arrow keys nudge every selected source and loudspeaker by 10 canvas points (0.1 m at
 // the default zoom), up always meaning up on the screen; the metres follow, the levels are
-// sent once and one undo state recorded before each key press, also when nothing moved.
+// sent once, and a press that moves something records an undo state before and after it.
 // Built anew for each key press, so it always works with the current zoom, zero point and
 // orientation.
 

@@ -230,6 +230,9 @@ void PathPropertiesEditor::deletePath() {
     cues.erase(it);
     // The engine ends the cue's playback and drops it from the selection with it.
     pathManager_.pathCues = std::move(cues);
+    // And after, so the Undo of a later edit that records only after itself stops here.
+    if (const auto& state = pathManager_.appState())
+        state->saveStateForUndo();
 }
 
 void PathPropertiesEditor::announce() {

@@ -4,7 +4,9 @@
 // controls and hides the column's foot buttons.
 
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/AppSaveContainer.h"
 #include "Sonavant/model/AppState.h"
+#include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/shell/MainView.h"
 #include "Sonavant/shell/MainWindow.h"
 #include "Sonavant/shell/SidebarColumn.h"
@@ -14,13 +16,16 @@
 #include "gui/DeskFiles.h"
 #include "gui/GuiTestMain.h"
 #include "platform/Dispatch.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/StyledButton.h"
 #include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
 #include "tools/FakeDesk.h"
 
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -29,6 +34,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <set>
 
 using namespace std::chrono_literals;
@@ -67,19 +73,72 @@ class TopBarDeskTests : public QObject {
     std::unique_ptr<FakeDesk> peer;
     std::shared_ptr<support::RecordingPresenter> presenter;
     std::unique_ptr<SonavantApp> app;
+    MixingDesk soundScape, matrix;
+
+    // A menu command as the operator gives it, its enable state read first.
+    void menu(const QString& title) {
+        for (QMenu* m : app->mainWindow().menuBar()->findChildren<QMenu*>()) {
+            emit m->aboutToShow();
+            for (QAction* action : m->actions())
+                if (action->text() == title) {
+                    QVERIFY2(action->isEnabled(), qPrintable(title));
+                    action->trigger();
+                    return;
+                }
+        }
+        QFAIL(qPrintable("no menu item " + title));
+    }
+
+    // Whether the fake desk got a message whose address starts so.
+    bool received(const std::string& prefix) const {
+        const auto addresses = peer->addresses();
+        return std::any_of(addresses.begin(), addresses.end(),
+                           [&](const std::string& address) { return address.rfind(prefix, 0) == 0; });
+    }
+
+    // A drag of the source across the canvas.
+    void dragSource(const SoundObject& source) {
+        QWidget* canvas = app->mainView()->canvas();
+        const QPoint from(int(std::lround(source.position->x)), int(std::lround(source.position->y)));
+        QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(canvas, from + QPoint(10 * i, -5 * i));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, from + QPoint(80, -40));
+    }
+
+    // A show of this desk with two inputs near two outputs, saved under `name`.
+    std::filesystem::path showFile(const MixingDesk& desk, bool soundScapeMode, const std::string& name) {
+        auto show = support::emptyShow({});
+        show->selectedDesk = desk;
+        show->isSoundScapeMode = soundScapeMode;
+        show->receivePort = "0";
+        show->zeroPoint = app->appState()->zeroPoint.get();
+        const Point zero = show->zeroPoint;
+        if (desk.mixName)
+            show->speakers =
+                std::vector<Speaker>{Speaker(1, 0.5, 0.5, 70.0, 100.0, zero, 1, *desk.mixName, desk),
+                                     Speaker(2, 2.0, 0.5, 70.0, 100.0, zero, 2, *desk.mixName, desk)};
+        show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{
+            support::inputAt(1, desk, 0.6, 0.6, zero), support::inputAt(2, desk, 1.9, 0.4, zero)};
+        const auto file = guitest::prepareEnvironment() / name;
+        platform::writeFileAtomically(file, AppStatePersistence::encodeState(*show, file));
+        return file;
+    }
 
 private slots:
     void init() {
         platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
         peer = std::make_unique<FakeDesk>();
         auto desks = guitest::shippedDesks();
-        MixingDesk soundScape;
-        for (const auto& desk : desks)
+        for (const auto& desk : desks) {
             if (desk.displayName == "D&B Soundscape")
                 soundScape = desk;
-        guitest::useDeskFile(
-            {acme("Acme UDP", true, peer->udpPort()), acme("Acme TCP", false, peer->tcpPort()), soundScape},
-            "desks");
+            if (desk.displayName == "D&B DS100 Matrix")
+                matrix = desk;
+        }
+        guitest::useDeskFile({acme("Acme UDP", true, peer->udpPort()),
+                              acme("Acme TCP", false, peer->tcpPort()), soundScape, matrix},
+                             "desks");
         presenter = std::make_shared<support::RecordingPresenter>();
         SonavantApp::Options options;
         options.splashSeconds = 0;
@@ -89,7 +148,7 @@ private slots:
         app = std::make_unique<SonavantApp>(options);
         app->start();
         QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->topBar()->deskMenu()->actions().size(), 3, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->topBar()->deskMenu()->actions().size(), 4, 2000);
         app->appState()->oscOutputOn = true; // whatever an earlier test left behind
     }
 
@@ -250,6 +309,99 @@ private slots:
         QCOMPARE(presenter->mixerRequests, 1);
         QTest::mouseClick(column->sidebarToggle(), Qt::LeftButton);
         QCOMPARE(show.showSidebar.get(), shown);
+    }
+
+    void undoOfADeskPickBringsBackTheDeskItsPortAndItsLevels() {
+        auto& view = app->contentView();
+        auto& show = *app->appState();
+        auto* bar = app->mainView()->topBar();
+        choose(*bar, "Acme UDP");
+        placeLayout(show, *view.selectedDesk.get());
+        choose(*bar, "Acme TCP");
+        QVERIFY(peer->waitForConnections(1, 5000ms));
+        QCOMPARE(app->targetPort.get(), std::to_string(peer->tcpPort()));
+        QVERIFY(show.soundObjects->empty());
+
+        platform::LogCapture log;
+        menu("Undo");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("Acme UDP"), 2000);
+        QCOMPARE(app->targetPort.get(), std::to_string(peer->udpPort()));
+        QCOMPARE(show.receivePort.get(), std::to_string(peer->udpPort() + 1));
+        QCOMPARE(show.soundObjects->size(), std::size_t(2));
+        // A UDP desk: the link to the TCP desk is dropped.
+        QVERIFY(log.contains("Disconnecting TCP connection because OSC is toggled OFF or refresh required."));
+
+        // Redo: the TCP desk again, with its port and its link; Undo once more.
+        menu("Redo");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("Acme TCP"), 2000);
+        QCOMPARE(app->targetPort.get(), std::to_string(peer->tcpPort()));
+        QVERIFY(peer->waitForConnections(2, 5000ms));
+        QVERIFY(show.soundObjects->empty());
+        menu("Undo");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("Acme UDP"), 2000);
+
+        // The levels of a drag reach the old desk.
+        peer->clear();
+        dragSource(*show.soundObjects.get()[0]);
+        QVERIFY(peer->waitForDatagrams(1, 5000ms));
+        for (const auto& address : peer->addresses())
+            QVERIFY2(address.find("/mix/") != std::string::npos, address.c_str());
+    }
+
+    void openTakesTheShowsDeskAndKeepsTheOutputSwitch() {
+        auto& show = *app->appState();
+        auto* bar = app->mainView()->topBar();
+        choose(*bar, "Acme UDP"); // the fake desk's port
+        const auto matrixShow = showFile(matrix, false, "Matrix.sonavant");
+
+        // "New Blank Canvas" selects the first desk; the opened show's desk takes over.
+        menu("New Blank Canvas");
+        presenter->nextOpen = matrixShow;
+        menu("Open...");
+        QTRY_COMPARE_WITH_TIMEOUT(show.soundObjects->size(), std::size_t(2), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("D&B DS100 Matrix"), 2000);
+        QVERIFY(!show.isSoundScapeMode);
+        peer->clear();
+        dragSource(*show.soundObjects.get()[0]);
+        QTRY_VERIFY_WITH_TIMEOUT(received("/dbaudio1/matrixnode/gain/"), 5000);
+        const auto saved = guitest::prepareEnvironment() / "Saved.sonavant";
+        presenter->nextSave = saved;
+        menu("Save As...");
+        QTRY_VERIFY_WITH_TIMEOUT(std::filesystem::exists(saved), 5000);
+        const auto reread =
+            AppSaveContainer::decode(platform::readPropertyList(platform::readFile(saved)), "").appState;
+        QVERIFY(reread->selectedDesk.get());
+        QCOMPARE(reread->selectedDesk.get()->displayName, std::string("D&B DS100 Matrix"));
+
+        // A SoundScape show whose file says otherwise, opened under a level desk: positions
+        // only, and the desk's position address only.
+        choose(*bar, "Acme UDP");
+        presenter->nextOpen = showFile(soundScape, false, "Positions.sonavant");
+        menu("Open...");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("D&B Soundscape"), 5000);
+        QVERIFY(show.isSoundScapeMode);
+        QTRY_COMPARE_WITH_TIMEOUT(show.soundObjects->size(), std::size_t(2), 5000);
+        peer->clear();
+        dragSource(*show.soundObjects.get()[0]);
+        QTRY_VERIFY_WITH_TIMEOUT(received("/dbaudio1/positioning/source_position_xy/"), 5000);
+        QVERIFY(!received("/ch/")); // no level of the level desk it was opened under
+
+        // Output off: an Open of a show saved with output on sends nothing and stays off.
+        choose(*bar, "Acme UDP");
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: Off"), 2000);
+        peer->clear();
+        presenter->nextOpen = matrixShow;
+        menu("Open...");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("D&B DS100 Matrix"), 5000);
+        QVERIFY(!show.oscOutputOn);
+        dragSource(*show.soundObjects.get()[0]);
+        // No level of the opened show's desk within a generous send window.
+        QVERIFY(!QTest::qWaitFor([&] { return received("/dbaudio1/matrixnode/"); }, 400));
+        QCOMPARE(bar->outputSwitch()->text(), QString("OSC: Off"));
+        QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: On"), 2000);
+        choose(*bar, "Acme UDP"); // the desk the next test starts with, through the working state
     }
 
     void levelStepsHoldMinimumBelowMaximumAndReachTheDesk() {

@@ -4,11 +4,13 @@
 
 #include "ShowControlTestSupport.h"
 
+#include "Sonavant/OSC/PersistentTCPClient.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/Files.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Serialization.h"
+#include "tools/FakeDesk.h"
 
 #include <filesystem>
 
@@ -143,6 +145,34 @@ TEST_F(ShowFileTest, ImportOfEitherFormGivesBackTheSavedShowAndLeavesTheViewsOwn
         EXPECT_EQ(std::string(bookmark->begin(), bookmark->end()), (folder.path() / name).string());
     }
     EXPECT_TRUE(presenter->alerts.empty());
+}
+
+TEST_F(ShowFileTest, OpenKeepsTheOutputSwitchAndTakesTheShowsDeskWithItsLink) {
+    FakeDesk peer;
+    MixingDesk tcp = testDesk(false);
+    tcp.id = *platform::UUID::parse("0C000000-0000-4000-8000-00000000000C");
+    tcp.name = tcp.displayName = "Acme TCP";
+    show->selectedDesk = tcp;
+    show->oscOutputOn = true;
+    show->isSoundScapeMode = true; // the file disagrees with its desk
+    show->receivePort = "7123";
+    const fs::path file = folder.path() / "Tcp.sonavant";
+    view->handleExportResult({file, {}});
+
+    view->selectedDesk = testDesk();
+    view->targetPort.set(std::to_string(peer.tcpPort()));
+    show->oscOutputOn = false;
+    show->receivePort = "6000";
+    platform::LogCapture log;
+    view->handleImportResult({file, {}});
+    EXPECT_EQ(view->selectedDesk.get(), std::optional(tcp));
+    EXPECT_FALSE(show->oscOutputOn) << "the live switch stays";
+    EXPECT_FALSE(show->isSoundScapeMode) << "decided from the desk";
+    EXPECT_EQ(show->receivePort.get(), "7123");
+    EXPECT_EQ(view->targetPort.get(), std::to_string(peer.tcpPort()));
+    EXPECT_TRUE(log.contains("Reconnecting TCP connection because desk.UDP is false."));
+    EXPECT_TRUE(peer.waitForConnections(1, deadline));
+    disconnectTCP();
 }
 
 TEST_F(ShowFileTest, TheShowCarriesTheEnginesCuesThroughFilesAndUndo) {

@@ -205,10 +205,15 @@ TEST(AppState, LoadCopiesAndAnnouncesEveryFieldAndEndsTheHistory) {
     ASSERT_EQ(subscriptions.size(), 40u);
 
     auto document = AppState::decode(fullShow()->encode(), "");
+    ASSERT_FALSE(document->oscOutputOn);
+    ASSERT_TRUE(live->oscOutputOn);
     live->load(*document);
-    EXPECT_EQ(announced, 40);
+    // Every field but the output switch, which stays as the operator set it.
+    EXPECT_EQ(announced, 39);
+    EXPECT_TRUE(live->oscOutputOn);
     EXPECT_FALSE(live->showGrid);
     EXPECT_TRUE(live->mixerLevels->empty());
+    document->oscOutputOn = true;
     EXPECT_EQ(live->encode(), document->encode());
     EXPECT_TRUE(AppState::undoStack.empty());
     EXPECT_TRUE(AppState::redoStack.empty());

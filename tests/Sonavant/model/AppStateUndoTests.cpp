@@ -27,6 +27,7 @@ TEST(AppStateUndo, HistoryKeepsTwentyEntriesAndAPushClearsRedo) {
     EXPECT_EQ(live->range, 22.0);
     live->undo();
     EXPECT_EQ(AppState::redoStack.size(), 1u);
+    live->range = 30; // an edit after the undo
     live->saveStateForUndo();
     EXPECT_TRUE(AppState::redoStack.empty());
 
@@ -34,7 +35,7 @@ TEST(AppStateUndo, HistoryKeepsTwentyEntriesAndAPushClearsRedo) {
     AppState::clearHistory();
     live->undo();
     live->redo();
-    EXPECT_EQ(live->range, 21.0);
+    EXPECT_EQ(live->range, 30.0);
 }
 
 TEST(AppStateUndo, IdenticalEntriesAreSkippedInOneStep) {
@@ -205,4 +206,52 @@ TEST(AppStateUndo, EntriesCompareByMetresAndTheOutputSwitchStaysAsItIs) {
     // Opening a show is announced as such.
     live->load(*fullShow());
     EXPECT_EQ(announced.back(), AppState::Replacement::opened);
+}
+
+TEST(AppStateUndo, PushesThatChangeNothingRecordNothingAndKeepTheWayForward) {
+    HistoryReset reset;
+    auto live = firstLaunchState();
+    for (double range : {1.0, 2.0, 3.0}) {
+        live->range = range;
+        live->saveStateForUndo();
+        live->saveStateForUndo(); // a click between edits: the same show
+    }
+    EXPECT_EQ(AppState::undoStack.size(), 3u);
+    live->range = 4; // an edit that recorded only before itself
+
+    // A click after an undo records nothing and keeps the redo list.
+    live->undo();
+    EXPECT_EQ(live->range, 3.0);
+    live->saveStateForUndo();
+    EXPECT_EQ(AppState::undoStack.size(), 2u);
+    ASSERT_EQ(AppState::redoStack.size(), 1u);
+    live->undo();
+    live->saveStateForUndo();
+    live->undo();
+    EXPECT_EQ(live->range, 1.0);
+    live->redo();
+    live->saveStateForUndo();
+    live->redo();
+    live->redo();
+    EXPECT_EQ(live->range, 4.0);
+    EXPECT_TRUE(AppState::redoStack.empty());
+
+    // An edit after an undo whose push came before it (the state the undo left): the undo
+    // after it returns to that state, and the edit has ended the old way forward.
+    live->undo();
+    EXPECT_EQ(live->range, 3.0);
+    live->saveStateForUndo();
+    live->range = 5;
+    live->undo();
+    EXPECT_EQ(live->range, 3.0);
+    live->redo();
+    EXPECT_EQ(live->range, 5.0);
+    live->redo();
+    EXPECT_EQ(live->range, 5.0) << "4 is no longer ahead";
+    live->undo();
+    live->undo();
+    EXPECT_EQ(live->range, 2.0);
+    live->undo();
+    EXPECT_EQ(live->range, 1.0);
+    EXPECT_TRUE(AppState::undoStack.empty());
 }

@@ -59,8 +59,8 @@ TEST(AudienceAreaEditor, ANewAreaLandsInTheMiddleOfTheCanvasUnderEveryOrientatio
     EXPECT_EQ(e.area().color, "blue");
     EXPECT_EQ(e.state->selectedAudienceAreaID.get(), e.area().id);
     EXPECT_FALSE(e.state->isEditingAudienceArea); // adding does not switch edit mode on
-    ASSERT_EQ(AppState::undoStack.size(), 1u);
-    EXPECT_TRUE(AppState::undoStack.back()->audienceAreas->empty()); // pushed before the addition
+    ASSERT_EQ(AppState::undoStack.size(), 2u);    // before the addition and after it
+    EXPECT_TRUE(AppState::undoStack.front()->audienceAreas->empty());
 
     for (auto orientation : {CanvasOrientation::right, CanvasOrientation::bottom, CanvasOrientation::left}) {
         Editor turned;
@@ -244,12 +244,13 @@ TEST(AudienceAreaEditor, GesturesTapToSelectAndDragWhatTheyPress) {
     EXPECT_EQ(e.state->selectedAudienceAreaID.get(), first);
     EXPECT_TRUE(AppState::undoStack.empty());
 
-    // A press on a handle without movement is a drag: the node stays, one state before and after.
+    // A press on a handle without movement is a drag: the node stays, and the pushes before and
+    // after it find the same show: one state.
     EXPECT_TRUE(e.gesture.press({300, 300}));
     EXPECT_TRUE(e.gesture.isActive());
     e.gesture.release({300, 300});
     EXPECT_EQ(e.area(0).nodesMeters[2], (Point{2, 2}));
-    EXPECT_EQ(AppState::undoStack.size(), 2u);
+    EXPECT_EQ(AppState::undoStack.size(), 1u);
 
     // Dragging node 2 by (50, 0) points at zoom 100 moves it 0.5 m.
     e.gesture.press({302, 298});

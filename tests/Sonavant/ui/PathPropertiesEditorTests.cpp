@@ -253,7 +253,8 @@ TEST_F(PathPropertiesEditorTest, DeletePathEndsPlaybackAndSelectionOfTheCue) {
     auto editor = open(cue);
     AppState::clearHistory();
     editor.deletePath();
-    EXPECT_EQ(AppState::undoStack.size(), 1u) << "the show is recorded before the cue goes";
+    ASSERT_EQ(AppState::undoStack.size(), 2u) << "the show is recorded before the cue goes and after";
+    EXPECT_EQ(AppState::undoStack.front()->pathCues->size(), 2u);
     AppState::clearHistory();
     EXPECT_TRUE(log.contains("Deleting path: Cue 2"));
     EXPECT_EQ(manager->pathCues.get(), std::vector<std::shared_ptr<PathCue>>{keep});
