@@ -354,6 +354,14 @@ public:
     void recallSnapshot(std::int64_t number);
     void recallSnapshot(const Snapshot& snapshot);
     bool isSnapshotFading() const;
+    // A newer change wins over a running recall: a drag, an arrow key, a sheet edit or a
+    // remote command takes the property it sets of that item out of the fade, which goes on
+    // for everything else.
+    enum class FadedProperty { position, focus, width };
+    void takeOutOfSnapshotFade(std::int64_t speakerID, FadedProperty property);
+    void takeOutOfSnapshotFade(const platform::UUID& sourceID); // its position
+    // The position of the source or loudspeaker with this canvas selection key.
+    void takePositionOutOfSnapshotFade(const std::string& selectionKey);
 
     // ---- DS100 queries ---------------------------------------------------------------------------------
     void querySoundObjectPositions();
@@ -576,7 +584,10 @@ private:
     std::function<void()> whileAlive(std::function<void(ContentView&)> action);
     void observeSettingChanges();
     void snapshotFadeTick(SnapshotFade& fade);
+    void placeSnapshotFade(const SnapshotFade& fade, double t);
     void endSnapshotFade();
+    // Undo and Redo: a running recall lands on its targets and ends before the step.
+    void finishSnapshotFadeForHistoryStep();
     // Editing helpers (ContentViewEditing.cpp).
     void audienceAreasEdited();
 

@@ -29,6 +29,7 @@ void ContentView::toggleAppStateFlag(platform::Published<bool> AppState::*flag) 
 }
 
 void ContentView::clearCanvas() {
+    endSnapshotFade(); // its later steps would write into the emptied show
     appState->speakers.set({});
     appState->soundObjects.set({});
     appState->groups.set({});

@@ -119,6 +119,7 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
                            std::vector<std::shared_ptr<AppState>>& destination) {
     if (source.empty())
         return;
+    historyStepping.send();
     // Without a copy of the live state the step still goes back, it just cannot be stepped
     // forward again.
     auto current = deepCopy();
