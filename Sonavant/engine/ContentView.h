@@ -208,6 +208,12 @@ public:
         std::vector<StaggeredSend> sends;
     };
     void scheduleStaggeredSends(std::deque<StaggeredBatch> batches, DeskTransport desk, std::uint16_t port);
+    // Fade-cue generation puts a step's level sends behind that step's "/new": while held, the
+    // sends passes decide wait here. The release sends them as those passes would have (each
+    // loudspeaker's block its id x 10 ms later) and runs `left` on the main queue once every
+    // one of them has left through the outlet.
+    void holdLevelSends();
+    void releaseLevelSends(std::function<void()> left);
     // One throttled send, now, on the calling thread.
     void sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
                          std::uint16_t port, double level);
@@ -225,6 +231,15 @@ private:
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair
+
+    // Sends held back by holdLevelSends, in the order decided (main thread; none while not held).
+    struct HeldSends {
+        std::deque<StaggeredBatch> batches;
+        DeskTransport desk;
+        std::uint16_t port = 0;
+    };
+    std::optional<std::vector<HeldSends>> heldLevelSends_;
+
     // AppState.oscOutputOn as the send queue reads it.
     const std::shared_ptr<LockedValue<bool>> outputOnForSends_;
     platform::SubscriptionBag outputSwitchObserver_;
