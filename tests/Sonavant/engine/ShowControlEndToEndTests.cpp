@@ -374,8 +374,17 @@ TEST_F(FadeEndToEndTest, UndoDuringARecallTakesItBackWholeAndRedoGivesItsLayout)
 TEST_F(FadeEndToEndTest, ARemoteCommandDuringARecallKeepsWhatItSets) {
     FakeDesk desk(false);
     auto& v = startFading(desk);
+    // A cue playing source 5 keeps its own rule against a remote move.
+    auto playing = cue(1);
+    playing->nodesMeters = {{0, -2}, {4, -2}};
+    playing->soundObjectIDs = {sourceNumbered(5)->id};
+    playing->time = 10;
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{playing};
+    v.pathManager->playPathCue(
+        playing, v.zoomLevel, [&v] { v.updateRelativeLevels(); }, std::nullopt);
     v.recallSnapshot(1);
     advance(0.2);
+    desk.send(receivePort(), OSCMessage("/sonavant/track/5", {OSCValue(9.0f), OSCValue(9.0f)}));
     desk.send(receivePort(), OSCMessage("/sonavant/track/4", {OSCValue(1.5f), OSCValue(2.5f)}));
     desk.send(receivePort(),
               OSCMessage("/sonavant/speaker/focus/", {OSCValue(std::int32_t{3}), OSCValue(45.0f)}));
@@ -388,6 +397,8 @@ TEST_F(FadeEndToEndTest, ARemoteCommandDuringARecallKeepsWhatItSets) {
     EXPECT_EQ(loudspeaker().focus, 45);
     EXPECT_EQ(loudspeaker().positionMeters, (Point{4, 3})) << "the rest of the fade went on";
     EXPECT_EQ(loudspeaker().width, 90);
+    EXPECT_NEAR(sourceNumbered(5)->positionMeters->x, 0.4, 0.03) << "1 s of 10 s along 4 m";
+    EXPECT_EQ(sourceNumbered(5)->positionMeters->y, -2);
     EXPECT_EQ(programLevel(), -35);
     EXPECT_EQ(deskLevel(desk), -35);
 }
