@@ -23,6 +23,10 @@ struct FadeCueDialogue {
     std::function<bool()> generateWithoutReply;
     // The level engine: every level of the show from the present positions.
     std::function<void()> updateRelativeLevels;
+    // The desk sends of the passes run after a hold wait; the release lets them go and runs
+    // its completion on the main queue once all of them have left.
+    std::function<void()> holdLevelSends;
+    std::function<void(std::function<void()> left)> releaseLevelSends;
     // The desk send throttle switch.
     std::function<bool()> throttlingDisabled;
     std::function<void(bool)> setThrottlingDisabled;

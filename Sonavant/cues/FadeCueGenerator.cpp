@@ -12,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <unordered_set>
+#include <utility>
 
 using platform::consoleLog;
 
@@ -63,6 +64,39 @@ struct TimedReplyWait {
     }
     TimeoutOutcome<Reply> await_resume() { return std::move(outcome); }
 };
+
+// `co_await` it: the level sends it released have all left.
+struct LevelSendsLeft {
+    struct State {
+        bool left = false;
+        std::coroutine_handle<> waiting;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+    bool await_ready() const noexcept { return state->left; }
+    void await_suspend(std::coroutine_handle<> handle) { state->waiting = handle; }
+    void await_resume() const noexcept {}
+};
+
+// The level engine's pass, its desk sends held until `releaseLevelSends`.
+void heldLevelPass(const FadeCueDialogue& d) {
+    if (d.holdLevelSends)
+        d.holdLevelSends();
+    d.updateRelativeLevels();
+}
+
+LevelSendsLeft releaseLevelSends(const FadeCueDialogue& d) {
+    LevelSendsLeft sends;
+    if (!d.releaseLevelSends) {
+        sends.state->left = true;
+        return sends;
+    }
+    d.releaseLevelSends([state = sends.state] {
+        state->left = true;
+        if (auto handle = std::exchange(state->waiting, {}))
+            handle.resume();
+    });
+    return sends;
+}
 
 LevelSnapshot snapshot(const AppState& show, const std::vector<std::shared_ptr<SoundObject>>& targets) {
     LevelSnapshot levels;
@@ -154,7 +188,13 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
         for (const auto& target : targets)
             baselines.emplace(target->id, target->positionMeters.get());
 
-    d.updateRelativeLevels();
+    // Every pass's level sends leave before the next "/new": QLab applies them to the cue
+    // selected when they arrive.
+    heldLevelPass(d);
+    {
+        LevelSendsLeft sent = releaseLevelSends(d);
+        co_await sent;
+    }
 
     const auto& speakers = show.speakers.get();
     if (selectedCueID && !targets.empty() && !speakers.empty()) {
@@ -200,9 +240,11 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
             target->position = metresToCanvas(orientation, metres, zoom, zero);
             target->positionMeters = metres;
         }
-        d.updateRelativeLevels();
+        heldLevelPass(d);
         LevelSnapshot levelsNow = snapshot(show, targets);
         if (levelsNow == levelsBefore) {
+            LevelSendsLeft sent = releaseLevelSends(d);
+            co_await sent;
             pendingDuration += float(share);
             continue;
         }
@@ -217,7 +259,10 @@ MainTask generate(FadeCueGenerator::Run run, FadeCueDialogue d, std::function<vo
             ReplyWait wait{d, "/reply/new", 2.0, {}};
             fadeID = co_await wait;
         }
+        // This step's levels go to the fade cue just made, and have left before the next "/new".
+        LevelSendsLeft sent = releaseLevelSends(d);
         co_await MainQueuePause{0.1};
+        co_await sent;
         if (!fadeID) {
             send("/cue/selected/name", {OSCValue(title)});
             send("/cue/selected/duration", {OSCValue(duration)});

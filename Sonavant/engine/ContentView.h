@@ -208,6 +208,12 @@ public:
         std::vector<StaggeredSend> sends;
     };
     void scheduleStaggeredSends(std::deque<StaggeredBatch> batches, DeskTransport desk, std::uint16_t port);
+    // Fade-cue generation puts a step's level sends behind that step's "/new": while held, the
+    // sends passes decide wait here. The release sends them as those passes would have (each
+    // loudspeaker's block its id x 10 ms later) and runs `left` on the main queue once every
+    // one of them has left through the outlet.
+    void holdLevelSends();
+    void releaseLevelSends(std::function<void()> left);
     // One throttled send, now, on the calling thread.
     void sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
                          std::uint16_t port, double level);
@@ -225,6 +231,15 @@ private:
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair
+
+    // Sends held back by holdLevelSends, in the order decided (main thread; none while not held).
+    struct HeldSends {
+        std::deque<StaggeredBatch> batches;
+        DeskTransport desk;
+        std::uint16_t port = 0;
+    };
+    std::optional<std::vector<HeldSends>> heldLevelSends_;
+
     // AppState.oscOutputOn as the send queue reads it.
     const std::shared_ptr<LockedValue<bool>> outputOnForSends_;
     platform::SubscriptionBag outputSwitchObserver_;
@@ -363,6 +378,14 @@ public:
     void recallSnapshot(std::int64_t number);
     void recallSnapshot(const Snapshot& snapshot);
     bool isSnapshotFading() const;
+    // A newer change wins over a running recall: a drag, an arrow key, a sheet edit or a
+    // remote command takes the property it sets of that item out of the fade, which goes on
+    // for everything else.
+    enum class FadedProperty { position, focus, width };
+    void takeOutOfSnapshotFade(std::int64_t speakerID, FadedProperty property);
+    void takeOutOfSnapshotFade(const platform::UUID& sourceID); // its position
+    // The position of the source or loudspeaker with this canvas selection key.
+    void takePositionOutOfSnapshotFade(const std::string& selectionKey);
 
     // ---- DS100 queries ---------------------------------------------------------------------------------
     void querySoundObjectPositions();
@@ -597,7 +620,10 @@ private:
     std::function<void()> whileAlive(std::function<void(ContentView&)> action);
     void observeSettingChanges();
     void snapshotFadeTick(SnapshotFade& fade);
+    void placeSnapshotFade(const SnapshotFade& fade, double t);
     void endSnapshotFade();
+    // Undo and Redo: a running recall lands on its targets and ends before the step.
+    void finishSnapshotFadeForHistoryStep();
     // Editing helpers (ContentViewEditing.cpp).
     void audienceAreasEdited();
 

@@ -77,6 +77,7 @@ void ContentView::speakerFocusDragged(std::int64_t speakerID, Point location) {
     if (speakers[index].focus == a)
         return;
     appState->speakers.update([&](std::vector<Speaker>& list) { list[index].focus = a; });
+    takeOutOfSnapshotFade(speakerID, FadedProperty::focus);
     updateRelativeLevels();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -82,6 +83,46 @@ std::chrono::nanoseconds staggerDelay(std::int64_t speakerID) {
     return std::chrono::nanoseconds(std::clamp<std::int64_t>(speakerID, 0, longest) * nanosecondsPerID);
 }
 
+// Sends released together; the last block to finish reports that all have left.
+struct ReleasedSends {
+    std::atomic<std::size_t> remaining{0};
+    std::function<void()> left;
+    void blockDone() {
+        if (remaining.fetch_sub(1) == 1)
+            left();
+    }
+};
+
+// Each loudspeaker's block of sends, its id x 10 ms after now.
+void scheduleBatches(const ContentView::DeskSendContext& context,
+                     std::deque<ContentView::StaggeredBatch> batches, DeskTransport desk, std::uint16_t port,
+                     std::shared_ptr<ReleasedSends> released) {
+    const auto decided = std::chrono::steady_clock::now();
+    std::chrono::nanoseconds soonest = staggerDelay(batches.front().speakerID);
+    for (const auto& batch : batches)
+        soonest = std::min(soonest, staggerDelay(batch.speakerID));
+    // The main thread hands over once, when the first loudspeaker is due; waking no thread
+    // while earlier sends are still waiting.
+    platform::DispatchQueue::global()->asyncAfter(
+        soonest, [context, desk, port, decided, released, batches = std::move(batches)]() mutable {
+            for (auto& batch : batches) {
+                auto run = [context, desk, port, released, sends = std::move(batch.sends)] {
+                    for (const auto& send : sends)
+                        ContentView::sendLevelToDesk(context, *send.key, desk, *send.address, port,
+                                                     send.level, send.sequence);
+                    if (released)
+                        released->blockDone();
+                };
+                const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    decided + staggerDelay(batch.speakerID) - std::chrono::steady_clock::now());
+                if (wait <= std::chrono::nanoseconds::zero())
+                    run();
+                else
+                    platform::DispatchQueue::global()->asyncAfter(wait, std::move(run));
+            }
+        });
+}
+
 } // namespace
 
 bool ContentView::levelNeedsSend(MappedLevel& last, std::int64_t repeatBase, double level) {
@@ -148,6 +189,12 @@ void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport d
                                          std::vector<StaggeredSend> sends) {
     if (sends.empty())
         return;
+    if (heldLevelSends_) {
+        std::deque<StaggeredBatch> one;
+        one.push_back({speaker.id, std::move(sends)});
+        heldLevelSends_->push_back({std::move(one), desk, port});
+        return;
+    }
     platform::DispatchQueue::global()->asyncAfter(
         staggerDelay(speaker.id), [context = deskSendContext(), desk, port, sends = std::move(sends)] {
             for (const StaggeredSend& send : sends)
@@ -159,27 +206,35 @@ void ContentView::scheduleStaggeredSends(std::deque<StaggeredBatch> batches, Des
                                          std::uint16_t port) {
     if (batches.empty())
         return;
-    const auto decided = std::chrono::steady_clock::now();
-    std::chrono::nanoseconds soonest = staggerDelay(batches.front().speakerID);
-    for (const StaggeredBatch& batch : batches)
-        soonest = std::min(soonest, staggerDelay(batch.speakerID));
-    // The main thread hands over once, when the first loudspeaker is due; waking no thread
-    // while earlier sends are still waiting.
-    platform::DispatchQueue::global()->asyncAfter(soonest, [context = deskSendContext(), desk, port, decided,
-                                                            batches = std::move(batches)]() mutable {
-        for (StaggeredBatch& batch : batches) {
-            auto run = [context, desk, port, sends = std::move(batch.sends)] {
-                for (const StaggeredSend& send : sends)
-                    sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
-            };
-            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                decided + staggerDelay(batch.speakerID) - std::chrono::steady_clock::now());
-            if (wait <= std::chrono::nanoseconds::zero())
-                run();
-            else
-                platform::DispatchQueue::global()->asyncAfter(wait, std::move(run));
-        }
-    });
+    if (heldLevelSends_) {
+        heldLevelSends_->push_back({std::move(batches), desk, port});
+        return;
+    }
+    scheduleBatches(deskSendContext(), std::move(batches), desk, port, nullptr);
+}
+
+void ContentView::holdLevelSends() {
+    if (!heldLevelSends_)
+        heldLevelSends_.emplace();
+}
+
+void ContentView::releaseLevelSends(std::function<void()> left) {
+    auto held = std::exchange(heldLevelSends_, std::nullopt);
+    const DeskSendContext context = deskSendContext();
+    auto released = std::make_shared<ReleasedSends>();
+    released->left = [outlet = context.outlet, left = std::move(left)] {
+        outlet->afterSends([left] { platform::DispatchQueue::main()->async(left); });
+    };
+    std::size_t blocks = 0;
+    if (held)
+        for (const HeldSends& group : *held)
+            blocks += group.batches.size();
+    if (blocks == 0)
+        return released->left();
+    released->remaining = blocks;
+    for (HeldSends& group : *held)
+        if (!group.batches.empty())
+            scheduleBatches(context, std::move(group.batches), group.desk, group.port, released);
 }
 
 void ContentView::sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,

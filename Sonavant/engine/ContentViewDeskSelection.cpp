@@ -91,6 +91,7 @@ void ContentView::toggleAppStateFlag(platform::Published<bool> AppState::*flag) 
 }
 
 void ContentView::clearCanvas() {
+    endSnapshotFade(); // its later steps would write into the emptied show
     // Recorded before as well: the entry after alone would make Undo skip it as equal to the
     // live state and take back the edit before the Clear instead.
     appState->saveStateForUndo();

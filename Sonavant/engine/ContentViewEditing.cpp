@@ -134,6 +134,7 @@ void ContentView::addSoundObject() {
 }
 
 void ContentView::newBlankCanvas() {
+    endSnapshotFade();
     appState->saveStateForUndo();
     clearCanvas();
     AppState& s = *appState;

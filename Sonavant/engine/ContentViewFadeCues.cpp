@@ -93,6 +93,16 @@ void ContentView::generateFadeCues() {
         if (auto* v = view())
             v->updateRelativeLevels();
     };
+    dialogue.holdLevelSends = [view] {
+        if (auto* v = view())
+            v->holdLevelSends();
+    };
+    dialogue.releaseLevelSends = [view](std::function<void()> left) {
+        if (auto* v = view())
+            v->releaseLevelSends(std::move(left));
+        else
+            platform::DispatchQueue::main()->async(std::move(left));
+    };
     auto throttle = disableOSCThrottling; // outlives the view if need be
     dialogue.throttlingDisabled = [throttle] { return throttle->get(); };
     dialogue.setThrottlingDisabled = [throttle](bool on) { throttle->set(on); };

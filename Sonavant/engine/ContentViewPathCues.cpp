@@ -12,6 +12,7 @@ void ContentView::bindPathManager() {
         [this](const std::vector<std::shared_ptr<PathCue>>& cues) { appState->pathCues = cues; }));
     pathCueObservers_.insert(appState->replaced.sink(
         [this](const AppState::Replacement& replacement) { showReplaced(replacement); }));
+    pathCueObservers_.insert(appState->historyStepping.sink([this] { finishSnapshotFadeForHistoryStep(); }));
     // Playing cues project with the zoom of the moment.
     pathCueObservers_.insert(zoomLevel.observe([this](const double& zoom) {
         if (pathManager && pathManager->currentZoomLevel.get() != zoom) {

@@ -64,6 +64,7 @@ bool ContentView::applyTrackPosition(std::int64_t sourceNumber, double x, double
     }
     consoleLog("✅ Found sound object " + std::to_string(sourceNumber) + ", updating position.");
     SoundObject& source = **it;
+    takeOutOfSnapshotFade(source.id);
     source.positionMeters = Point{x, y};
     source.position =
         metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
@@ -108,10 +109,13 @@ bool ContentView::applyRemoteSpeakerPosition(std::int64_t speakerID, double x, d
     }
     const Point canvas =
         metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
-    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) {
-        speaker.positionMeters = Point{x, y};
-        speaker.position = canvas;
-    });
+    if (!changeSpeaker(*appState, speakerID, [&](Speaker& speaker) {
+            speaker.positionMeters = Point{x, y};
+            speaker.position = canvas;
+        }))
+        return false;
+    takeOutOfSnapshotFade(speakerID, FadedProperty::position);
+    return true;
 }
 
 bool ContentView::applyRemoteSpeakerFocus(std::int64_t speakerID, double focus) {
@@ -119,7 +123,10 @@ bool ContentView::applyRemoteSpeakerFocus(std::int64_t speakerID, double focus) 
         refuseNonFinite("loudspeaker focus");
         return false;
     }
-    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.focus = focus; });
+    if (!changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.focus = focus; }))
+        return false;
+    takeOutOfSnapshotFade(speakerID, FadedProperty::focus);
+    return true;
 }
 
 bool ContentView::applyRemoteSpeakerWidth(std::int64_t speakerID, double width) {
@@ -127,7 +134,10 @@ bool ContentView::applyRemoteSpeakerWidth(std::int64_t speakerID, double width) 
         refuseNonFinite("loudspeaker width");
         return false;
     }
-    return changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.width = width; });
+    if (!changeSpeaker(*appState, speakerID, [&](Speaker& speaker) { speaker.width = width; }))
+        return false;
+    takeOutOfSnapshotFade(speakerID, FadedProperty::width);
+    return true;
 }
 
 void ContentView::handleSoundscapeSpeakerReply(const SoundscapeSpeaker& speaker) {

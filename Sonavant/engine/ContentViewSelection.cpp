@@ -143,6 +143,8 @@ void ContentView::moveSelectedObjects(const DragValue& value, const SoundObject&
     const Point start = dragStartLocation;
     const Point t{value.location.x - start.x, value.location.y - start.y};
     const auto& starts = dragStartPositions.get();
+    for (const auto& entry : starts)
+        takePositionOutOfSnapshotFade(entry.first);
     for (const auto& source : appState->soundObjects.get()) {
         auto it = starts.find(soundObjectKey(source->id));
         if (it != starts.end())
@@ -189,6 +191,8 @@ void ContentView::moveSelectedSpeakers(const DragValue& value, const Speaker& sp
     }
     const Point start = dragStartLocation;
     const Point t{value.location.x - start.x, value.location.y - start.y};
+    for (const auto& entry : dragStartPositions.get())
+        takePositionOutOfSnapshotFade(entry.first);
     moveSpeakers(*appState, dragStartPositions.get(), t);
     updateRelativeLevels();
 }

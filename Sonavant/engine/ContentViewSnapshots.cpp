@@ -2,6 +2,7 @@
 // was stored, along straight lines, over the recall time, sixty steps a second, and the
 // desk follows on every step.
 
+#include "Sonavant/engine/CanvasSelectionKey.h"
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/RunLoop.h"
@@ -120,22 +121,41 @@ void ContentView::snapshotFadeTick(SnapshotFade& fade) {
     if (!std::isfinite(t))
         t = 1.0;
 
+    placeSnapshotFade(fade, t);
+    updateRelativeLevels();
+
+    if (t >= 1.0) {
+        endSnapshotFade();
+        writeAutosaveAndWorkingState();
+        appState->saveStateForUndo();
+    }
+}
+
+void ContentView::placeSnapshotFade(const SnapshotFade& fade, double t) {
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
     const CanvasOrientation orientation = appState->canvasOrientation;
 
-    if (!fade.speakerStart.empty()) {
+    // Each property of a loudspeaker may have left the fade on its own.
+    if (!fade.speakerStart.empty() || !fade.focusStart.empty() || !fade.widthStart.empty()) {
         appState->speakers.update([&](std::vector<Speaker>& speakers) {
+            auto find = [&](std::int64_t id) {
+                return std::find_if(speakers.begin(), speakers.end(),
+                                    [&](const Speaker& s) { return s.id == id; });
+            };
             for (const auto& [id, start] : fade.speakerStart) {
-                auto speaker = std::find_if(speakers.begin(), speakers.end(),
-                                            [&](const Speaker& s) { return s.id == id; });
+                auto speaker = find(id);
                 if (speaker == speakers.end())
                     continue;
                 speaker->positionMeters = lerp(start, fade.speakerTarget.at(id), t);
                 speaker->position = metresToCanvas(orientation, speaker->positionMeters, zoom, zero);
-                speaker->focus = lerp(fade.focusStart.at(id), fade.focusTarget.at(id), t);
-                speaker->width = lerp(fade.widthStart.at(id), fade.widthTarget.at(id), t);
             }
+            for (const auto& [id, start] : fade.focusStart)
+                if (auto speaker = find(id); speaker != speakers.end())
+                    speaker->focus = lerp(start, fade.focusTarget.at(id), t);
+            for (const auto& [id, start] : fade.widthStart)
+                if (auto speaker = find(id); speaker != speakers.end())
+                    speaker->width = lerp(start, fade.widthTarget.at(id), t);
         });
     }
     const auto sources = appState->soundObjects.get();
@@ -148,12 +168,50 @@ void ContentView::snapshotFadeTick(SnapshotFade& fade) {
         (*source)->positionMeters = metres;
         (*source)->position = metresToCanvas(orientation, metres, zoom, zero);
     }
+}
 
-    updateRelativeLevels();
+void ContentView::finishSnapshotFadeForHistoryStep() {
+    if (!snapshotFade_)
+        return;
+    // The recall is one edit: the step about to be taken keeps it whole (the redo list gets
+    // the recalled layout, not a half-way one). No pass: the step's own follows at once.
+    auto fade = snapshotFade_;
+    endSnapshotFade();
+    placeSnapshotFade(*fade, 1.0);
+}
 
-    if (t >= 1.0) {
-        endSnapshotFade();
-        writeAutosaveAndWorkingState();
-        appState->saveStateForUndo();
+void ContentView::takeOutOfSnapshotFade(std::int64_t speakerID, FadedProperty property) {
+    if (!snapshotFade_)
+        return;
+    SnapshotFade& fade = *snapshotFade_;
+    switch (property) {
+    case FadedProperty::position:
+        fade.speakerStart.erase(speakerID);
+        fade.speakerTarget.erase(speakerID);
+        break;
+    case FadedProperty::focus:
+        fade.focusStart.erase(speakerID);
+        fade.focusTarget.erase(speakerID);
+        break;
+    case FadedProperty::width:
+        fade.widthStart.erase(speakerID);
+        fade.widthTarget.erase(speakerID);
+        break;
     }
+}
+
+void ContentView::takeOutOfSnapshotFade(const platform::UUID& sourceID) {
+    if (!snapshotFade_)
+        return;
+    snapshotFade_->sourceStart.erase(sourceID);
+    snapshotFade_->sourceTarget.erase(sourceID);
+}
+
+void ContentView::takePositionOutOfSnapshotFade(const std::string& selectionKey) {
+    if (!snapshotFade_)
+        return;
+    if (auto source = soundObjectIDFromKey(selectionKey))
+        takeOutOfSnapshotFade(*source);
+    else if (auto speaker = speakerIDFromKey(selectionKey))
+        takeOutOfSnapshotFade(*speaker, FadedProperty::position);
 }

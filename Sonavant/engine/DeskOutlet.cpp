@@ -15,6 +15,9 @@ public:
                  std::uint16_t port) override {
         sendDeskMessage(false, text, address, host, port);
     }
+    void afterSends(std::function<void()> done) override {
+        oscSenderQueue()->async(std::move(done)); // one serial queue: behind every earlier send
+    }
 };
 
 } // namespace

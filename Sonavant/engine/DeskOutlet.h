@@ -6,6 +6,7 @@
 #include "Sonavant/OSC/OSCSendArgument.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
     // As sendDeskMessage over TCP; the text carries its own line feed.
     virtual void sendTCP(const std::string& text, const std::string& address, const std::string& host,
                          std::uint16_t port) = 0;
+    // Runs `done` (on any thread) once every UDP message handed over before has left the
+    // outlet's own queue.
+    virtual void afterSends(std::function<void()> done) { done(); }
 
     // sendOSCMessage and sendDeskMessage themselves.
     static std::shared_ptr<DeskOutlet> network();

@@ -108,6 +108,8 @@ public:
     // is derived again by its owner then, not field by field while the copy runs.
     enum class Replacement { opened, restored };
     platform::Subject<Replacement> replaced;
+    // Announced when an undo or redo step begins, before anything is copied or restored.
+    platform::Subject<void> historyStepping;
 
     // Undo and redo. Process-wide, in memory only, main thread only.
     static inline std::vector<std::shared_ptr<AppState>> undoStack; // oldest first

@@ -216,6 +216,7 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
                            std::shared_ptr<AppState> current) {
     if (source.empty())
         return;
+    historyStepping.send();
     // Without a copy of the live state the step still goes back, it just cannot be stepped
     // forward again. The state the last step left is that copy while the show is unchanged.
     if (!current)

@@ -9,10 +9,11 @@
 ArrowKeyMoveHandler::ArrowKeyMoveHandler(std::shared_ptr<AppState> appState,
                                          platform::Published<std::set<std::string>>& selectedObjects,
                                          double zoomLevel, Point zeroPoint, CanvasOrientation orientation,
-                                         std::function<void()> updateRelativeLevels)
+                                         std::function<void()> updateRelativeLevels,
+                                         std::function<void(const std::string& key)> positionSet)
     : appState_(std::move(appState)), selectedObjects_(selectedObjects), zoomLevel_(zoomLevel),
       zeroPoint_(zeroPoint), orientation_(orientation),
-      updateRelativeLevels_(std::move(updateRelativeLevels)) {}
+      updateRelativeLevels_(std::move(updateRelativeLevels)), positionSet_(std::move(positionSet)) {}
 
 void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
     Point delta;
@@ -56,6 +57,8 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
             object.position = moved(object.position);
             object.positionMeters =
                 canvasToMetres(orientation_, object.position.get(), zoomLevel_, zeroPoint_);
+            if (positionSet_)
+                positionSet_(key);
         } else if (auto speakerID = speakerIDFromKey(key)) {
             auto it = std::find_if(speakers.begin(), speakers.end(),
                                    [&](const Speaker& s) { return s.id == *speakerID; });
@@ -65,6 +68,8 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
             it->position = moved(it->position);
             it->positionMeters = canvasToMetres(orientation_, it->position, zoomLevel_, zeroPoint_);
             speakerMoved = true;
+            if (positionSet_)
+                positionSet_(key);
         }
     }
     // One announcement for all loudspeakers of the press.
@@ -79,6 +84,8 @@ void ArrowKeyMoveHandler::handleMove(MoveDirection direction) {
 }
 
 ArrowKeyMoveHandler arrowKeyMoveHandler(ContentView& view) {
-    return ArrowKeyMoveHandler(view.appState, view.selectedObjects, view.zoomLevel, view.appState->zeroPoint,
-                               view.appState->canvasOrientation, [&view] { view.updateRelativeLevels(); });
+    return ArrowKeyMoveHandler(
+        view.appState, view.selectedObjects, view.zoomLevel, view.appState->zeroPoint,
+        view.appState->canvasOrientation, [&view] { view.updateRelativeLevels(); },
+        [&view](const std::string& key) { view.takePositionOutOfSnapshotFade(key); });
 }

@@ -24,7 +24,8 @@ public:
     ArrowKeyMoveHandler(std::shared_ptr<AppState> appState,
                         platform::Published<std::set<std::string>>& selectedObjects, double zoomLevel,
                         Point zeroPoint, CanvasOrientation orientation,
-                        std::function<void()> updateRelativeLevels);
+                        std::function<void()> updateRelativeLevels,
+                        std::function<void(const std::string& key)> positionSet = nullptr);
 
     void handleMove(MoveDirection direction);
 
@@ -35,6 +36,7 @@ private:
     Point zeroPoint_;
     CanvasOrientation orientation_;
     std::function<void()> updateRelativeLevels_;
+    std::function<void(const std::string& key)> positionSet_; // each item the press moved
 };
 
 // The handler the main view puts on its content.

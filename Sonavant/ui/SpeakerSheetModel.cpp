@@ -100,6 +100,7 @@ void SpeakerSheetModel::setWidth(double width) {
     if (!std::isfinite(width) || !current || current->width == width)
         return;
     edit([&](Speaker& s) { s.width = width; });
+    view_.takeOutOfSnapshotFade(speakerID_, ContentView::FadedProperty::width);
     // The width feeds the audience-area factors: the desk follows at once.
     view_.updateRelativeLevels();
 }
@@ -120,6 +121,7 @@ void SpeakerSheetModel::setFocus(double focus) {
     if (current->focus == focus)
         return;
     edit([&](Speaker& s) { s.focus = focus; });
+    view_.takeOutOfSnapshotFade(speakerID_, ContentView::FadedProperty::focus);
     view_.updateRelativeLevels();
 }
 

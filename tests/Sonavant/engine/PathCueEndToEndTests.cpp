@@ -10,6 +10,9 @@
 
 #include <cmath>
 #include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 using namespace showcontrol_test;
 
@@ -79,8 +82,9 @@ protected:
     }
 
     // A view started the way the application starts it, sending to `deskPort`.
-    ContentView& start(std::uint16_t deskPort, MixingDesk desk = testDesk()) {
-        auto& v = makeView("127.0.0.1", std::to_string(deskPort));
+    ContentView& start(std::uint16_t deskPort, MixingDesk desk = testDesk(),
+                       std::shared_ptr<DeskOutlet> outlet = nullptr) {
+        auto& v = makeView("127.0.0.1", std::to_string(deskPort), std::move(outlet));
         v.selectedDesk = desk;
         show->receivePort = "0";
         v.saveState();
@@ -204,10 +208,11 @@ class FadeCueEndToEndTest : public PathCueEndToEndTest {
 protected:
     // Two sources, three loudspeakers along x, and a selected cue walking the first source
     // past them; a 0.3 m step adds its time to the next fade.
-    ContentView& startWithCue(FakeDesk& qlab) {
+    ContentView& startWithCue(FakeDesk& qlab, MixingDesk desk = qlabDesk(),
+                              std::shared_ptr<DeskOutlet> outlet = nullptr) {
         show->soundObjects = {source(1, 0, 0), source(2, 0, 1)};
         show->speakers = {speaker(1, 0, 0), speaker(2, 3, 0), speaker(3, 6, 0)};
-        auto& v = start(qlab.udpPort(), qlabDesk());
+        auto& v = start(qlab.udpPort(), desk, std::move(outlet));
         drain(qlab);
         qlab.clear();
         fadeCue = pathCue(1, {{0, 0}, {3, 0}, {3.3, 0}, {6, 0}},
@@ -328,6 +333,102 @@ TEST_F(FadeCueEndToEndTest, WithoutAGroupReplyTheFadesStayOutsideAGroup) {
     }
     EXPECT_NE(std::find(seen.begin(), seen.end(), Seen{"/cue_id/CUE-1/name", {"s:Sonavant-Fade 1"}}),
               seen.end());
+}
+
+// The desk send path made slow on purpose: each level leaves through the network `delay`
+// after the level engine hands it over.
+class SlowDeskOutlet : public DeskOutlet, public std::enable_shared_from_this<SlowDeskOutlet> {
+public:
+    explicit SlowDeskOutlet(std::chrono::milliseconds delay) : delay_(delay) {}
+    void sendUDP(bool enabled, const std::string& address, const std::string& host, std::uint16_t port,
+                 const OSCSendArgument& argument) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++pending_;
+        }
+        platform::DispatchQueue::global()->asyncAfter(
+            delay_, [self = shared_from_this(), enabled, address, host, port, argument] {
+                DeskOutlet::network()->sendUDP(enabled, address, host, port, argument);
+                self->oneSent();
+            });
+    }
+    void sendTCP(const std::string& text, const std::string& address, const std::string& host,
+                 std::uint16_t port) override {
+        DeskOutlet::network()->sendTCP(text, address, host, port);
+    }
+    void afterSends(std::function<void()> done) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (pending_ > 0)
+                return waiting_.push_back(std::move(done));
+        }
+        DeskOutlet::network()->afterSends(std::move(done));
+    }
+
+private:
+    void oneSent() {
+        std::vector<std::function<void()>> due;
+        {
+            std::lock_guard lock(mutex_);
+            if (--pending_ == 0)
+                due.swap(waiting_);
+        }
+        for (auto& done : due)
+            DeskOutlet::network()->afterSends(std::move(done));
+    }
+
+    const std::chrono::milliseconds delay_;
+    std::mutex mutex_;
+    std::size_t pending_ = 0;
+    std::vector<std::function<void()>> waiting_;
+};
+
+TEST_F(FadeCueEndToEndTest, EachStepsLevelsReachQLabBetweenItsOwnNewAndTheNext) {
+    FakeDesk qlab(false);
+    MixingDesk desk = qlabDesk(); // levels addressed to the cue selected in QLab, as QLab 5's
+    desk.mixOSCSend = "/cue/selected/level/{n}/{m}";
+    desk.OSCFloat = true;
+    // Slower than the pause after each "/new": only order can keep the levels on their cue.
+    auto& v = startWithCue(qlab, desk, std::make_shared<SlowDeskOutlet>(400ms));
+    qlab.answerLikeQLab(v.oscReceiver->localPort(), "SELECTED-7");
+    ASSERT_TRUE(runToTheEnd(v));
+    drain(qlab);
+
+    // Per fade cue k: the levels it was given, and the level sends that arrived after its
+    // "/new" and before the next one.
+    std::map<int, std::map<std::string, float>> given;
+    std::map<int, std::vector<std::pair<std::string, float>>> arrived;
+    int fades = 0;
+    for (const auto& message : qlab.messages()) {
+        const std::string address(message.addressPattern().rawAddress());
+        const auto& values = message.values();
+        if (address == "/new" && !values.empty() && values[0].as<std::string>() &&
+            *values[0].as<std::string>() == "fade") {
+            ++fades;
+            continue;
+        }
+        const float* level = values.empty() ? nullptr : values[0].as<float>();
+        if (!level)
+            continue;
+        const std::string selected = "/cue/selected/level/";
+        if (address.starts_with(selected))
+            arrived[fades].push_back({address.substr(selected.size()), *level});
+        for (int k : {1, 2}) {
+            const std::string made = "/cue_id/CUE-" + std::to_string(k + 1) + "/level/";
+            if (address.starts_with(made))
+                given[k][address.substr(made.size())] = *level;
+        }
+    }
+    ASSERT_EQ(fades, 2);
+    for (int k : {1, 2}) {
+        SCOPED_TRACE("fade " + std::to_string(k));
+        ASSERT_EQ(given[k].size(), 6u);
+        EXPECT_FALSE(arrived[k].empty()) << "the step's own levels follow its \"/new\"";
+        for (const auto& [pair, level] : arrived[k]) {
+            ASSERT_TRUE(given[k].count(pair)) << pair;
+            EXPECT_NEAR(level, given[k].at(pair), 0.006) << pair;
+        }
+    }
 }
 
 TEST_F(PathCueEndToEndTest, TheEngineFollowsTheViewsZoom) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 using namespace showcontrol_test;
 
@@ -96,7 +97,7 @@ TEST_F(ShowControlEndToEndTest, RemoteSnapshotRecallFadesAndSendsAllTheWay) {
     snap.number = 2;
     snap.recallTime = 0.6;
     snap.soundObjectStates = {SoundObjectState{tracked->id, {3, 0.5}}};
-    snap.speakerStates = {SpeakerState{3, {-1, 1}, 30, 90}};
+    snap.speakerStates = {SpeakerState{3, {4, 3}, 30, 90}};
     show->snapshots = {snap};
     auto& v = start(desk.udpPort());
     ASSERT_TRUE(desk.waitForDatagrams(1, deadline));
@@ -108,7 +109,7 @@ TEST_F(ShowControlEndToEndTest, RemoteSnapshotRecallFadesAndSendsAllTheWay) {
     ASSERT_TRUE(mainLoopUntil([&] { return v.isSnapshotFading(); }));
     ASSERT_TRUE(mainLoopUntil([&] { return !v.isSnapshotFading(); }));
     EXPECT_EQ(tracked->positionMeters.get(), (Point{3, 0.5}));
-    EXPECT_EQ(show->speakers.get()[0].positionMeters, (Point{-1, 1}));
+    EXPECT_EQ(show->speakers.get()[0].positionMeters, (Point{4, 3}));
     EXPECT_EQ(show->speakers.get()[0].focus, 30);
     EXPECT_EQ(AppState::undoStack.size(), undoBefore + 2);
 
@@ -262,6 +263,144 @@ TEST_F(ShowControlEndToEndTest, TheTCPLinkFollowsTheDeskAddressAndTheLinkCheck) 
     v.checkTCPConnection();
     EXPECT_TRUE(desk.waitForOpenConnections(0, deadline));
     EXPECT_FALSE(PersistentTCPClient::shared());
+}
+
+// ---- Snapshot fades meeting Undo, Redo and remote commands (the main loop on fake time) -------
+
+class FadeEndToEndTest : public ShowControlEndToEndTest {
+protected:
+    // Source 4 at (3, 3) m and loudspeaker 3 at (1, 1) m; snapshot 1 takes them to (5, 4) m and
+    // (4, 3) m, focus 30 and width 90, in 0.6 s. Sources 5 and 6 are there for path cues.
+    ContentView& startFading(FakeDesk& desk) {
+        show->soundObjects = {source(4, 3, 3), source(5, 0, -2), source(6, 0, -3)};
+        Snapshot snap;
+        snap.number = 1;
+        snap.recallTime = 0.6;
+        snap.soundObjectStates = {SoundObjectState{show->soundObjects.get()[0]->id, {5, 4}}};
+        snap.speakerStates = {SpeakerState{3, {4, 3}, 30, 90}};
+        show->snapshots = {snap};
+        auto& v = start(desk.udpPort());
+        EXPECT_TRUE(desk.waitForDatagrams(1, deadline));
+        platform::MainRunLoop::useFakeTime(true);
+        return v;
+    }
+    void advance(double seconds) {
+        platform::MainRunLoop::advance(
+            std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds)));
+    }
+    std::shared_ptr<SoundObject> sourceNumbered(std::int64_t number) const {
+        for (const auto& s : show->soundObjects.get())
+            if (s->number.get() == number)
+                return s;
+        return nullptr;
+    }
+    const Speaker& loudspeaker() const { return show->speakers.get().at(0); }
+    // The level of source 4 on loudspeaker 3 as the program has it, and as the desk last got
+    // it once nothing more arrives.
+    std::int32_t programLevel() const {
+        return static_cast<std::int32_t>(std::round(show->mixerLevels.get().at(sourceNumbered(4)->id).at(3)));
+    }
+    static std::optional<std::int32_t> deskLevel(const FakeDesk& desk) {
+        std::size_t count = desk.datagramCount();
+        for (int i = 0; i < 50; ++i) {
+            settle(200ms);
+            if (desk.datagramCount() == count)
+                break;
+            count = desk.datagramCount();
+        }
+        return lastLevel(desk, "/ch/4/mix/3/level");
+    }
+};
+
+TEST_F(FadeEndToEndTest, UndoDuringARecallTakesItBackWholeAndRedoGivesItsLayout) {
+    FakeDesk desk(false);
+    auto& v = startFading(desk);
+    EXPECT_EQ(deskLevel(desk), -41);
+
+    v.recallSnapshot(1);
+    advance(0.2);
+    ASSERT_TRUE(v.isSnapshotFading());
+    ASSERT_GT(sourceNumbered(4)->positionMeters->x, 3.0);
+    show->undo();
+    advance(0.8);
+    EXPECT_FALSE(v.isSnapshotFading());
+    EXPECT_EQ(sourceNumbered(4)->positionMeters.get(), (Point{3, 3}));
+    EXPECT_EQ(loudspeaker().positionMeters, (Point{1, 1}));
+    EXPECT_EQ(programLevel(), -41);
+    EXPECT_EQ(deskLevel(desk), -41);
+
+    show->redo();
+    EXPECT_EQ(sourceNumbered(4)->positionMeters.get(), (Point{5, 4}));
+    EXPECT_EQ(loudspeaker().positionMeters, (Point{4, 3}));
+    EXPECT_EQ(loudspeaker().focus, 30);
+    EXPECT_EQ(loudspeaker().width, 90);
+    EXPECT_EQ(programLevel(), -12);
+    EXPECT_EQ(deskLevel(desk), -12);
+    advance(1.0);
+    EXPECT_EQ(sourceNumbered(4)->positionMeters.get(), (Point{5, 4})) << "nothing of the fade is left";
+
+    // Path cues playing across an Undo: the one the restored show holds plays on, the one it
+    // does not hold stops.
+    auto cueOn = [](double number, double y, std::shared_ptr<SoundObject> target) {
+        auto c = cue(number);
+        c->nodesMeters = {{0, y}, {4, y}};
+        c->soundObjectIDs = {target->id};
+        c->time = 10;
+        return c;
+    };
+    auto kept = cueOn(1, -2, sourceNumbered(5));
+    auto dropped = cueOn(2, -3, sourceNumbered(6));
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{kept};
+    show->saveStateForUndo();
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{kept, dropped};
+    auto levels = [&v] { v.updateRelativeLevels(); };
+    v.pathManager->playPathCue(kept, v.zoomLevel, levels, std::nullopt);
+    v.pathManager->playPathCue(dropped, v.zoomLevel, levels, std::nullopt);
+    v.recallSnapshot(1);
+    advance(0.3);
+    show->undo(); // the recall: both cues are in the show it restores
+    EXPECT_FALSE(v.isSnapshotFading());
+    EXPECT_EQ(v.pathManager->playingCueIDs->size(), 2u);
+    advance(0.2);
+    show->undo(); // back to the show before the second cue
+    EXPECT_EQ(v.pathManager->playingCueIDs.get(), std::set<platform::UUID>{kept->id});
+    const Point stopped = sourceNumbered(6)->positionMeters;
+    advance(1.0);
+    EXPECT_NEAR(sourceNumbered(5)->positionMeters->x, 0.6, 0.03) << "plays on: 1.5 s of 10 s along 4 m";
+    EXPECT_EQ(sourceNumbered(5)->positionMeters->y, -2);
+    EXPECT_EQ(sourceNumbered(6)->positionMeters.get(), stopped);
+}
+
+TEST_F(FadeEndToEndTest, ARemoteCommandDuringARecallKeepsWhatItSets) {
+    FakeDesk desk(false);
+    auto& v = startFading(desk);
+    // A cue playing source 5 keeps its own rule against a remote move.
+    auto playing = cue(1);
+    playing->nodesMeters = {{0, -2}, {4, -2}};
+    playing->soundObjectIDs = {sourceNumbered(5)->id};
+    playing->time = 10;
+    v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{playing};
+    v.pathManager->playPathCue(
+        playing, v.zoomLevel, [&v] { v.updateRelativeLevels(); }, std::nullopt);
+    v.recallSnapshot(1);
+    advance(0.2);
+    desk.send(receivePort(), OSCMessage("/sonavant/track/5", {OSCValue(9.0f), OSCValue(9.0f)}));
+    desk.send(receivePort(), OSCMessage("/sonavant/track/4", {OSCValue(1.5f), OSCValue(2.5f)}));
+    desk.send(receivePort(),
+              OSCMessage("/sonavant/speaker/focus/", {OSCValue(std::int32_t{3}), OSCValue(45.0f)}));
+    ASSERT_TRUE(mainLoopUntil([&] {
+        return sourceNumbered(4)->positionMeters.get() == Point{1.5, 2.5} && loudspeaker().focus == 45;
+    }));
+    advance(0.8);
+    EXPECT_FALSE(v.isSnapshotFading());
+    EXPECT_EQ(sourceNumbered(4)->positionMeters.get(), (Point{1.5, 2.5}));
+    EXPECT_EQ(loudspeaker().focus, 45);
+    EXPECT_EQ(loudspeaker().positionMeters, (Point{4, 3})) << "the rest of the fade went on";
+    EXPECT_EQ(loudspeaker().width, 90);
+    EXPECT_NEAR(sourceNumbered(5)->positionMeters->x, 0.4, 0.03) << "1 s of 10 s along 4 m";
+    EXPECT_EQ(sourceNumbered(5)->positionMeters->y, -2);
+    EXPECT_EQ(programLevel(), -35);
+    EXPECT_EQ(deskLevel(desk), -35);
 }
 
 } // namespace

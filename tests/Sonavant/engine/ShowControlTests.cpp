@@ -284,6 +284,23 @@ TEST_F(SnapshotFadeTest, ItemsThatAreGoneAreSkipped) {
     EXPECT_LT(moving->positionMeters->x, 3.0);
 }
 
+TEST_F(SnapshotFadeTest, ClearAndNewBlankCanvasEndARunningFade) {
+    auto& v = recordingView();
+    v.recallSnapshot(snapshot(1, 1.0, {3, 3}, {2, 2}));
+    advance(0.3);
+    v.clearCanvas();
+    EXPECT_FALSE(v.isSnapshotFading());
+    const auto undoAfterClear = AppState::undoStack.size();
+    advance(1.0);
+    EXPECT_EQ(AppState::undoStack.size(), undoAfterClear) << "no end of a fade records later";
+
+    show->soundObjects = {moving};
+    v.recallSnapshot(snapshot(1, 1.0, {3, 3}, {2, 2}));
+    advance(0.3);
+    v.newBlankCanvas();
+    EXPECT_FALSE(v.isSnapshotFading());
+}
+
 class ShowControlStartupTest : public ShowControlTest {
 protected:
     void SetUp() override {
