@@ -146,11 +146,14 @@ public:
 private:
     // The state the last undo or redo left, until the show changes or the next push records.
     static inline std::shared_ptr<AppState> stepResult;
+    // A push found the show as the step left it: an edit that records only before itself
+    // may follow.
+    static inline bool pushedAtStepResult = false;
     static void record(std::shared_ptr<AppState> entry);
-    // When the show has changed since the last step without an entry, records the step's
-    // state and ends the redo list; otherwise gives it back as a copy of the live show.
-    // Forgets it either way.
-    std::shared_ptr<AppState> settleStepResult();
+    // When the show has changed since the last step without an entry (for Undo and Redo:
+    // after a push announced an edit), records the step's state and ends the redo list;
+    // unchanged, gives it back as a copy of the live show. Forgets it either way.
+    std::shared_ptr<AppState> settleStepResult(bool onlyAfterAPush);
     void historyStep(std::vector<std::shared_ptr<AppState>>& source,
                      std::vector<std::shared_ptr<AppState>>& destination, std::shared_ptr<AppState> current);
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -159,13 +160,18 @@ void AppState::record(std::shared_ptr<AppState> entry) {
     redoStack.clear();
 }
 
-std::shared_ptr<AppState> AppState::settleStepResult() {
+std::shared_ptr<AppState> AppState::settleStepResult(bool onlyAfterAPush) {
     auto left = std::move(stepResult);
     stepResult = nullptr;
+    const bool pushed = std::exchange(pushedAtStepResult, false);
     if (!left)
         return nullptr;
     if (sameShow(*this, *left))
         return left;
+    // A change no push announced (a playing cue, a tracked source) is not an edit: Undo and
+    // Redo step over it, or Undo would only ever take back a cue's last moments.
+    if (onlyAfterAPush && !pushed)
+        return nullptr;
     // The show changed after the step without an entry of its own (a push equal to the
     // step's state recorded nothing): the step's state is the way back to before that change,
     // and the change ends the redo list as any recorded edit does.
@@ -182,9 +188,11 @@ void AppState::saveStateForUndo() {
     // A push that finds the show as the newest entry or the last undo or redo left it (a
     // selection click, a tap on the canvas, a press that moves nothing) records nothing and
     // keeps the redo list: only a change uses up history.
-    if (stepResult && sameShow(*this, *stepResult))
+    if (stepResult && sameShow(*this, *stepResult)) {
+        pushedAtStepResult = true;
         return;
-    settleStepResult();
+    }
+    settleStepResult(false);
     if (!undoStack.empty() && sameShow(*this, *undoStack.back()))
         return;
     // A failed copy stores nothing: the live instance itself in the history would make
@@ -196,12 +204,12 @@ void AppState::saveStateForUndo() {
 }
 
 void AppState::undo() {
-    auto current = settleStepResult();
+    auto current = settleStepResult(true);
     historyStep(undoStack, redoStack, std::move(current));
 }
 
 void AppState::redo() {
-    auto current = settleStepResult();
+    auto current = settleStepResult(true);
     historyStep(redoStack, undoStack, std::move(current));
 }
 
@@ -209,6 +217,7 @@ void AppState::clearHistory() {
     undoStack.clear();
     redoStack.clear();
     stepResult = nullptr;
+    pushedAtStepResult = false;
 }
 
 void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
@@ -237,6 +246,7 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
         // What the step left, for telling a later push that changes nothing from one that
         // does; the candidate itself now shares its sources and cues with the live show.
         stepResult = deepCopy();
+        pushedAtStepResult = false;
         return;
     }
 }
