@@ -319,6 +319,32 @@ std::optional<Gains> settledGains(const FakeDesk& desk, const Gains& before = {}
     return settled ? std::optional(last) : std::nullopt;
 }
 
+// An output's disc is orange.
+bool orange(QRgb pixel) {
+    return qRed(pixel) > 200 && qGreen(pixel) > 100 && qGreen(pixel) < 200 && qBlue(pixel) < 80;
+}
+
+// The middle of an output's disc on the canvas, away from `elsewhere`: the disc's top-most
+// orange pixel, a radius down. Where discs overlap, the click there still takes one of them.
+std::optional<std::pair<int, int>> outputDisc(const QImage& screen, const Rect& canvas,
+                                              const std::vector<std::pair<int, int>>& elsewhere) {
+    for (int y = canvas.y; y < canvas.y + canvas.height && y < screen.height(); ++y)
+        for (int x = canvas.x; x < canvas.x + canvas.width && x < screen.width(); ++x) {
+            if (!orange(screen.pixel(x, y)))
+                continue;
+            const bool known = std::any_of(elsewhere.begin(), elsewhere.end(), [&](const auto& place) {
+                return std::abs(place.first - x) < 30 && std::abs(place.second - y) < 30;
+            });
+            if (!known)
+                return std::pair{x, y + 12};
+        }
+    return std::nullopt;
+}
+
+bool outputAt(const QImage& screen, int x, int y) {
+    return orange(screen.pixel(x - 8, y)) || orange(screen.pixel(x + 8, y));
+}
+
 // An input's disc is blue; the point is left of its middle, clear of its number.
 bool inputBlueAt(const QImage& screen, int x, int y) {
     const QRgb pixel = screen.pixel(x - 8, y);
@@ -468,9 +494,6 @@ protected:
         defaults.set("savedTargetDeskIP", std::string("127.0.0.1"));
         defaults.set("savedZeroPointPosition", std::string("Center"));
         defaults.set("NSWindow Frame MainWindow", std::string("{{0, 0}, {1400, 900}}"));
-        // Outputs land at random on the canvas; at 20 m every one is in range of the zero
-        // point and of the dragged place, so a drag changes both levels.
-        defaults.set("savedRange", 20.0);
         ASSERT_TRUE(defaults.synchronize());
     }
 
@@ -615,6 +638,7 @@ protected:
     std::string window_;
     Rect frame_, canvas_;
     int shot_ = 0;
+    std::vector<std::pair<int, int>> outputs_; // where the walk put the outputs
 };
 
 TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
@@ -667,16 +691,45 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     // Tools › "Add Output" twice (one output alone takes every input's whole share under
     // constant power, whatever the distance), Tools › "Add Input": the new input is
     // selected, and "Zero Selected" puts it on the zero point in the middle of the canvas.
-    chooseFromMenu(4, 0);
-    chooseFromMenu(4, 0);
-    chooseFromMenu(4, 1);
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 0));
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 0));
+    // They land at random: each goes where it is in range (5 m) of both places of the input
+    // below, at (-2.5, 0) m and (1.5, -1.5) m, off the path drawn later, so the drag changes
+    // both levels.
+    const int zx = canvas_.x + canvas_.width / 2, zy = canvas_.y + canvas_.height / 2;
+    outputs_ = {{zx - 250, zy}, {zx + 150, zy + 150}};
+    std::optional<std::pair<int, int>> firstOutput, secondOutput;
+    ASSERT_TRUE(
+        waitUntil([&] { return (firstOutput = outputDisc(grabScreen(), canvas_, {})).has_value(); }, 10s))
+        << "no output on the canvas";
+    secondOutput = outputDisc(grabScreen(), canvas_, {*firstOutput}); // none while the two overlap
+    // The one moved first must not land on the other.
+    if (secondOutput && std::abs(secondOutput->first - outputs_[0].first) < 40 &&
+        std::abs(secondOutput->second - outputs_[0].second) < 40)
+        std::swap(outputs_[0], outputs_[1]);
+    for (std::size_t i = 0; i < outputs_.size(); ++i) {
+        const auto [tx, ty] = outputs_[i];
+        std::optional<std::pair<int, int>> from = firstOutput;
+        if (i > 0) {
+            ASSERT_TRUE(waitUntil(
+                [&] { return (from = outputDisc(grabScreen(), canvas_, {outputs_[0]})).has_value(); }, 10s))
+                << "the second output is not on the canvas";
+        }
+        std::string move = "mousemove " + point(from->first, from->second) + " mousedown 1";
+        for (int step = 1; step <= 10; ++step)
+            move += " mousemove " + point(from->first + (tx - from->first) * step / 10,
+                                          from->second + (ty - from->second) * step / 10);
+        xdo(move + " mouseup 1");
+        ASSERT_TRUE(waitUntil([&] { return outputAt(grabScreen(), tx, ty); }, 10s))
+            << "the output was not dragged to " << point(tx, ty);
+    }
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 1));
     ASSERT_TRUE(desk.waitForDatagrams(1, 10s)) << "no level reached the desk after \"Add Input\"";
     screenshot("output-and-input-added");
     activateMainWindow();
     xdo("key ctrl+0");
 
     // Drag the input 150 points right and 100 up: (1.5, 1) m at zoom 100.
-    const int zx = canvas_.x + canvas_.width / 2, zy = canvas_.y + canvas_.height / 2;
     ASSERT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx, zy); }, 10s))
         << "\"Zero Selected\" did not bring the input to the zero point";
     screenshot("input-at-zero-point");
@@ -689,7 +742,6 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     const bool moved = waitUntil([&] { return inputBlueAt(grabScreen(), zx + 150, zy - 100); }, 10s);
     screenshot("input-dragged");
     ASSERT_TRUE(moved) << "the input is not drawn where it was dragged";
-    // At 20 m both outputs are in range at either place: both levels change.
     const auto dragged = settledGains(desk, *atZero);
     ASSERT_TRUE(dragged) << "the levels after the drag did not settle or did not both change: "
                          << text(inputOneGains(desk)) << "at the zero point " << text(*atZero);
@@ -713,7 +765,7 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     // and a right click ends the path; its row appears at the head of the cue list.
     const Rect cueRows{canvas_.x + canvas_.width + 5, canvas_.y + 30, 280, 60};
     const QImage rowsBefore = grabScreen().copy(cueRows.x, cueRows.y, cueRows.width, cueRows.height);
-    chooseFromMenu(5, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(5, 0));
     const int sx = zx + 150, sy = zy - 100;
     std::string stroke = "mousemove " + point(sx, sy) + " mousedown 1";
     for (int x = sx - 10; x >= sx - 300; x -= 10)
