@@ -333,9 +333,11 @@ std::optional<std::pair<int, int>> outputDisc(const QImage& screen, const Rect& 
             if (!orange(screen.pixel(x, y)))
                 continue;
             const bool known = std::any_of(elsewhere.begin(), elsewhere.end(), [&](const auto& place) {
-                return std::abs(place.first - x) < 30 && std::abs(place.second - y) < 30;
+                return std::abs(place.first - x) < 40 && std::abs(place.second - y) < 40;
             });
-            if (!known)
+            // A disc's top, not an edge or a mark drawn around one: its body lies below.
+            if (!known && y + 12 < screen.height() && x >= 8 && x + 8 < screen.width() &&
+                orange(screen.pixel(x - 8, y + 12)) && orange(screen.pixel(x + 8, y + 12)))
                 return std::pair{x, y + 12};
         }
     return std::nullopt;
@@ -720,9 +722,13 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
             move += " mousemove " + point(from->first + (tx - from->first) * step / 10,
                                           from->second + (ty - from->second) * step / 10);
         xdo(move + " mouseup 1");
-        ASSERT_TRUE(waitUntil([&] { return outputAt(grabScreen(), tx, ty); }, 10s))
-            << "the output was not dragged to " << point(tx, ty);
+        const bool placed = waitUntil([&] { return outputAt(grabScreen(), tx, ty); }, 10s);
+        if (!placed)
+            screenshot("output-not-placed");
+        ASSERT_TRUE(placed) << "the output at " << point(from->first, from->second) << " was not dragged to "
+                            << point(tx, ty);
     }
+    screenshot("outputs-placed");
     ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 1));
     ASSERT_TRUE(desk.waitForDatagrams(1, 10s)) << "no level reached the desk after \"Add Input\"";
     screenshot("output-and-input-added");
