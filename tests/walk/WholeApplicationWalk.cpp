@@ -811,9 +811,13 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     EXPECT_EQ(cue.soundObjectIDs, std::vector{platform::UUID::parse(made.sources.begin()->first).value()});
     EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, made.cues, "the saved show"));
 
-    // Start again, "New Blank Canvas", "Open..." the saved show.
+    // Start again, "New Blank Canvas", "Open..." the saved show. The launch shows the chosen
+    // desk in the top bar's desk button; "New Blank Canvas" picks another.
     ASSERT_NO_FATAL_FAILURE(startApplication());
     screenshot("second-start");
+    const Rect deskButton{canvas_.x, canvas_.y - 38, 180, 34};
+    const QImage chosenDesk =
+        grabScreen().copy(deskButton.x, deskButton.y, deskButton.width, deskButton.height);
     activateMainWindow();
     xdo("key ctrl+shift+n");
     ASSERT_TRUE(waitUntil(
@@ -831,6 +835,14 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     ASSERT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx + 150, zy - 100); }, 10s))
         << "the input is not drawn at its metres after \"Open...\"";
     screenshot("show-opened");
+    // The opened show's desk is the main view's: its name in the top bar again.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return grabScreen().copy(deskButton.x, deskButton.y, deskButton.width, deskButton.height) ==
+                   chosenDesk;
+        },
+        10s))
+        << "the top bar does not show \"D&B DS100 Matrix\" after \"Open...\"";
 
     // What the opened show holds, as the application writes it again.
     activateMainWindow();
@@ -842,6 +854,22 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     const ShowItems reopened = itemsOf(*again);
     EXPECT_NO_FATAL_FAILURE(expectSameItems(made, reopened, "after \"Open...\""));
     EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, reopened.cues, "after \"Open...\""));
+    ASSERT_TRUE(again->selectedDesk->has_value()) << "the show saved after \"Open...\" has no desk";
+    EXPECT_EQ(again->selectedDesk->value().displayName, "D&B DS100 Matrix");
+
+    // A drag in the opened show reaches the desk: the input back to the zero point, both
+    // levels away from those of the dragged place.
+    const int dx = zx + 150, dy = zy - 100;
+    std::string back = "mousemove " + point(dx, dy) + " mousedown 1";
+    for (int i = 1; i <= 10; ++i)
+        back += " mousemove " + point(dx - 15 * i, dy + 10 * i);
+    xdo(back + " mouseup 1");
+    ASSERT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx, zy); }, 10s))
+        << "the input is not drawn where it was dragged in the opened show";
+    screenshot("opened-show-input-dragged");
+    const auto draggedBack = settledGains(desk, *dragged);
+    EXPECT_TRUE(draggedBack) << "no levels reached the desk for a drag in the opened show: "
+                             << text(inputOneGains(desk));
 
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
     EXPECT_NO_FATAL_FAILURE(
