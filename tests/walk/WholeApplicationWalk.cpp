@@ -394,7 +394,8 @@ void expectSameCue(const PathCue& expected, const std::vector<std::shared_ptr<Pa
 // The application's program, started with the walk's home and stopped by its own pid.
 class Application {
 public:
-    Application(fs::path program, fs::path home, fs::path log) : program_(program), home_(home), log_(log) {}
+    Application(fs::path program, fs::path home, fs::path log, std::vector<std::string> extraEnvironment = {})
+        : program_(program), home_(home), log_(log), extraEnvironment_(std::move(extraEnvironment)) {}
     ~Application() { kill(); }
 
     bool start() {
@@ -414,6 +415,7 @@ public:
         env.push_back("QT_QPA_PLATFORM=xcb");
         // The update check asks a loopback port nobody listens on.
         env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
+        env.insert(env.end(), extraEnvironment_.begin(), extraEnvironment_.end());
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());
@@ -454,6 +456,15 @@ public:
     // The exit code of a program that ended by itself; -1 after a signal.
     int exitCode() const { return exitStatus_ && WIFEXITED(*exitStatus_) ? WEXITSTATUS(*exitStatus_) : -1; }
 
+    // As a crash ends it: no chance to write anything.
+    void killOutright() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
     void kill() {
         if (pid_ <= 0)
             return;
@@ -467,6 +478,7 @@ public:
 
 private:
     fs::path program_, home_, log_;
+    std::vector<std::string> extraEnvironment_;
     pid_t pid_ = -1;
     std::optional<int> exitStatus_;
 };
@@ -509,8 +521,9 @@ protected:
         }
     }
 
-    void startApplication() {
-        app_ = std::make_unique<Application>(program_, home_, home_ / "application.log");
+    void startApplication(std::vector<std::string> extraEnvironment = {}) {
+        app_ = std::make_unique<Application>(program_, home_, home_ / "application.log",
+                                             std::move(extraEnvironment));
         ASSERT_TRUE(app_->start());
         // The splash shows first, in the same window; the main view's black canvas follows.
         ASSERT_TRUE(waitUntil(
@@ -813,7 +826,9 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
 
     // Start again, "New Blank Canvas", "Open..." the saved show. The launch shows the chosen
     // desk in the top bar's desk button; "New Blank Canvas" picks another.
-    ASSERT_NO_FATAL_FAILURE(startApplication());
+    // From here on the program's own autosave ticks every two seconds.
+    const std::vector<std::string> shortAutosave{"SONAVANT_AUTOSAVE_INTERVAL=2"};
+    ASSERT_NO_FATAL_FAILURE(startApplication(shortAutosave));
     screenshot("second-start");
     const Rect deskButton{canvas_.x, canvas_.y - 38, 180, 34};
     const QImage chosenDesk =
@@ -870,6 +885,59 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     const auto draggedBack = settledGains(desk, *dragged);
     EXPECT_TRUE(draggedBack) << "no levels reached the desk for a drag in the opened show: "
                              << text(inputOneGains(desk));
+
+    // A crash after that edit and one autosave tick: both the autosave and the working state
+    // hold the input where it was dragged, the program is killed, and the next launch from the
+    // same home gives back that show, items and cue.
+    const fs::path autosave = home_ / "data" / "Sonavant" / "autosave.sonavant";
+    auto atZeroPoint = [](const platform::Value& metres) {
+        const platform::ValueArray* pair = metres.asArray();
+        double sx = 0, sy = 0;
+        const double* x = pair && pair->size() == 2 ? (*pair)[0].asNumber(sx) : nullptr;
+        const double* y = pair && pair->size() == 2 ? (*pair)[1].asNumber(sy) : nullptr;
+        return x && y && near({*x, *y}, {0, 0}, 0.05);
+    };
+    std::shared_ptr<AppState> ticked;
+    const bool bothWritten = waitUntil(
+        [&] {
+            std::shared_ptr<AppState> show;
+            try {
+                show = fs::exists(autosave) ? readShow(autosave) : nullptr;
+            } catch (const std::exception&) {
+                return false;
+            }
+            if (!show || show->soundObjects.get().size() != 1 ||
+                !near(show->soundObjects.get()[0]->positionMeters.get(), {0, 0}, 0.05))
+                return false;
+            auto sources = workingStateJSON(workingState_, "savedSoundObjects");
+            const platform::ValueArray* list = sources ? sources->asArray() : nullptr;
+            const platform::Value* metres =
+                list && list->size() == 1 ? (*list)[0].find("positionMeters") : nullptr;
+            if (!metres || !atZeroPoint(*metres))
+                return false;
+            ticked = show;
+            return true;
+        },
+        20s);
+    ASSERT_TRUE(bothWritten)
+        << "no autosave tick wrote the dragged input to the autosave and the working state";
+    const ShowItems beforeCrash = itemsOf(*ticked);
+    app_->killOutright();
+    ASSERT_NO_FATAL_FAILURE(startApplication(shortAutosave));
+    screenshot("start-after-crash");
+    EXPECT_TRUE(waitUntil([&] { return inputBlueAt(grabScreen(), zx, zy); }, 10s))
+        << "after the crash the input is not drawn where it was dragged";
+    const fs::path savedAfterCrash = home_ / "shows" / "walk-after-crash.sonavant";
+    activateMainWindow();
+    xdo("key ctrl+shift+s");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Save As...", savedAfterCrash));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(savedAfterCrash); }, 10s))
+        << "nothing was saved after the crash";
+    auto afterCrash = readShow(savedAfterCrash);
+    ASSERT_TRUE(afterCrash);
+    const ShowItems restored = itemsOf(*afterCrash);
+    EXPECT_NO_FATAL_FAILURE(expectSameItems(beforeCrash, restored, "after a crash"));
+    EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, restored.cues, "after a crash"));
 
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
     EXPECT_NO_FATAL_FAILURE(
