@@ -939,6 +939,41 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     EXPECT_NO_FATAL_FAILURE(expectSameItems(beforeCrash, restored, "after a crash"));
     EXPECT_NO_FATAL_FAILURE(expectSameCue(cue, restored.cues, "after a crash"));
 
+    // A loudspeaker's channel changed in its sheet: the new channel gets the level the old
+    // one had, and the old one the desk's bottom level (-80) as a mute.
+    const Gains beforeChange = inputOneGains(desk);
+    const auto [ox, oy] = outputs_[1];
+    xdo("mousemove " + point(ox, oy) + " click --repeat 2 --delay 60 1");
+    auto sheet = waitForWindow("^Speaker Properties$");
+    ASSERT_TRUE(sheet) << "no loudspeaker sheet";
+    screenshot("speaker-sheet");
+    // The sheet opens with the name field focused; the type menu, then the channel follow.
+    xdo("key Tab Tab ctrl+a");
+    xdo("type --delay 5 '9'");
+    xdo("key Return");
+    screenshot("channel-typed");
+    xdo("key Escape");
+    ASSERT_TRUE(waitUntil([&] { return visibleWindows("^Speaker Properties$").empty(); }, 10s))
+        << "the loudspeaker sheet stayed open";
+    const std::string node = "/dbaudio1/matrixnode/gain/1/";
+    const bool channelMoved = waitUntil(
+        [&] {
+            const Gains now = inputOneGains(desk);
+            for (const char* old : {"1", "2"}) {
+                const auto was = beforeChange.find(node + old);
+                const auto isNow = now.find(node + old);
+                const auto added = now.find(node + "9");
+                if (was != beforeChange.end() && isNow != now.end() && added != now.end() &&
+                    isNow->second == -80.0f && added->second == was->second)
+                    return true;
+            }
+            return false;
+        },
+        10s);
+    screenshot("channel-changed");
+    EXPECT_TRUE(channelMoved) << "after the channel change the desk holds " << text(inputOneGains(desk))
+                              << "before " << text(beforeChange);
+
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
     EXPECT_NO_FATAL_FAILURE(
         expectSameCue(cue, workingStateCues(workingState_), "the cue list after \"Open...\""));
