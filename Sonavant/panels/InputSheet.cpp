@@ -2,6 +2,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
+#include "platform/qt/ReleaseSignals.h"
 #include "platform/qt/StyledButton.h"
 
 #include <QComboBox>
@@ -36,7 +37,11 @@ InputSheet::InputSheet(QWidget* parent, ContentView& view, const platform::UUID&
     observeShow();
 }
 
-InputSheet::~InputSheet() = default;
+InputSheet::~InputSheet() {
+    platform::releaseSignals(this);
+    sourceSubscriptions_.clear();
+    subscriptions_.clear();
+}
 
 void InputSheet::build() {
     auto* layout = new QVBoxLayout(this);

@@ -3,6 +3,7 @@
 #include "Sonavant/panels/SheetParts.h"
 #include "Sonavant/panels/StepperButtons.h"
 #include "Sonavant/ui/NumberFieldText.h"
+#include "platform/qt/ReleaseSignals.h"
 #include "platform/qt/StyledButton.h"
 
 #include <QComboBox>
@@ -41,7 +42,10 @@ SpeakerSheet::SpeakerSheet(QWidget* parent, ContentView& view, std::int64_t spea
     observeShow();
 }
 
-SpeakerSheet::~SpeakerSheet() = default;
+SpeakerSheet::~SpeakerSheet() {
+    platform::releaseSignals(this);
+    subscriptions_.clear();
+}
 
 void SpeakerSheet::build() {
     auto* layout = new QVBoxLayout(this);

@@ -5,6 +5,7 @@
 #include "Sonavant/windows/ListRowFrame.h"
 #include "Sonavant/windows/ListWindowParts.h"
 #include "Sonavant/windows/SymbolIcon.h"
+#include "platform/qt/ReleaseSignals.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -84,7 +85,7 @@ GroupsWindow::GroupsWindow(ContentView& view, QWidget* parent)
 }
 
 GroupsWindow::~GroupsWindow() {
-    listwindow::releaseSignals(this);
+    platform::releaseSignals(this);
     subscriptions_.clear();
 }
 

@@ -1,6 +1,5 @@
 #include "Sonavant/windows/ListWindowParts.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -8,12 +7,6 @@
 #include <QVBoxLayout>
 
 namespace listwindow {
-
-void releaseSignals(QWidget* window) {
-    QObject::disconnect(qApp, nullptr, window, nullptr);
-    for (QObject* inner : window->findChildren<QObject*>())
-        QObject::disconnect(inner, nullptr, window, nullptr);
-}
 
 void addHeader(QVBoxLayout* root, Symbol symbol, QWidget* window) {
     auto* header = new QLabel(window);

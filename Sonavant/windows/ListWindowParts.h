@@ -25,11 +25,6 @@ inline Qt::WindowFlags windowFlags() {
     return Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 }
 
-// Cuts `window` off from the application's focus changes and from every signal of its
-// children: closing the window on the way out moves the focus and ends the edits of its
-// fields, and what they would tell the window comes when it is half gone.
-void releaseSignals(QWidget* window);
-
 // The window's symbol over a rule, added to `root`.
 void addHeader(QVBoxLayout* root, Symbol symbol, QWidget* window);
 

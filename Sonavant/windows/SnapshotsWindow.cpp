@@ -5,6 +5,7 @@
 #include "Sonavant/windows/ListRowFrame.h"
 #include "Sonavant/windows/ListWindowParts.h"
 #include "Sonavant/windows/SymbolIcon.h"
+#include "platform/qt/ReleaseSignals.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -113,7 +114,7 @@ SnapshotsWindow::SnapshotsWindow(ContentView& view, QWidget* parent)
 }
 
 SnapshotsWindow::~SnapshotsWindow() {
-    listwindow::releaseSignals(this);
+    platform::releaseSignals(this);
     subscriptions_.clear();
 }
 

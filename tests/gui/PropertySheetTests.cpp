@@ -11,12 +11,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 
 #include <algorithm>
+#include <functional>
 
 using namespace paneltest;
 using namespace std::chrono_literals;
@@ -347,6 +349,54 @@ private slots:
         const auto addresses = f.desk.addresses();
         QVERIFY(!contains(addresses, "/ch/3/mix/1/level"));
         QVERIFY(!contains(addresses, "/ch/3/mtx/1/level"));
+    }
+    // Destroyed straight away, the sheet or the window holding it, while a field holds typed
+    // text: the field's edit ends on the way out and must not reach the half-gone sheet (the
+    // sanitizer build reports it on the old code); the unfinished text is dropped.
+    void aSheetDestroyedWithTypedTextTouchesNothingOfItsOwn() {
+        LoopbackView f;
+        const MixingDesk desk = support::acmeDesk({.inputs = 32, .mixes = 16});
+        f.selectDesk(desk);
+        f.show->showSpeakerCoverage = true;
+        auto source = support::sourceAt(3, {0, 0}, desk);
+        f.show->soundObjects = std::vector{source};
+        f.show->speakers = std::vector{speaker(2, "Mix", 2, desk)};
+
+        auto destroyWithTypedText = [&](const std::function<QDialog*(QWidget*)>& open, bool wholeWindow) {
+            for (int i = 0;; ++i) {
+                auto* window = new QMainWindow;
+                window->resize(800, 600);
+                window->show();
+                QPointer<QDialog> sheet = open(window);
+                QVERIFY(sheet);
+                const auto fields = sheet->findChildren<QLineEdit*>();
+                if (i >= fields.size()) {
+                    delete window;
+                    return;
+                }
+                QVERIFY(QTest::qWaitForWindowActive(sheet));
+                fields[i]->setFocus();
+                QTRY_VERIFY_WITH_TIMEOUT(fields[i]->hasFocus(), deadlineMs);
+                fields[i]->selectAll();
+                QTest::keyClicks(fields[i], "9");
+                if (wholeWindow)
+                    delete window;
+                else
+                    delete sheet.data();
+                QVERIFY(!sheet);
+                QCoreApplication::processEvents();
+                if (!wholeWindow)
+                    delete window;
+            }
+        };
+        for (bool wholeWindow : {false, true}) {
+            destroyWithTypedText([&](QWidget* w) { return SpeakerSheet::open(w, f.view, 2); }, wholeWindow);
+            destroyWithTypedText([&](QWidget* w) { return InputSheet::open(w, f.view, source->id); },
+                                 wholeWindow);
+        }
+        QCOMPARE(f.view.speakerWithID(2)->channelNumber, 2);
+        QCOMPARE(f.view.speakerWithID(2)->width, 70.0);
+        QCOMPARE(source->number.get(), std::int64_t(3));
     }
 };
 
