@@ -222,6 +222,9 @@ private:
     static bool levelNeedsSend(MappedLevel& last, std::int64_t repeatBase, double level);
     void computeAndSendLevels(const MixingDesk& desk, std::uint16_t port);
     void sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port);
+    // The position a DS100 is sent for a canvas point: turned, in metres with four decimals;
+    // none when that is no finite float.
+    std::optional<std::pair<float, float>> soundScapePosition(Point canvas) const;
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair

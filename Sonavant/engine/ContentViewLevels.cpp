@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <tuple>
@@ -267,7 +268,6 @@ struct ContentView::LevelPassTables {
     std::vector<std::pair<const std::string*, std::vector<SlotRoute>>> routesByKind; // first `kindsInUse`
     std::size_t kindsInUse = 0;
     std::vector<double> distance, share, gain;
-    std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
     // By source index and loudspeaker order; kept while their parts stay, as filling in the
     // texts was most of what a send cost the main thread.
@@ -481,11 +481,9 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     auto& distance = tables.distance;
     auto& share = tables.share;
     auto& gain = tables.gain;
-    auto& usable = tables.usable;
     distance.resize(count);
     share.resize(count);
     gain.resize(count);
-    usable.resize(count);
     // Each loudspeaker's sends leave together, after its stagger.
     auto& batches = tables.batches;
     batches.resize(count);
@@ -494,7 +492,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     tables.pairTexts.resize(sources.size() * count);
 
     // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
-    // be left out for an undefined position or level.
+    // be left out for an undefined level.
     auto oldRowOf = [&](const platform::UUID& id) -> const std::map<std::int64_t, double>* {
         const auto it = oldLevels.find(id);
         return it == oldLevels.end() ? nullptr : &it->second;
@@ -510,13 +508,10 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (std::size_t i = 0; i < count; ++i) {
             const Speaker& speaker = *slots[i].last;
             const double dx = at.x - speaker.position.x, dy = at.y - speaker.position.y;
-            const double d = std::sqrt(dx * dx + dy * dy) / zoom;
-            // An undefined position has no distance: the pair gets no level at all.
-            usable[i] = std::isfinite(d);
-            if (!usable[i]) {
-                skipped = true;
-                continue;
-            }
+            // A distance beyond what a double holds is out of range, as any far source.
+            double d = std::sqrt(dx * dx + dy * dy) / zoom;
+            if (!std::isfinite(d))
+                d = std::numeric_limits<double>::infinity();
             double s = d <= r0 ? 100.0 : std::max((1 - (d - r0) / range) * 100.0, 0.0);
             if (!relative)
                 s = std::min(std::max(s, minLevel), maxLevel);
@@ -532,8 +527,6 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const double nearField = 0.6 * range;
             double sumOfSquares = 0;
             for (std::size_t i = 0; i < count; ++i) {
-                if (!usable[i])
-                    continue;
                 const double c = audienceAware ? slots[i].coverageFactor : 1.0;
                 const double d = distance[i];
                 const double part = total == 0 ? 0.0 : share[i] / total;
@@ -555,8 +548,6 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         const auto* oldRow = freezeRow ? oldRowOf(source.id) : nullptr;
 
         for (std::size_t i = 0; i < count; ++i) {
-            if (!usable[i])
-                continue;
             const SpeakerSlot& slot = slots[i];
             const KindRoute& route = *routes[i].route;
             const double lower = route.bounds.lower, upper = route.bounds.upper;

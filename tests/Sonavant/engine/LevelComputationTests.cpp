@@ -239,19 +239,23 @@ TEST(LevelComputation, UnusableZoomRangeOrPositionNeverGivesAnUndefinedLevel) {
         EXPECT_TRUE(scene.state->mixerLevels->empty());
     }
 
-    // One source at an undefined place: its pairs are left out, the other source is whole.
+    // One source at an undefined place has no distance to any loudspeaker: out of range, its
+    // pairs are at the bottom; the other source is whole.
     GoldenScene scene;
     scene.state->oscOutputOn = true;
     scene.view.disableOSCThrottling->set(true);
     scene.state->soundObjects->at(0)->position = Point{std::nan(""), 3};
     platform::LogCapture log;
     scene.view.updateRelativeLevels();
-    EXPECT_TRUE(scene.state->mixerLevels->at(scene.state->soundObjects->at(0)->id).empty());
+    EXPECT_EQ(scene.row(0), std::vector<double>(5, -90.0));
     EXPECT_EQ(scene.row(1).size(), 5u);
-    EXPECT_TRUE(log.contains("Error: Some positions or levels are not finite numbers"));
-    ASSERT_TRUE(eventually([&] { return scene.outlet->count() == 5; }));
-    for (const auto& sent : scene.outlet->sent())
-        EXPECT_EQ(sent.address.rfind("/ch/2/", 0), 0u);
+    EXPECT_FALSE(log.contains("Error: Some positions or levels are not finite numbers"));
+    ASSERT_TRUE(eventually([&] { return scene.outlet->count() == 10; }));
+    for (const auto& sent : scene.outlet->sent()) {
+        if (sent.address.rfind("/ch/1/", 0) == 0) {
+            EXPECT_EQ(sent.argument.storage(), OSCSendArgument::Storage(std::int64_t{-90})) << sent.address;
+        }
+    }
 
     // No share anywhere ("Constant Power" would divide 0 by 0): every pair at the bottom.
     GoldenScene silent;
