@@ -40,7 +40,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class OSCClient;
@@ -58,13 +60,23 @@ struct MappedLevel {
     std::int64_t count = 0;
 };
 
+// Where a pair's level last went: the address, the silence value of the range it was sent
+// under, and which send it was.
+struct SentLevelRecord {
+    std::shared_ptr<const std::string> address;
+    double lower = 0;
+    std::uint64_t mark = 0;
+};
+
 // One source's remembered levels, laid out in the loudspeaker order of the last pass so a
-// pass reads them in sequence; loudspeakers no longer present stay behind those.
+// pass reads them in sequence; loudspeakers no longer present stay behind those until
+// their addresses are brought down.
 struct MappedLevelRow {
     std::uint64_t layout = 0; // the loudspeaker order it is laid out for
     std::vector<std::int64_t> speakers;
     std::vector<MappedLevel> levels;
     std::vector<char> known; // a level has been decided for the pair
+    std::vector<SentLevelRecord> sent;
 };
 
 // The last position sent to a DS100 for one source and how often it has repeated unchanged.
@@ -171,6 +183,13 @@ public:
     // The top bar's output switch. Switched on, the desk catches up with everything that
     // changed while it was off.
     void setOSCOutput(bool on);
+    // The desk that levels go to is another one, or holds another show (Clear, New Blank
+    // Canvas, Open): what was sent before is no longer brought down, and every pair counts
+    // as new.
+    void forgetSentLevels();
+    // The TCP desk's link is ready again after the desk missed lines: with output on, every
+    // pair once, as switching output on does.
+    void tcpLinkRestored();
 
     // Audience-area factors of one loudspeaker, from the show's areas, orientation and zero
     // point and the zoom.
@@ -225,9 +244,24 @@ private:
     // The position a DS100 is sent for a canvas point: turned, in metres with four decimals;
     // none when that is no finite float.
     std::optional<std::pair<float, float>> soundScapePosition(Point canvas) const;
+    // An address that was sent and that no current pair uses any more: one send of the
+    // silence value it was last sent under. `current` holds every address of the pass.
+    struct GoneAddress {
+        std::shared_ptr<const std::string> address;
+        double lower = 0;
+        std::int64_t speakerID = 0; // its stagger
+    };
+    void bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
+                                std::vector<GoneAddress> replaced,
+                                const std::vector<platform::UUID>& presentSources, DeskTransport desk,
+                                std::uint16_t port);
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair
+    // A pass changed what pairs there are while output was off: the next pass with output
+    // on checks every address.
+    bool addressCheckDue_ = false;
+    std::shared_ptr<void> tcpLinkObserver_;
     // AppState.oscOutputOn as the send queue reads it.
     const std::shared_ptr<LockedValue<bool>> outputOnForSends_;
     platform::SubscriptionBag outputSwitchObserver_;
