@@ -18,6 +18,7 @@
 #include "Sonavant/engine/DeskOutlet.h"
 #include "Sonavant/engine/DestinationKey.h"
 #include "Sonavant/engine/LockedValue.h"
+#include "Sonavant/engine/MixerSendLink.h"
 #include "Sonavant/engine/RemoteCommandQueue.h"
 #include "Sonavant/engine/SendTimeTable.h"
 #include "Sonavant/engine/ViewGeometry.h"
@@ -537,6 +538,16 @@ public:
     // ---- Mixer window ----------------------------------------------------------------------------------
     // saveState for a window that may outlive the view: does nothing once the view is gone.
     std::function<void()> saveStateWhileAlive();
+    // What the mixer sent for a pair is what the desk holds: recorded as the pair's last sent
+    // value, so the next pass sends the computed level when it differs. Gives the send's mark.
+    std::uint64_t recordMixerSend(const platform::UUID& source, std::int64_t speakerID,
+                                  const std::string& address, double value, double lower);
+    // True while the mixer's send `mark` is still the last one of the pair.
+    bool isLastSend(const platform::UUID& source, std::int64_t speakerID, std::uint64_t mark) const;
+    // A pair unmuted in the mixer: one pass in which it counts as new.
+    void mixerPairUnmuted(const platform::UUID& source, std::int64_t speakerID);
+    // The three above for a window that may outlive the view.
+    MixerSendLink mixerSendLink();
 
     // ---- Desk selection, Clear and the top bar's level watches -----------------------------------
     // The desk menu's handler: stores the desk, takes its ports, opens or drops the TCP link,

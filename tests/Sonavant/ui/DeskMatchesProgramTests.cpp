@@ -1,9 +1,10 @@
 // After the operator's edits the desk holds what the program shows, checked on a fake desk
 // on loopback for each kind of desk: a loudspeaker's channel or type changed in its sheet
-// (and undone), deleted sources and loudspeakers, and a zoom change.
+// (and undone), deleted sources and loudspeakers, and the mixer's faders and mutes.
 
 #include "CanvasTestSupport.h"
 #include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/ui/MixerModel.h"
 #include "Sonavant/ui/SpeakerSheetModel.h"
 #include "platform/RunLoop.h"
 #include "tools/FakeDesk.h"
@@ -199,6 +200,44 @@ TEST(DeskMatchesProgram, OnlyAnAddressNoPairUsesOnTheSameDeskComesDown) {
     f.view.selectedDesk = other;
     f.view.updateRelativeLevels();
     EXPECT_EQ(f.next(1), (Lines{"/in/3/aux/2 10"}));
+}
+
+TEST(DeskMatchesProgram, MixerMovesAndMutesStayInStepWithTheLevelEngine) {
+    for (DeskKind kind : {DeskKind::oscInteger, DeskKind::tcpText}) {
+        SCOPED_TRACE(kindName(kind));
+        OnFakeDesk f(kind);
+        const bool tcp = kind == DeskKind::tcpText;
+        const std::string address = tcp ? "/ch/0/mix/0/level" : "/ch/1/mix/1/level";
+        f.state->soundObjects = std::vector{f.input1};
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+
+        MixerModel mixer(MixerModel::inputsOf(f.view));
+        f.state->selectedSoundObject = f.input1;
+        // The mixer sends a float over UDP, and a whole-number line to a TCP desk.
+        mixer.faderChanged(1, -59.3);
+        EXPECT_EQ(f.next(1), (Lines{address + " -59"}));
+        // The next pass puts the computed level back on the desk, as the mixer shows it.
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+        EXPECT_DOUBLE_EQ(mixer.faderValue(*mixer.speaker(1)), 10);
+
+        // A pass after the release sent the pair: the mixer's late resend stays away.
+        mixer.faderChanged(1, -40);
+        mixer.faderEditingEnded(1);
+        f.view.updateRelativeLevels();
+        platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
+        EXPECT_EQ(f.next(2), (Lines{address + " -40", address + " 10"}));
+        EXPECT_EQ(f.lastAt(address), "10");
+
+        // Mute sends the bottom, which the engine then computes too; unmute sends the level.
+        mixer.sendRangeMinimum(1);
+        EXPECT_EQ(f.next(1), (Lines{address + " -90"}));
+        f.view.updateRelativeLevels();
+        mixer.sendRangeMinimum(1);
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+        EXPECT_EQ(f.lastAt(address), "10");
+    }
 }
 
 TEST(DeskMatchesProgram, AZoomChangeSendsTheLevelsItChanges) {
