@@ -61,12 +61,11 @@ struct MappedLevel {
     std::int64_t count = 0;
 };
 
-// Where a pair's level last went: the address, the silence value of the range it was sent
-// under, and which send it was.
+// Where a pair's level last went: the address and the silence value of the range it was
+// sent under.
 struct SentLevelRecord {
     std::shared_ptr<const std::string> address;
     double lower = 0;
-    std::uint64_t mark = 0;
 };
 
 // One source's remembered levels, laid out in the loudspeaker order of the last pass so a
@@ -262,6 +261,8 @@ private:
     // A pass changed what pairs there are while output was off: the next pass with output
     // on checks every address.
     bool addressCheckDue_ = false;
+    // The mixer's last send per pair (source, loudspeaker id), until a pass sends the pair.
+    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> mixerSendMarks_;
     std::shared_ptr<void> tcpLinkObserver_;
     // AppState.oscOutputOn as the send queue reads it.
     const std::shared_ptr<LockedValue<bool>> outputOnForSends_;

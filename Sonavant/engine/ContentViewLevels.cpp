@@ -331,6 +331,7 @@ struct ContentView::LevelPassTables {
     std::vector<PairTexts> pairTexts;
     std::uint64_t deskGeneration = 0; // counts desk changes
     PassStructure structure;
+    std::tuple<double, double, bool> boundsInputs{-1, -1, false}; // what the bounds of routes follow
     // While addresses are checked: every address of the pass, and the ones pairs moved from.
     std::unordered_set<std::string_view> currentAddresses;
     std::vector<GoneAddress> movedFrom;
@@ -398,6 +399,7 @@ void ContentView::sendEveryPairOnce() {
 
 void ContentView::forgetSentLevels() {
     lastMappedLevels_.clear();
+    mixerSendMarks_.clear();
     addressCheckDue_ = false;
 }
 
@@ -692,12 +694,13 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     // A pair whose address changed counts as new, and an address no pair uses any more comes
     // down. Addresses change only with the desk, numbers and kinds: checked only then, or
     // when output was off as they changed.
-    const bool structureChanged = tables.structure.update(tables.deskGeneration, sources, speakers);
+    const bool boundsChanged = tables.boundsInputs != std::tuple(minLevel, maxLevel, relative);
+    tables.boundsInputs = std::tuple(minLevel, maxLevel, relative);
+    const bool structureChanged =
+        tables.structure.update(tables.deskGeneration, sources, speakers) || boundsChanged;
     if (structureChanged && !outputOn)
         addressCheckDue_ = true;
     const bool checkAddresses = outputOn && (structureChanged || addressCheckDue_);
-    tables.currentAddresses.clear();
-    tables.movedFrom.clear();
 
     for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
         const SoundObject& source = *sources[sourceIndex];
@@ -773,16 +776,17 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             // While output is off nothing counts as sent: the desk still has the old levels.
             if (!outputOn)
                 continue;
-            SentLevelRecord& sent = remembered.sent[i];
             bool moved = false;
             if (checkAddresses) {
                 const PairTexts& texts = textsOf(i);
+                const SentLevelRecord& last = remembered.sent[i];
                 tables.currentAddresses.insert(*texts.address);
-                moved = remembered.known[i] && sent.address && sent.address != texts.address &&
-                        *sent.address != *texts.address;
+                moved = remembered.known[i] && last.address && last.address != texts.address &&
+                        *last.address != *texts.address;
             }
             bool send = true;
-            if (!remembered.known[i] || sendEveryPair_ || moved) {
+            const bool isNew = !remembered.known[i] || sendEveryPair_ || moved;
+            if (isNew) {
                 remembered.known[i] = 1;
                 remembered.levels[i] = {level, 1};
             } else {
@@ -791,16 +795,21 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             if (!send)
                 continue;
             const PairTexts& texts = textsOf(i);
-            if (moved)
-                tables.movedFrom.push_back({sent.address, sent.lower, slot.first->id});
-            if (sent.address != texts.address)
-                sent.address = texts.address;
-            sent.lower = route.bounds.lower;
-            sent.mark = ++nextSendSequence_;
+            // Between checks a pair keeps the address and bounds of its last send.
+            if (checkAddresses || isNew) {
+                SentLevelRecord& sent = remembered.sent[i];
+                if (moved)
+                    tables.movedFrom.push_back({sent.address, sent.lower, slot.first->id});
+                if (sent.address != texts.address)
+                    sent.address = texts.address;
+                sent.lower = route.bounds.lower;
+            }
+            if (!mixerSendMarks_.empty())
+                mixerSendMarks_.erase({source.id, slot.id});
             auto& sends = batches[i].sends;
             if (sends.empty())
                 sends.reserve(sources.size() - sourceIndex); // one allocation per loudspeaker
-            sends.push_back({texts.address, texts.key, level, sent.mark});
+            sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
         }
     }
 
@@ -817,6 +826,8 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             present.push_back(source->id);
         bringDownGoneAddresses(tables.currentAddresses, std::move(tables.movedFrom), present,
                                DeskTransport{desk.UDP, desk.OSCFloat}, port);
+        // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
+        std::unordered_set<std::string_view>().swap(tables.currentAddresses);
         tables.movedFrom.clear();
     }
     if (skippedUndefined)

@@ -28,18 +28,15 @@ std::uint64_t ContentView::recordMixerSend(const platform::UUID& source, std::in
     const std::size_t i = pairIndex(row, speakerID);
     row.known[i] = 1;
     row.levels[i] = {value, 1};
-    row.sent[i] = {std::make_shared<const std::string>(address), lower, ++nextSendSequence_};
-    return row.sent[i].mark;
+    row.sent[i] = {std::make_shared<const std::string>(address), lower};
+    const std::uint64_t mark = ++nextSendSequence_;
+    mixerSendMarks_[{source, speakerID}] = mark;
+    return mark;
 }
 
 bool ContentView::isLastSend(const platform::UUID& source, std::int64_t speakerID, std::uint64_t mark) const {
-    const auto row = lastMappedLevels_.find(source);
-    if (row == lastMappedLevels_.end())
-        return false;
-    const auto& speakers = row->second.speakers;
-    const auto it = std::find(speakers.begin(), speakers.end(), speakerID);
-    return it != speakers.end() &&
-           row->second.sent[static_cast<std::size_t>(it - speakers.begin())].mark == mark;
+    const auto it = mixerSendMarks_.find({source, speakerID});
+    return it != mixerSendMarks_.end() && it->second == mark;
 }
 
 void ContentView::mixerPairUnmuted(const platform::UUID& source, std::int64_t speakerID) {

@@ -64,7 +64,9 @@ TEST(DeskCatchUp, ATCPDeskThatComesBackGetsEveryLevelAndAHealthyRefreshSendsNoth
         return client && !client->connection();
     }));
     f.state->soundObjects->at(0)->position = Point{100, 0}; // 1 m: share 86
+    platform::LogCapture log;
     f.view.updateRelativeLevels();
+    ASSERT_TRUE(eventually([&] { return log.contains("PersistentTCPClient: Connection not established"); }));
     EXPECT_EQ(f.state->mixerLevels->begin()->second.at(1), -4.0);
 
     // The link check connects again: the desk gets the level the program shows.
