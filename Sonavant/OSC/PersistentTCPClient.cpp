@@ -4,13 +4,54 @@
 
 #include <charconv>
 #include <utility>
+#include <vector>
 
 namespace {
 
 std::mutex sharedMutex;
 std::shared_ptr<PersistentTCPClient> sharedClient;
 
+// Whether the desk on the shared link missed lines since it last had a ready link, and who
+// wants to hear when it has one again.
+std::mutex linkMutex;
+bool deskMissedLines = false;
+std::vector<std::weak_ptr<std::function<void()>>> restoredHandlers;
+
+bool isShared(const PersistentTCPClient* client) {
+    std::lock_guard lock(sharedMutex);
+    return sharedClient.get() == client;
+}
+
+void noteMissedLines() {
+    std::lock_guard lock(linkMutex);
+    deskMissedLines = true;
+}
+
+void linkReady() {
+    std::vector<std::shared_ptr<std::function<void()>>> handlers;
+    {
+        std::lock_guard lock(linkMutex);
+        if (!std::exchange(deskMissedLines, false))
+            return;
+        std::erase_if(restoredHandlers, [&](const auto& weak) {
+            auto handler = weak.lock();
+            if (handler)
+                handlers.push_back(std::move(handler));
+            return !handler;
+        });
+    }
+    for (const auto& handler : handlers)
+        (*handler)();
+}
+
 } // namespace
+
+std::shared_ptr<void> PersistentTCPClient::observeLinkRestored(std::function<void()> handler) {
+    auto held = std::make_shared<std::function<void()>>(std::move(handler));
+    std::lock_guard lock(linkMutex);
+    restoredHandlers.push_back(held);
+    return held;
+}
 
 std::shared_ptr<PersistentTCPClient> PersistentTCPClient::make(std::string host, std::uint16_t port) {
     return std::shared_ptr<PersistentTCPClient>(new PersistentTCPClient(std::move(host), port));
@@ -64,6 +105,8 @@ void PersistentTCPClient::stateChanged(const std::shared_ptr<TCPConnection>& con
     case State::Kind::failed: {
         platform::consoleLog("PersistentTCPClient: Connection failed with error " +
                              (state.error ? state.error->description : std::string()));
+        if (isShared(this))
+            noteMissedLines();
         connection->cancel();
         std::lock_guard lock(mutex_);
         if (connection_ == connection)
@@ -72,6 +115,8 @@ void PersistentTCPClient::stateChanged(const std::shared_ptr<TCPConnection>& con
     }
     case State::Kind::ready:
         platform::consoleLog("PersistentTCPClient: Connection ready");
+        if (isShared(this))
+            linkReady();
         break;
     default:
         break;
@@ -82,16 +127,22 @@ void PersistentTCPClient::send(const std::string& text) {
     auto connection = this->connection();
     if (!connection) {
         platform::consoleLog("PersistentTCPClient: Connection not established");
+        if (isShared(this))
+            noteMissedLines();
         return;
     }
     platform::consoleLog("PersistentTCPClient: Sending message: " + text);
+    const bool shared = isShared(this);
     connection->send(std::vector<std::uint8_t>(text.begin(), text.end()),
-                     [](const std::optional<TCPConnection::Error>& error) {
-                         if (error)
+                     [shared](const std::optional<TCPConnection::Error>& error) {
+                         if (error) {
                              platform::consoleLog("PersistentTCPClient: Failed to send message: " +
                                                   error->description);
-                         else
+                             if (shared)
+                                 noteMissedLines();
+                         } else {
                              platform::consoleLog("PersistentTCPClient: Message sent successfully");
+                         }
                      });
 }
 

@@ -6,6 +6,7 @@
 #include "Sonavant/OSC/TCPConnection.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,12 @@ public:
     static std::shared_ptr<PersistentTCPClient> shared();
     // Installs `client` and returns the one it replaces.
     static std::shared_ptr<PersistentTCPClient> exchangeShared(std::shared_ptr<PersistentTCPClient> client);
+
+    // The desk on the shared link missed lines: its connection failed or a line could not
+    // be sent. The next time the shared link becomes ready, `handler` runs (on the
+    // connection's queue), for as long as the returned token is held. A link closed and
+    // opened while healthy (the periodic refresh) runs nothing.
+    static std::shared_ptr<void> observeLinkRestored(std::function<void()> handler);
 
 private:
     PersistentTCPClient(std::string host, std::uint16_t port) : host_(std::move(host)), port_(port) {}

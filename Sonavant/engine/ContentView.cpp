@@ -1,5 +1,6 @@
 #include "Sonavant/engine/ContentView.h"
 
+#include "Sonavant/OSC/PersistentTCPClient.h"
 #include "osc-transport/OSCClient.h"
 
 #include <limits>
@@ -18,6 +19,10 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
     // Announced before the value is visible, with the new value: the copy is current from then on.
     outputSwitchObserver_.insert(
         appState->oscOutputOn.observe([copy = outputOnForSends_](bool on) { copy->set(on); }));
+    tcpLinkObserver_ = PersistentTCPClient::observeLinkRestored(
+        [restored = whileAlive([](ContentView& view) { view.tcpLinkRestored(); })] {
+            platform::DispatchQueue::main()->async(restored);
+        });
 }
 
 ContentView::~ContentView() = default;

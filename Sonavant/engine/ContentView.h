@@ -18,6 +18,7 @@
 #include "Sonavant/engine/DeskOutlet.h"
 #include "Sonavant/engine/DestinationKey.h"
 #include "Sonavant/engine/LockedValue.h"
+#include "Sonavant/engine/MixerSendLink.h"
 #include "Sonavant/engine/RemoteCommandQueue.h"
 #include "Sonavant/engine/SendTimeTable.h"
 #include "Sonavant/engine/ViewGeometry.h"
@@ -40,7 +41,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class OSCClient;
@@ -58,13 +61,22 @@ struct MappedLevel {
     std::int64_t count = 0;
 };
 
+// Where a pair's level last went: the address and the silence value of the range it was
+// sent under.
+struct SentLevelRecord {
+    std::shared_ptr<const std::string> address;
+    double lower = 0;
+};
+
 // One source's remembered levels, laid out in the loudspeaker order of the last pass so a
-// pass reads them in sequence; loudspeakers no longer present stay behind those.
+// pass reads them in sequence; loudspeakers no longer present stay behind those until
+// their addresses are brought down.
 struct MappedLevelRow {
     std::uint64_t layout = 0; // the loudspeaker order it is laid out for
     std::vector<std::int64_t> speakers;
     std::vector<MappedLevel> levels;
     std::vector<char> known; // a level has been decided for the pair
+    std::vector<SentLevelRecord> sent;
 };
 
 // The last position sent to a DS100 for one source and how often it has repeated unchanged.
@@ -171,6 +183,13 @@ public:
     // The top bar's output switch. Switched on, the desk catches up with everything that
     // changed while it was off.
     void setOSCOutput(bool on);
+    // The desk that levels go to is another one, or holds another show (Clear, New Blank
+    // Canvas, Open): what was sent before is no longer brought down, and every pair counts
+    // as new.
+    void forgetSentLevels();
+    // The TCP desk's link is ready again after the desk missed lines: with output on, every
+    // pair once, as switching output on does.
+    void tcpLinkRestored();
 
     // Audience-area factors of one loudspeaker, from the show's areas, orientation and zero
     // point and the zoom.
@@ -228,6 +247,20 @@ private:
     static bool levelNeedsSend(MappedLevel& last, std::int64_t repeatBase, double level);
     void computeAndSendLevels(const MixingDesk& desk, std::uint16_t port);
     void sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port);
+    // The position a DS100 is sent for a canvas point: turned, in metres with four decimals;
+    // none when that is no finite float.
+    std::optional<std::pair<float, float>> soundScapePosition(Point canvas) const;
+    // An address that was sent and that no current pair uses any more: one send of the
+    // silence value it was last sent under. `current` holds every address of the pass.
+    struct GoneAddress {
+        std::shared_ptr<const std::string> address;
+        double lower = 0;
+        std::int64_t speakerID = 0; // its stagger
+    };
+    void bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
+                                std::vector<GoneAddress> replaced,
+                                const std::vector<platform::UUID>& presentSources, DeskTransport desk,
+                                std::uint16_t port);
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair
@@ -240,6 +273,12 @@ private:
     };
     std::optional<std::vector<HeldSends>> heldLevelSends_;
 
+    // A pass changed what pairs there are while output was off: the next pass with output
+    // on checks every address.
+    bool addressCheckDue_ = false;
+    // The mixer's last send per pair (source, loudspeaker id), until a pass sends the pair.
+    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> mixerSendMarks_;
+    std::shared_ptr<void> tcpLinkObserver_;
     // AppState.oscOutputOn as the send queue reads it.
     const std::shared_ptr<LockedValue<bool>> outputOnForSends_;
     platform::SubscriptionBag outputSwitchObserver_;
@@ -536,6 +575,16 @@ public:
     // writeAutosaveAndWorkingState for a window that may outlive the view: does nothing once
     // the view is gone.
     std::function<void()> saveStateWhileAlive();
+    // What the mixer sent for a pair is what the desk holds: recorded as the pair's last sent
+    // value, so the next pass sends the computed level when it differs. Gives the send's mark.
+    std::uint64_t recordMixerSend(const platform::UUID& source, std::int64_t speakerID,
+                                  const std::string& address, double value, double lower);
+    // True while the mixer's send `mark` is still the last one of the pair.
+    bool isLastSend(const platform::UUID& source, std::int64_t speakerID, std::uint64_t mark) const;
+    // A pair unmuted in the mixer: one pass in which it counts as new.
+    void mixerPairUnmuted(const platform::UUID& source, std::int64_t speakerID);
+    // The three above for a window that may outlive the view.
+    MixerSendLink mixerSendLink();
 
     // ---- Desk selection, Clear and the top bar's level watches -----------------------------------
     // The desk menu's handler: stores the desk, takes its ports, opens or drops the TCP link,

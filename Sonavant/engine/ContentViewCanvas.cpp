@@ -36,6 +36,8 @@ void ContentView::zoomLevelChanged(double newZoom) {
     // The playing cues re-base their own sources on the next tick.
     if (const auto& geometry = cachedGeometryProxy.get())
         reprojectAllPositions(*geometry);
+    // The full-level radius is fixed in canvas points, so the levels follow the zoom.
+    updateRelativeLevels();
 }
 
 void ContentView::reprojectAllPositions(const CanvasGeometryProxy&) {

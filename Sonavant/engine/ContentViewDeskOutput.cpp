@@ -146,13 +146,15 @@ MappedLevelRow& ContentView::mappedLevelRow(const platform::UUID& source) {
     std::unordered_map<std::int64_t, std::size_t> before;
     for (std::size_t j = 0; j < row.speakers.size(); ++j)
         before.emplace(row.speakers[j], j);
-    MappedLevelRow laid{mappedLevelLayout_, mappedLevelSpeakerIDs_, {}, {}};
+    MappedLevelRow laid{mappedLevelLayout_, mappedLevelSpeakerIDs_, {}, {}, {}};
     laid.levels.resize(laid.speakers.size());
     laid.known.resize(laid.speakers.size());
+    laid.sent.resize(laid.speakers.size());
     for (std::size_t i = 0; i < laid.speakers.size(); ++i) {
         if (auto it = before.find(laid.speakers[i]); it != before.end()) {
             laid.levels[i] = row.levels[it->second];
             laid.known[i] = row.known[it->second];
+            laid.sent[i] = std::move(row.sent[it->second]);
             before.erase(it);
         }
     }
@@ -161,6 +163,7 @@ MappedLevelRow& ContentView::mappedLevelRow(const platform::UUID& source) {
             laid.speakers.push_back(row.speakers[j]);
             laid.levels.push_back(row.levels[j]);
             laid.known.push_back(1);
+            laid.sent.push_back(std::move(row.sent[j]));
         }
     }
     row = std::move(laid);

@@ -104,6 +104,8 @@ void ContentView::clearCanvas() {
     appState->mixerLevels.set({});
     appState->freezeStates.set({});
     appState->muteStates.set({});
+    // An empty show takes nothing off the desk.
+    forgetSentLevels();
 
     pathManager->pathCues.set({});
     pathManager->stopAllPlayback();

@@ -8,10 +8,14 @@
 #include <bit>
 #include <cmath>
 #include <deque>
+#include <limits>
+#include <map>
 #include <numbers>
 #include <optional>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 using platform::consoleLog;
@@ -230,6 +234,60 @@ struct PairTexts {
     std::shared_ptr<const std::string> address, key;
 };
 
+// What the addresses of a pass are made of besides the desk: every source's and
+// loudspeaker's number and kind. While it stays, every pair keeps its address.
+struct PassStructure {
+    struct SourceEntry {
+        platform::UUID id;
+        std::int64_t number = 0;
+        std::string type;
+    };
+    struct SpeakerEntry {
+        std::int64_t id = 0, channel = 0;
+        std::string type;
+    };
+    bool valid = false;
+    std::uint64_t deskGeneration = 0;
+    std::vector<SourceEntry> sources;
+    std::vector<SpeakerEntry> speakers;
+
+    // Takes this pass's; true when anything differs from the last.
+    bool update(std::uint64_t generation, const std::vector<std::shared_ptr<SoundObject>>& sourceList,
+                const std::vector<Speaker>& speakerList) {
+        bool changed = !valid || deskGeneration != generation;
+        valid = true;
+        deskGeneration = generation;
+        if (sources.size() != sourceList.size()) {
+            changed = true;
+            sources.resize(sourceList.size());
+        }
+        for (std::size_t i = 0; i < sourceList.size(); ++i) {
+            const SoundObject& source = *sourceList[i];
+            const std::int64_t number = source.number;
+            const std::string& type = source.type;
+            SourceEntry& entry = sources[i];
+            if (!(entry.id == source.id) || entry.number != number || entry.type != type) {
+                changed = true;
+                entry = {source.id, number, type};
+            }
+        }
+        if (speakers.size() != speakerList.size()) {
+            changed = true;
+            speakers.resize(speakerList.size());
+        }
+        for (std::size_t i = 0; i < speakerList.size(); ++i) {
+            const Speaker& speaker = speakerList[i];
+            SpeakerEntry& entry = speakers[i];
+            if (entry.id != speaker.id || entry.channel != speaker.channelNumber ||
+                entry.type != speaker.type) {
+                changed = true;
+                entry = {speaker.id, speaker.channelNumber, speaker.type};
+            }
+        }
+        return changed;
+    }
+};
+
 bool anyFlagged(const std::map<std::int64_t, bool>* row) {
     if (row)
         for (const auto& [id, on] : *row)
@@ -267,12 +325,16 @@ struct ContentView::LevelPassTables {
     std::vector<std::pair<const std::string*, std::vector<SlotRoute>>> routesByKind; // first `kindsInUse`
     std::size_t kindsInUse = 0;
     std::vector<double> distance, share, gain;
-    std::vector<char> usable;
     std::vector<StaggeredBatch> batches;
     // By source index and loudspeaker order; kept while their parts stay, as filling in the
     // texts was most of what a send cost the main thread.
     std::vector<PairTexts> pairTexts;
     std::uint64_t deskGeneration = 0; // counts desk changes
+    PassStructure structure;
+    std::tuple<double, double, bool> boundsInputs{-1, -1, false}; // what the bounds of routes follow
+    // While addresses are checked: every address of the pass, and the ones pairs moved from.
+    std::unordered_set<std::string_view> currentAddresses;
+    std::vector<GoneAddress> movedFrom;
     PassLevels passLevels;
     // The map the last assignment replaced; refilled in place when it has this pass's pairs.
     PerSourcePerSpeaker<double> spareLevels;
@@ -297,6 +359,15 @@ void ContentView::updateRelativeLevels() {
 
     if (appState->soundObjects->empty()) {
         consoleLog("Error: No sound objects available.");
+        // The last source went: what was sent for it comes down (positions stay).
+        if (!appState->isSoundScapeMode && !lastMappedLevels_.empty()) {
+            if (levelPassTables_ && levelPassTables_->haveInputs && !(levelPassTables_->inputs.desk == desk))
+                forgetSentLevels();
+            else if (!appState->oscOutputOn)
+                addressCheckDue_ = true;
+            else
+                bringDownGoneAddresses({}, {}, {}, DeskTransport{desk.UDP, desk.OSCFloat}, *port);
+        }
         return;
     }
     // Distances and positions divide by the zoom, shares by the range: neither may be 0,
@@ -324,6 +395,20 @@ void ContentView::sendEveryPairOnce() {
     const bool before = std::exchange(sendEveryPair_, true);
     updateRelativeLevels();
     sendEveryPair_ = before;
+}
+
+void ContentView::forgetSentLevels() {
+    lastMappedLevels_.clear();
+    mixerSendMarks_.clear();
+    addressCheckDue_ = false;
+}
+
+void ContentView::tcpLinkRestored() {
+    const auto& desk = selectedDesk.get();
+    if (!appState->oscOutputOn || !desk || desk->UDP || appState->isSoundScapeMode)
+        return;
+    consoleLog("TCP link to the desk is ready again; sending every level once.");
+    sendEveryPairOnce();
 }
 
 void ContentView::setOSCOutput(bool on) {
@@ -399,6 +484,9 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     inputs.orientation = show.canvasOrientation.get();
     inputs.zeroPoint = show.zeroPoint.get();
     if (!tables.haveInputs || !(tables.inputs.desk == desk)) {
+        // Another desk holds none of what the last one was sent.
+        if (tables.haveInputs)
+            forgetSentLevels();
         inputs.desk = desk;
         ++tables.deskGeneration;
     } else
@@ -481,11 +569,9 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     auto& distance = tables.distance;
     auto& share = tables.share;
     auto& gain = tables.gain;
-    auto& usable = tables.usable;
     distance.resize(count);
     share.resize(count);
     gain.resize(count);
-    usable.resize(count);
     // Each loudspeaker's sends leave together, after its stagger.
     auto& batches = tables.batches;
     batches.resize(count);
@@ -494,7 +580,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     tables.pairTexts.resize(sources.size() * count);
 
     // One source's levels on every loudspeaker id into `passLevels`; true when a pair had to
-    // be left out for an undefined position or level.
+    // be left out for an undefined level.
     auto oldRowOf = [&](const platform::UUID& id) -> const std::map<std::int64_t, double>* {
         const auto it = oldLevels.find(id);
         return it == oldLevels.end() ? nullptr : &it->second;
@@ -510,13 +596,10 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (std::size_t i = 0; i < count; ++i) {
             const Speaker& speaker = *slots[i].last;
             const double dx = at.x - speaker.position.x, dy = at.y - speaker.position.y;
-            const double d = std::sqrt(dx * dx + dy * dy) / zoom;
-            // An undefined position has no distance: the pair gets no level at all.
-            usable[i] = std::isfinite(d);
-            if (!usable[i]) {
-                skipped = true;
-                continue;
-            }
+            // A distance beyond what a double holds is out of range, as any far source.
+            double d = std::sqrt(dx * dx + dy * dy) / zoom;
+            if (!std::isfinite(d))
+                d = std::numeric_limits<double>::infinity();
             double s = d <= r0 ? 100.0 : std::max((1 - (d - r0) / range) * 100.0, 0.0);
             if (!relative)
                 s = std::min(std::max(s, minLevel), maxLevel);
@@ -532,8 +615,6 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const double nearField = 0.6 * range;
             double sumOfSquares = 0;
             for (std::size_t i = 0; i < count; ++i) {
-                if (!usable[i])
-                    continue;
                 const double c = audienceAware ? slots[i].coverageFactor : 1.0;
                 const double d = distance[i];
                 const double part = total == 0 ? 0.0 : share[i] / total;
@@ -555,8 +636,6 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         const auto* oldRow = freezeRow ? oldRowOf(source.id) : nullptr;
 
         for (std::size_t i = 0; i < count; ++i) {
-            if (!usable[i])
-                continue;
             const SpeakerSlot& slot = slots[i];
             const KindRoute& route = *routes[i].route;
             const double lower = route.bounds.lower, upper = route.bounds.upper;
@@ -612,6 +691,17 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     tables.passLevels.start(sources.size(), count);
     bool skippedUndefined = false;
 
+    // A pair whose address changed counts as new, and an address no pair uses any more comes
+    // down. Addresses change only with the desk, numbers and kinds: checked only then, or
+    // when output was off as they changed.
+    const bool boundsChanged = tables.boundsInputs != std::tuple(minLevel, maxLevel, relative);
+    tables.boundsInputs = std::tuple(minLevel, maxLevel, relative);
+    const bool structureChanged =
+        tables.structure.update(tables.deskGeneration, sources, speakers) || boundsChanged;
+    if (structureChanged && !outputOn)
+        addressCheckDue_ = true;
+    const bool checkAddresses = outputOn && (structureChanged || addressCheckDue_);
+
     for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
         const SoundObject& source = *sources[sourceIndex];
         double* const passLevels = tables.passLevels.values.data() + sourceIndex * count;
@@ -652,6 +742,29 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         // on every pass.
         MappedLevelRow& remembered = mappedLevelRow(source.id);
         std::string sourceKey;
+        auto textsOf = [&](std::size_t i) -> const PairTexts& {
+            const SpeakerSlot& slot = slots[i];
+            const Speaker& via = *routes[i].via;
+            PairTexts& texts = tables.pairTexts[sourceIndex * count + i];
+            if (texts.deskGeneration != tables.deskGeneration || !(texts.source == source.id) ||
+                texts.sourceNumber != source.number || texts.speakerID != slot.id ||
+                texts.channel != via.channelNumber || texts.sourceType != sourceType ||
+                texts.viaType != via.type) {
+                if (sourceKey.empty())
+                    sourceKey = source.id.string() + "-";
+                texts = {tables.deskGeneration,
+                         source.id,
+                         source.number,
+                         slot.id,
+                         via.channelNumber,
+                         sourceType,
+                         via.type,
+                         std::make_shared<const std::string>(
+                             routes[i].route->plan.address(source.number, via.channelNumber)),
+                         std::make_shared<const std::string>(sourceKey + std::to_string(slot.id))};
+            }
+            return texts;
+        };
         for (std::size_t i = 0; i < count; ++i) {
             if (!passHasLevel[i])
                 continue;
@@ -663,8 +776,17 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             // While output is off nothing counts as sent: the desk still has the old levels.
             if (!outputOn)
                 continue;
+            bool moved = false;
+            if (checkAddresses) {
+                const PairTexts& texts = textsOf(i);
+                const SentLevelRecord& last = remembered.sent[i];
+                tables.currentAddresses.insert(*texts.address);
+                moved = remembered.known[i] && last.address && last.address != texts.address &&
+                        *last.address != *texts.address;
+            }
             bool send = true;
-            if (!remembered.known[i] || sendEveryPair_) {
+            const bool isNew = !remembered.known[i] || sendEveryPair_ || moved;
+            if (isNew) {
                 remembered.known[i] = 1;
                 remembered.levels[i] = {level, 1};
             } else {
@@ -672,25 +794,18 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             }
             if (!send)
                 continue;
-            const Speaker& via = *routes[i].via;
-            PairTexts& texts = tables.pairTexts[sourceIndex * count + i];
-            if (texts.deskGeneration != tables.deskGeneration || !(texts.source == source.id) ||
-                texts.sourceNumber != source.number || texts.speakerID != slot.id ||
-                texts.channel != via.channelNumber || texts.sourceType != sourceType ||
-                texts.viaType != via.type) {
-                if (sourceKey.empty())
-                    sourceKey = source.id.string() + "-";
-                texts = {
-                    tables.deskGeneration,
-                    source.id,
-                    source.number,
-                    slot.id,
-                    via.channelNumber,
-                    sourceType,
-                    via.type,
-                    std::make_shared<const std::string>(route.plan.address(source.number, via.channelNumber)),
-                    std::make_shared<const std::string>(sourceKey + std::to_string(slot.id))};
+            const PairTexts& texts = textsOf(i);
+            // Between checks a pair keeps the address and bounds of its last send.
+            if (checkAddresses || isNew) {
+                SentLevelRecord& sent = remembered.sent[i];
+                if (moved)
+                    tables.movedFrom.push_back({sent.address, sent.lower, slot.first->id});
+                if (sent.address != texts.address)
+                    sent.address = texts.address;
+                sent.lower = route.bounds.lower;
             }
+            if (!mixerSendMarks_.empty())
+                mixerSendMarks_.erase({source.id, slot.id});
             auto& sends = batches[i].sends;
             if (sends.empty())
                 sends.reserve(sources.size() - sourceIndex); // one allocation per loudspeaker
@@ -704,6 +819,17 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         if (!batch.sends.empty())
             due.push_back(std::move(batch));
     scheduleStaggeredSends(std::move(due), DeskTransport{desk.UDP, desk.OSCFloat}, port);
+    if (checkAddresses) {
+        std::vector<platform::UUID> present;
+        present.reserve(sources.size());
+        for (const auto& source : sources)
+            present.push_back(source->id);
+        bringDownGoneAddresses(tables.currentAddresses, std::move(tables.movedFrom), present,
+                               DeskTransport{desk.UDP, desk.OSCFloat}, port);
+        // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
+        std::unordered_set<std::string_view>().swap(tables.currentAddresses);
+        tables.movedFrom.clear();
+    }
     if (skippedUndefined)
         consoleLog("Error: Some positions or levels are not finite numbers; those pairs were left out.");
 
@@ -740,4 +866,49 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         keep->publishedVersion = published.version();
     else
         keep->publishedVersion.reset();
+}
+
+void ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
+                                         std::vector<GoneAddress> replaced,
+                                         const std::vector<platform::UUID>& presentSources,
+                                         DeskTransport desk, std::uint16_t port) {
+    addressCheckDue_ = false;
+    std::vector<GoneAddress> gone = std::move(replaced);
+    for (auto it = lastMappedLevels_.begin(); it != lastMappedLevels_.end();) {
+        MappedLevelRow& row = it->second;
+        bool keep = false;
+        for (std::size_t j = 0; j < row.speakers.size(); ++j) {
+            if (!row.known[j])
+                continue;
+            SentLevelRecord& sent = row.sent[j];
+            if (!sent.address || current.count(*sent.address)) {
+                keep = true;
+                continue;
+            }
+            gone.push_back({std::move(sent.address), sent.lower, row.speakers[j]});
+            sent = {};
+            row.known[j] = 0;
+        }
+        if (!keep &&
+            std::find(presentSources.begin(), presentSources.end(), it->first) == presentSources.end())
+            it = lastMappedLevels_.erase(it);
+        else
+            ++it;
+    }
+    // An address any current pair uses stays; each gone one comes down once, staggered by
+    // the loudspeaker it was last sent for.
+    std::unordered_set<std::string_view> downs;
+    std::map<std::int64_t, std::vector<StaggeredSend>> bySpeaker;
+    for (GoneAddress& entry : gone) {
+        if (!entry.address || current.count(*entry.address) || !downs.insert(*entry.address).second)
+            continue;
+        auto key = entry.address; // its own throttle entry: the pair's key carries its new address
+        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_});
+    }
+    if (bySpeaker.empty())
+        return;
+    std::deque<StaggeredBatch> batches;
+    for (auto& [speakerID, sends] : bySpeaker)
+        batches.push_back({speakerID, std::move(sends)});
+    scheduleStaggeredSends(std::move(batches), desk, port);
 }

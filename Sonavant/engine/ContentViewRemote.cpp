@@ -62,12 +62,19 @@ bool ContentView::applyTrackPosition(std::int64_t sourceNumber, double x, double
         consoleLog("❌ No sound object with number " + std::to_string(sourceNumber) + " found.");
         return false;
     }
+    const Point canvas =
+        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
+    // A DS100 takes single-precision metres: a position beyond them would leave the source
+    // on the canvas where the DS100 never follows.
+    if (appState->isSoundScapeMode && !soundScapePosition(canvas)) {
+        refuseNonFinite("track position");
+        return false;
+    }
     consoleLog("✅ Found sound object " + std::to_string(sourceNumber) + ", updating position.");
     SoundObject& source = **it;
     takeOutOfSnapshotFade(source.id);
     source.positionMeters = Point{x, y};
-    source.position =
-        metresToCanvas(appState->canvasOrientation, Point{x, y}, zoomLevel, appState->zeroPoint);
+    source.position = canvas;
     appState->soundObjects = appState->soundObjects.get();
     return true;
 }

@@ -117,8 +117,9 @@ void ContentView::handleImportResult(const FilePanelOutcome& outcome) {
 
 void ContentView::showReplaced(AppState::Replacement replacement) {
     if (replacement == AppState::Replacement::opened) {
-        // The recall belongs to the show that was open.
+        // The recall belongs to the show that was open; the desk takes the opened show as new.
         endSnapshotFade();
+        forgetSentLevels();
         pathManager->replaceCues(appState->pathCues.get());
     } else {
         pathManager->restoreCues(appState->pathCues.get());

@@ -52,6 +52,8 @@ void ContentView::deleteSoundObject(const std::shared_ptr<SoundObject>& source) 
         pathManager->pathCues = pathManager->pathCues.get(); // the cue rows show the change
     appState->selectedSoundObject = nullptr;
     appState->saveStateForUndo();
+    // What was sent for the source comes down.
+    updateRelativeLevels();
 }
 
 std::int64_t ContentView::nextSoundObjectNumber(const std::string& type) const {

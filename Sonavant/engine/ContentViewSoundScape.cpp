@@ -52,12 +52,21 @@ void releaseHeldPosition(std::shared_ptr<SendTimeTable> table, const std::string
 
 } // namespace
 
-void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port) {
-    consoleLog("SoundScape mode active – sending OSC messages with position data.");
+std::optional<std::pair<float, float>> ContentView::soundScapePosition(Point canvas) const {
     const double theta = soundScapeAngle(appState->canvasOrientation);
     const double c = std::cos(theta), s = std::sin(theta);
     const double zoom = zoomLevel;
     const Point zero = appState->zeroPoint;
+    const double dx = canvas.x - zero.x, dy = canvas.y - zero.y;
+    const auto x = fourDecimals((c * dx + s * dy) / zoom);
+    const auto y = fourDecimals((c * dy - s * dx) / zoom);
+    if (!x || !y)
+        return std::nullopt;
+    return std::pair{*x, *y};
+}
+
+void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t port) {
+    consoleLog("SoundScape mode active – sending OSC messages with position data.");
 
     // The list is copied: a send must not see it change under it.
     const auto sources = appState->soundObjects.get();
@@ -65,27 +74,25 @@ void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t 
         if (disableSoundObjectOSCUpdates)
             continue;
         const SoundObject& source = *sourcePointer;
-        const Point at = source.position;
-        const double dx = at.x - zero.x, dy = at.y - zero.y;
-        const auto x = fourDecimals((c * dx + s * dy) / zoom);
-        const auto y = fourDecimals((c * dy - s * dx) / zoom);
+        const auto position = soundScapePosition(source.position);
         const std::string key = "soundscape-" + source.id.string();
-        if (!x || !y) {
+        if (!position) {
             consoleLog("Error: Position of " + key + " is not a finite number; not sent.");
             continue;
         }
+        const auto [x, y] = *position;
         const std::string address = soundscapePositionAddress(desk, source.number);
 
         // While output is off nothing counts as sent: the DS100 keeps the old positions.
         if (!appState->oscOutputOn)
             continue;
-        auto [it, inserted] = lastSentSoundScapePositions.try_emplace(key, SoundScapeSentPosition{*x, *y, 1});
+        auto [it, inserted] = lastSentSoundScapePositions.try_emplace(key, SoundScapeSentPosition{x, y, 1});
         if (sendEveryPair_) {
-            it->second = {*x, *y, 1};
+            it->second = {x, y, 1};
         } else if (!inserted) {
             SoundScapeSentPosition& last = it->second;
-            if (last.x != *x || last.y != *y) {
-                last = {*x, *y, 1};
+            if (last.x != x || last.y != y) {
+                last = {x, y, 1};
             } else {
                 const std::int64_t count = last.count + 1;
                 if (count % repeatDivisor(source.number) != 0) {
@@ -98,7 +105,7 @@ void ContentView::sendSoundScapePositions(const MixingDesk& desk, std::uint16_t 
 
         // The DS100 takes the vertical offset first.
         SendTimeTable::Release send = [outlet = outlet, host = targetDeskIP, address, port,
-                                       values = std::vector<float>{*y, *x}] {
+                                       values = std::vector<float>{y, x}] {
             outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(values));
         };
         SendTimeTable::Release held = heldUntilOutputOn(outputOnForSends_, send);

@@ -76,10 +76,8 @@ void SpeakerSheet::build() {
 
     channelField_ = steppedNumberRow("Channel Number:", "channelField", group, rows, channelStepper_);
     connect(channelField_, &QLineEdit::editingFinished, this, &SpeakerSheet::commitChannelText);
-    connect(channelStepper_, &StepperButtons::stepped, this, [this](int direction) {
-        if (auto record = model_.record())
-            model_.setChannel(SpeakerSheetModel::channelStep(record->channelNumber, direction));
-    });
+    connect(channelStepper_, &StepperButtons::stepped, this,
+            [this](int direction) { model_.stepChannel(direction, channelStepper_->isHeld()); });
 
     widthField_ = steppedNumberRow("Coverage Width:", "widthField", group, rows, widthStepper_);
     connect(widthField_, &QLineEdit::editingFinished, this, &SpeakerSheet::commitWidthText);

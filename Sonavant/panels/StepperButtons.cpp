@@ -23,3 +23,7 @@ StepperButtons::StepperButtons(QWidget* parent)
     connect(up_, &QToolButton::clicked, this, [this] { emit stepped(1); });
     connect(down_, &QToolButton::clicked, this, [this] { emit stepped(-1); });
 }
+
+bool StepperButtons::isHeld() const {
+    return up_->isDown() || down_->isDown();
+}

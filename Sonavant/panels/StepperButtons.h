@@ -12,6 +12,8 @@ public:
     explicit StepperButtons(QWidget* parent = nullptr);
     QToolButton* incrementButton() const { return up_; }
     QToolButton* decrementButton() const { return down_; }
+    // A button is held down: the step just reported repeats, more follow.
+    bool isHeld() const;
 
 signals:
     void stepped(int direction); // +1 up, -1 down

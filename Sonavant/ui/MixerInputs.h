@@ -3,6 +3,7 @@
 
 #include "Sonavant/engine/Binding.h"
 #include "Sonavant/engine/DeskOutlet.h"
+#include "Sonavant/engine/MixerSendLink.h"
 
 #include <functional>
 #include <memory>
@@ -16,4 +17,5 @@ struct MixerInputs {
     Binding<std::string> targetPort;    // decimal text, read at each send
     std::shared_ptr<DeskOutlet> outlet; // the network when null
     std::function<void()> saveAppState; // writes the working state
+    MixerSendLink levels;               // the level engine's record of what the desk holds; may be empty
 };

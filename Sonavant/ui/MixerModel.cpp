@@ -10,6 +10,7 @@
 #include "platform/NumberText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 using platform::consoleLog;
@@ -35,7 +36,8 @@ MixerModel::MixerModel(Inputs inputs) : inputs_(std::move(inputs)) {
 }
 
 MixerModel::Inputs MixerModel::inputsOf(ContentView& view) {
-    return {view.appState, view.targetDeskIP, view.targetPort, view.outlet, view.saveStateWhileAlive()};
+    return {view.appState, view.targetDeskIP,          view.targetPort,
+            view.outlet,   view.saveStateWhileAlive(), view.mixerSendLink()};
 }
 
 const Speaker* MixerModel::speaker(std::int64_t speakerID) const {
@@ -91,16 +93,43 @@ void MixerModel::faderChanged(std::int64_t speakerID, double value) {
     send(target, *source, level);
 }
 
-void MixerModel::send(const Speaker& speaker, const SoundObject& source, double value) {
+std::optional<std::uint64_t> MixerModel::send(const Speaker& speaker, const SoundObject& source,
+                                              double value) {
     auto address = deskOSCAddress(speaker, source);
     if (!address)
-        return;
+        return std::nullopt;
     auto port = parsePortNumber(inputs_.targetPort.get());
     if (!port)
-        return;
-    // One float, whatever the desk's number kind; over UDP, whatever its transport.
-    inputs_.outlet->sendUDP(appState().oscOutputOn, *address, inputs_.targetDeskIP.get(), *port,
-                            OSCSendArgument(value));
+        return std::nullopt;
+    const bool on = appState().oscOutputOn;
+    const auto& desk = appState().selectedDesk.get();
+    std::string sentAddress = *address;
+    if (desk && !desk->UDP) {
+        // A desk that takes text over TCP reads no datagrams: the line the level engine
+        // would send, its address counting from 0 and the level as a whole number.
+        const DeskRoute route = routeDeskSend(*desk, source.type, source.number, speaker.type,
+                                              speaker.channelNumber, DeskRouteCaller::levelEngine);
+        const double whole = std::round(value);
+        if (!route.address || !std::isfinite(whole) || std::fabs(whole) > 2147483647.0)
+            return std::nullopt;
+        if (!on) {
+            consoleLog("OSC output is disabled.");
+            return std::nullopt;
+        }
+        sentAddress = *route.address;
+        inputs_.outlet->sendTCP(sentAddress + " " + std::to_string(static_cast<long long>(whole)) + "\n",
+                                sentAddress, inputs_.targetDeskIP.get(), *port);
+    } else {
+        // One float, whatever the desk's number kind.
+        inputs_.outlet->sendUDP(on, *address, inputs_.targetDeskIP.get(), *port, OSCSendArgument(value));
+        if (!on)
+            return std::nullopt;
+    }
+    const std::uint64_t mark = inputs_.levels.sent ? inputs_.levels.sent(source.id, speaker.id, sentAddress,
+                                                                         value, faderRange(speaker).lower)
+                                                   : 0;
+    lastSends_[{source.id, speaker.id}] = mark;
+    return mark;
 }
 
 void MixerModel::faderEditingChanged(std::int64_t speakerID, bool editing) {
@@ -120,8 +149,10 @@ void MixerModel::faderEditingEnded(std::int64_t speakerID) {
     if (level == sliderOverrides_.end())
         return;
     std::weak_ptr<MixerModel*> alive = alive_;
+    const auto lastSend = lastSends_.find(pair);
     platform::DispatchQueue::main()->asyncAfter(
-        settleDelay, [alive, pair, value = level->second, moves = moves_[pair], sourceRef = source] {
+        settleDelay, [alive, pair, value = level->second, moves = moves_[pair], sourceRef = source,
+                      mark = lastSend == lastSends_.end() ? std::nullopt : std::optional(lastSend->second)] {
             auto model = alive.lock();
             if (!model)
                 return;
@@ -130,6 +161,10 @@ void MixerModel::faderEditingEnded(std::int64_t speakerID) {
             // Moved again, or muted meanwhile: the newer state stands.
             if (!target || self.moves_[pair] != moves ||
                 pairFlag(self.appState().muteStates, pair.first, pair.second))
+                return;
+            // A level pass sent the pair since: the desk has the level the fader shows now.
+            const auto& isLast = self.inputs_.levels.isLast;
+            if (mark && isLast && !isLast(pair.first, pair.second, *mark))
                 return;
             const Speaker copy = *target;
             self.send(copy, *sourceRef, value);
@@ -168,8 +203,14 @@ void MixerModel::sendRangeMinimum(std::int64_t speakerID) {
         return;
     toggleMute(speakerID);
     const Speaker* found = speaker(speakerID);
-    if (!found || !isMuted(speakerID))
+    if (!found)
         return;
+    if (!isMuted(speakerID)) {
+        // Nothing sent here: the level engine sends the pair's level as a new one.
+        if (inputs_.levels.unmuted)
+            inputs_.levels.unmuted(source->id, speakerID);
+        return;
+    }
     const Speaker target = *found;
     send(target, *source, faderRange(target).lower);
 }

@@ -45,11 +45,13 @@ public:
     void faderChanged(std::int64_t speakerID, double value);
     void faderEditingChanged(std::int64_t speakerID, bool editing);
     // The drag ended: saves, and a moment later sends the pair's last level once more,
-    // unless the fader moved again. The sends of a drag leave from several sockets and may
-    // arrive out of order; the desk must end at the level the fader shows.
+    // unless the fader moved again or a level pass sent the pair since. The sends of a drag
+    // leave from several sockets and may arrive out of order; the desk must end at the level
+    // the fader shows.
     void faderEditingEnded(std::int64_t speakerID);
     static constexpr std::chrono::milliseconds settleDelay{100};
-    // The "M" button: mutes (sending the silence value once) or unmutes (sending nothing).
+    // The "M" button: mutes (sending the silence value once) or unmutes (the level engine
+    // then sends the pair's level as new).
     void sendRangeMinimum(std::int64_t speakerID);
     void toggleFreeze(std::int64_t speakerID);
     void toggleMute(std::int64_t speakerID);
@@ -71,12 +73,14 @@ public:
     std::optional<std::string> deskOSCAddress(const Speaker& speaker, const SoundObject& source) const;
 
 private:
-    void send(const Speaker& speaker, const SoundObject& source, double value);
+    // Hands the value to the desk; the mark of the send when it left, else none.
+    std::optional<std::uint64_t> send(const Speaker& speaker, const SoundObject& source, double value);
     void save();
 
     Inputs inputs_;
     // Values set here for frozen pairs, per source and loudspeaker; gone with the window.
     std::map<std::pair<platform::UUID, std::int64_t>, double> sliderOverrides_;
-    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> moves_; // fader moves per pair
+    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> moves_;     // fader moves per pair
+    std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> lastSends_; // marks of the sends here
     const std::shared_ptr<MixerModel*> alive_ = std::make_shared<MixerModel*>(this);
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 SpeakerSheetModel::SpeakerSheetModel(ContentView& view, std::int64_t speakerID)
     : view_(view), speakerID_(speakerID) {}
@@ -36,8 +37,13 @@ void SpeakerSheetModel::appear() {
     const auto types = availableTypes();
     const auto current = record();
     if (current && !types.empty() && std::find(types.begin(), types.end(), current->type) == types.end()) {
+        holdLevels_ = true;
         setType(types.front());
         assignLowestChannel(types.front());
+        holdLevels_ = false;
+        validate();
+        levelsFollow();
+        return;
     }
     validate();
 }
@@ -59,6 +65,7 @@ void SpeakerSheetModel::setType(const std::string& type) {
         return;
     edit([&](Speaker& s) { s.type = type; });
     typeChanged();
+    levelsFollow();
 }
 
 void SpeakerSheetModel::typeChanged() {
@@ -72,12 +79,33 @@ void SpeakerSheetModel::typeChanged() {
 }
 
 void SpeakerSheetModel::setChannel(std::int64_t channel) {
+    const auto current = record();
     // The display number always follows the channel.
     edit([&](Speaker& s) {
         s.channelNumber = channel;
         s.displayNumber = channel;
     });
     channelChanged();
+    if (current && current->channelNumber != channel)
+        levelsFollow();
+}
+
+void SpeakerSheetModel::stepChannel(int direction, bool held) {
+    const auto current = record();
+    if (!current)
+        return;
+    const bool wasHolding = std::exchange(holdLevels_, true);
+    setChannel(channelStep(current->channelNumber, direction));
+    holdLevels_ = wasHolding;
+    // Also when the last step stayed at the stepper's end: the steps before it sent nothing.
+    if (!held)
+        levelsFollow();
+}
+
+void SpeakerSheetModel::levelsFollow() {
+    if (holdLevels_ || !record() || validationError_)
+        return;
+    view_.updateRelativeLevels();
 }
 
 void SpeakerSheetModel::channelChanged() {

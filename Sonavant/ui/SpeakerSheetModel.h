@@ -3,7 +3,9 @@
 // channel change do to the record, the channel complaint that keeps "Close" disabled, and
 // "Delete". Bound to a loudspeaker id: every read and write finds the record afresh, so
 // an undo, an import or a remote command that reorders the list cannot redirect an edit
-// to another loudspeaker. Every edit is written into the show at once. Main thread only.
+// to another loudspeaker. Every edit is written into the show at once; a type or channel
+// the sheet accepts also reaches the desk at once, one that it complains about does not
+// (it may belong to another loudspeaker). Main thread only.
 
 #include "Sonavant/engine/ContentView.h"
 
@@ -39,8 +41,11 @@ public:
 
     void setDisplayName(const std::string& name);
     void setType(const std::string& type);
-    // From the field or the stepper; the record takes any number, validation judges it.
+    // From the field; the record takes any number, validation judges it.
     void setChannel(std::int64_t channel);
+    // One step of the stepper. While it is held down its steps reach the record only: the
+    // channels passed on the way get nothing, the one it stops at gets the levels.
+    void stepChannel(int direction, bool held);
     // False, with the record unchanged, when the text is not a whole number.
     bool setChannelText(std::string_view text);
     void setWidth(double width);
@@ -69,8 +74,11 @@ private:
     void assignLowestChannel(const std::string& type);
     void typeChanged();
     void channelChanged();
+    // One level pass, while the channel and the type are acceptable.
+    void levelsFollow();
 
     ContentView& view_;
     std::int64_t speakerID_;
     std::optional<std::string> validationError_;
+    bool holdLevels_ = false; // several edits that reach the desk as one
 };

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <string>
@@ -42,9 +43,9 @@ inline ReferenceResult referenceLevels(const ContentView& view) {
 
         for (const Speaker& k : show.speakers.get()) {
             const double dx = source->position->x - k.position.x, dy = source->position->y - k.position.y;
-            const double d = std::sqrt(dx * dx + dy * dy) / zoom;
-            if (!std::isfinite(d))
-                continue;
+            double d = std::sqrt(dx * dx + dy * dy) / zoom;
+            if (!std::isfinite(d)) // no distance: as far as any source out of range
+                d = std::numeric_limits<double>::infinity();
             if (std::find(order.begin(), order.end(), k.id) == order.end())
                 order.push_back(k.id);
             distance[k.id] = d;

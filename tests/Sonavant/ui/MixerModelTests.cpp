@@ -37,7 +37,7 @@ double floatOf(const OSCSendArgument& argument) {
 
 struct MixerFixture : ::testing::Test {
     MixingDesk desk = [] {
-        MixingDesk d = support::acmeDesk({.oscFloat = false, .udp = false});
+        MixingDesk d = support::acmeDesk({.oscFloat = false});
         d.mixOSCSend = "/mix/{m}/in/{n}";
         d.mtxName = "Matrix";
         d.mtxColour = "orange";
@@ -68,7 +68,8 @@ struct MixerFixture : ::testing::Test {
         mtx.type = "Matrix";
         mtx.channelNumber = 4;
         show->speakers = {mix1, mix2, mtx};
-        mixer = std::make_unique<MixerModel>(MixerInputs{show, deskIP, port, outlet, [this] { ++saves; }});
+        mixer =
+            std::make_unique<MixerModel>(MixerInputs{show, deskIP, port, outlet, [this] { ++saves; }, {}});
     }
     const Speaker& speaker(std::int64_t id) { return *mixer->speaker(id); }
 };
@@ -81,8 +82,8 @@ TEST_F(MixerFixture, AFaderMoveRecordsTheTruncatedLevelAndSendsOneFloatToTheDesk
     EXPECT_DOUBLE_EQ(show->mixerLevels->at(input1->id).at(1), -12);
     ASSERT_EQ(outlet->sent.size(), 1u);
     const auto& sent = outlet->sent[0];
-    // The desk takes TCP text and integers, yet the mixer sends one float over UDP, with the
-    // numbers as they are, to the address the operator set (not the show's stored copy).
+    // The desk takes integers, yet the mixer sends one float, with the numbers as they are,
+    // to the address the operator set (not the show's stored copy).
     EXPECT_EQ(sent.address, "/mix/1/in/1");
     EXPECT_EQ(sent.host, "127.0.0.1");
     EXPECT_EQ(sent.port, 10023);

@@ -1,0 +1,262 @@
+// After the operator's edits the desk holds what the program shows, checked on a fake desk
+// on loopback for each kind of desk: a loudspeaker's channel or type changed in its sheet
+// (and undone), deleted sources and loudspeakers, and the mixer's faders and mutes.
+
+#include "CanvasTestSupport.h"
+#include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/ui/MixerModel.h"
+#include "Sonavant/ui/SpeakerSheetModel.h"
+#include "platform/RunLoop.h"
+#include "tools/FakeDesk.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace enginetest;
+
+namespace {
+
+enum class DeskKind { oscInteger, oscFloat, tcpText };
+
+const char* kindName(DeskKind kind) {
+    switch (kind) {
+    case DeskKind::oscInteger:
+        return "OSC integer";
+    case DeskKind::oscFloat:
+        return "OSC float";
+    case DeskKind::tcpText:
+        return "TCP text";
+    }
+    return "";
+}
+
+// Input 1 and input 2 on mix 1, all at one spot, linear law: every level is the top, 10.
+// Matrices exist, but inputs do not send to them.
+struct OnFakeDesk {
+    DeskKind kind;
+    FakeDesk desk{true};
+    std::shared_ptr<AppState> state = firstLaunchState();
+    ContentView view;
+    std::shared_ptr<SoundObject> input1, input2;
+    std::size_t seen = 0;
+    support::TempFolder folder;
+    platform::UserDefaults defaults{folder.path()};
+
+    explicit OnFakeDesk(DeskKind deskKind)
+        : kind(deskKind), view(state, Binding<std::string>("127.0.0.1"),
+                               Binding<std::string>(std::to_string(
+                                   deskKind == DeskKind::tcpText ? desk.tcpPort() : desk.udpPort()))) {
+        AppState::clearHistory();
+        disconnectTCP();
+        view.userDefaults = &defaults;
+        MixingDesk definition = udpDesk();
+        definition.inputToMtx = false;
+        definition.OSCFloat = kind == DeskKind::oscFloat;
+        definition.UDP = kind != DeskKind::tcpText;
+        view.selectedDesk = definition;
+        state->panningMode = PanningMode::linear;
+        input1 = sourceAt(1, {0, 0}, definition);
+        input2 = sourceAt(2, {0, 0}, definition);
+        state->soundObjects = std::vector{input1, input2};
+        state->speakers = std::vector{speakerAt(1, {0, 0}, 1)};
+    }
+    ~OnFakeDesk() {
+        disconnectTCP();
+        AppState::clearHistory();
+    }
+
+    // Each arrival as "address value", the value in its shortest text.
+    std::vector<std::string> arrivals() const {
+        std::vector<std::string> all;
+        if (kind == DeskKind::tcpText) {
+            for (const auto& line : desk.lines())
+                all.push_back(line.text);
+            return all;
+        }
+        for (const auto& message : desk.messages()) {
+            std::string text = message.addressPattern().description();
+            char digits[32];
+            const auto& values = message.values();
+            if (values.size() == 1 && values[0].is<float>()) {
+                auto end = std::to_chars(digits, digits + sizeof digits, *values[0].as<float>()).ptr;
+                text += " " + std::string(digits, end);
+            } else if (values.size() == 1 && values[0].is<std::int32_t>()) {
+                text += " " + std::to_string(*values[0].as<std::int32_t>());
+            } else {
+                text += " ?";
+            }
+            all.push_back(text);
+        }
+        return all;
+    }
+    std::size_t count() const { return kind == DeskKind::tcpText ? desk.lineCount() : desk.datagramCount(); }
+
+    // What arrived since the last call, once `expected` many have and nothing more follows,
+    // sorted (loudspeakers' sends leave by their stagger).
+    std::vector<std::string> next(std::size_t expected) {
+        eventually([&] { return count() >= seen + expected; });
+        std::this_thread::sleep_for(150ms); // longer than any stagger and throttle of these sends
+        auto all = arrivals();
+        std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen, all.size())),
+                                       all.end());
+        seen = all.size();
+        std::sort(fresh.begin(), fresh.end());
+        return fresh;
+    }
+    // The last value each address holds.
+    std::string lastAt(const std::string& address) const {
+        std::string last;
+        for (const auto& arrival : arrivals())
+            if (arrival.rfind(address + " ", 0) == 0)
+                last = arrival.substr(address.size() + 1);
+        return last;
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+TEST(DeskMatchesProgram, ASheetsChannelOrTypeChangeMovesTheLevelAndBringsTheOldAddressDown) {
+    for (DeskKind kind : {DeskKind::oscInteger, DeskKind::oscFloat, DeskKind::tcpText}) {
+        SCOPED_TRACE(kindName(kind));
+        OnFakeDesk f(kind);
+        const bool tcp = kind == DeskKind::tcpText;
+        // Desks over TCP count from 0.
+        auto at = [&](int input, int mix, const std::string& value) {
+            return "/ch/" + std::to_string(tcp ? input - 1 : input) + "/mix/" +
+                   std::to_string(tcp ? mix - 1 : mix) + "/level " + value;
+        };
+        const std::string top = "10", silence = "-90";
+
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(2), (Lines{at(1, 1, top), at(2, 1, top)}));
+        // Mix 2, out of range of both inputs.
+        f.state->speakers.update([](auto& list) {
+            Speaker far = speakerAt(2, {5000, 0}, 2);
+            far.positionMeters = {50, 0};
+            list.push_back(far);
+        });
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(2), (Lines{at(1, 2, silence), at(2, 2, silence)}));
+
+        // A channel another loudspeaker of the type uses: the sheet complains and nothing is
+        // sent; the stepper held down passes 3 without sending and is released at 4.
+        f.state->saveStateForUndo();
+        SpeakerSheetModel sheet(f.view, 1);
+        sheet.setChannel(2);
+        EXPECT_FALSE(sheet.canClose());
+        sheet.stepChannel(+1, true);
+        EXPECT_TRUE(sheet.canClose());
+        sheet.stepChannel(+1, false);
+        EXPECT_EQ(f.next(4), (Lines{at(1, 1, silence), at(1, 4, top), at(2, 1, silence), at(2, 4, top)}));
+
+        // Undo sends the restored pair at once and brings the other channel down.
+        f.state->undo();
+        EXPECT_EQ(f.next(4), (Lines{at(1, 1, top), at(1, 4, silence), at(2, 1, top), at(2, 4, silence)}));
+
+        // A type the desk routes no input to: the mix comes down and nothing goes to the
+        // matrix; back on the mix, the level goes out as new.
+        sheet.setType("Matrix");
+        EXPECT_TRUE(sheet.canClose());
+        EXPECT_EQ(f.next(2), (Lines{at(1, 1, silence), at(2, 1, silence)}));
+        sheet.setType("Mix");
+        EXPECT_EQ(f.next(2), (Lines{at(1, 1, top), at(2, 1, top)}));
+
+        // A deleted source and a deleted loudspeaker take their levels with them.
+        f.view.deleteSoundObject(f.view.soundObjectWithID(f.input2->id));
+        EXPECT_EQ(f.next(2), (Lines{at(2, 1, silence), at(2, 2, silence)}));
+        sheet.deleteSpeaker();
+        EXPECT_EQ(f.next(1), (Lines{at(1, 1, silence)}));
+    }
+}
+
+TEST(DeskMatchesProgram, OnlyAnAddressNoPairUsesOnTheSameDeskComesDown) {
+    OnFakeDesk f(DeskKind::oscInteger);
+    f.state->soundObjects = std::vector{f.input1};
+    // Two loudspeakers on mix 1, as an imported show may hold.
+    f.state->speakers = std::vector{speakerAt(1, {0, 0}, 1), speakerAt(2, {0, 0}, 1)};
+    f.view.updateRelativeLevels();
+    EXPECT_EQ(f.next(2), (Lines{"/ch/1/mix/1/level 10", "/ch/1/mix/1/level 10"}));
+    SpeakerSheetModel(f.view, 2).setChannel(4);
+    EXPECT_EQ(f.next(1), (Lines{"/ch/1/mix/4/level 10"}));
+    EXPECT_EQ(f.lastAt("/ch/1/mix/1/level"), "10");
+
+    // Clear empties the show, not the desk.
+    f.view.clearCanvas();
+    f.state->soundObjects = std::vector{sourceAt(3, {0, 0}, udpDesk())};
+    f.state->speakers = std::vector{speakerAt(1, {0, 0}, 2)};
+    f.view.updateRelativeLevels();
+    EXPECT_EQ(f.next(1), (Lines{"/ch/3/mix/2/level 10"}));
+
+    // Another desk: what the last one was sent is none of its business.
+    MixingDesk other = udpDesk();
+    other.mixOSCSend = "/in/{n}/aux/{m}";
+    f.view.selectedDesk = other;
+    f.view.updateRelativeLevels();
+    EXPECT_EQ(f.next(1), (Lines{"/in/3/aux/2 10"}));
+}
+
+TEST(DeskMatchesProgram, MixerMovesAndMutesStayInStepWithTheLevelEngine) {
+    for (DeskKind kind : {DeskKind::oscInteger, DeskKind::tcpText}) {
+        SCOPED_TRACE(kindName(kind));
+        OnFakeDesk f(kind);
+        const bool tcp = kind == DeskKind::tcpText;
+        const std::string address = tcp ? "/ch/0/mix/0/level" : "/ch/1/mix/1/level";
+        f.state->soundObjects = std::vector{f.input1};
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+
+        MixerModel mixer(MixerModel::inputsOf(f.view));
+        f.state->selectedSoundObject = f.input1;
+        // The mixer sends a float over UDP, and a whole-number line to a TCP desk.
+        mixer.faderChanged(1, -59.3);
+        EXPECT_EQ(f.next(1), (Lines{address + " -59"}));
+        // The next pass puts the computed level back on the desk, as the mixer shows it.
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+        EXPECT_DOUBLE_EQ(mixer.faderValue(*mixer.speaker(1)), 10);
+
+        // A pass after the release sent the pair: the mixer's late resend stays away.
+        mixer.faderChanged(1, -40);
+        mixer.faderEditingEnded(1);
+        f.view.updateRelativeLevels();
+        platform::MainRunLoop::runFor(3 * MixerModel::settleDelay);
+        EXPECT_EQ(f.next(2), (Lines{address + " -40", address + " 10"}));
+        EXPECT_EQ(f.lastAt(address), "10");
+
+        // Mute sends the bottom, which the engine then computes too; unmute sends the level.
+        mixer.sendRangeMinimum(1);
+        EXPECT_EQ(f.next(1), (Lines{address + " -90"}));
+        f.view.updateRelativeLevels();
+        mixer.sendRangeMinimum(1);
+        EXPECT_EQ(f.next(1), (Lines{address + " 10"}));
+        EXPECT_EQ(f.lastAt(address), "10");
+    }
+}
+
+TEST(DeskMatchesProgram, AZoomChangeSendsTheLevelsItChanges) {
+    canvastest::Canvas c;
+    c.state->panningMode = PanningMode::linear;
+    c.addSpeaker(1, {100, 500});
+    c.addSource(1, {200, 500}); // 1 m apart
+    c.view.updateRelativeLevels();
+    const auto& id = c.state->soundObjects->at(0)->id;
+    // The full-level radius is 30 canvas points: 0.3 m at zoom 100, 0.4 m at 75.
+    EXPECT_NEAR(c.state->mixerLevels->at(id).at(1), -4.0, 1e-9);
+    c.levelPasses = 0;
+    c.view.zoomLevel = 75;
+    c.view.zoomLevelChanged(75);
+    EXPECT_EQ(c.levelPasses, 1);
+    EXPECT_NEAR(c.state->mixerLevels->at(id).at(1), -2.0, 1e-9);
+    ASSERT_TRUE(eventually([&] {
+        const auto sent = c.outlet->sent();
+        return !sent.empty() && sent.back().address == "/ch/1/mix/1/level" &&
+               sent.back().argument.storage() == OSCSendArgument::Storage(std::int64_t{-2});
+    }));
+}
