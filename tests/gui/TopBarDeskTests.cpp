@@ -25,6 +25,7 @@
 #include "support/ShowFixtures.h"
 #include "tools/FakeDesk.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -94,6 +95,23 @@ class TopBarDeskTests : public QObject {
         const auto addresses = peer->addresses();
         return std::any_of(addresses.begin(), addresses.end(),
                            [&](const std::string& address) { return address.rfind(prefix, 0) == 0; });
+    }
+
+    // Lets the sends already decided (staggered, or held by the throttle) reach the desk
+    // before it is cleared: the desk has been quiet for 200 ms.
+    void letDeskSettle() {
+        std::size_t count = peer->datagramCount();
+        QElapsedTimer quiet;
+        quiet.start();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (peer->datagramCount() != count) {
+                    count = peer->datagramCount();
+                    quiet.restart();
+                }
+                return quiet.elapsed() >= 200;
+            },
+            5000));
     }
 
     // A drag of the source across the canvas.
@@ -381,6 +399,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("D&B Soundscape"), 5000);
         QVERIFY(show.isSoundScapeMode);
         QTRY_COMPARE_WITH_TIMEOUT(show.soundObjects->size(), std::size_t(2), 5000);
+        letDeskSettle(); // the levels the pick of the level desk sent for the show before
         peer->clear();
         dragSource(*show.soundObjects.get()[0]);
         QTRY_VERIFY_WITH_TIMEOUT(received("/dbaudio1/positioning/source_position_xy/"), 5000);
@@ -390,6 +409,7 @@ private slots:
         choose(*bar, "Acme UDP");
         QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: Off"), 2000);
+        letDeskSettle();
         peer->clear();
         presenter->nextOpen = matrixShow;
         menu("Open...");
