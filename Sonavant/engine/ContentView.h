@@ -680,6 +680,7 @@ private:
     bool onScreen_ = false;
     // A write failure told to the operator, until that file is written again.
     bool autosaveFailureTold_ = false;
+    bool levelSettingsWriteDue_ = false; // a level setting changed; both files follow shortly
     bool workingStateFailureTold_ = false;
     platform::SubscriptionBag notificationObservers_;
     platform::SubscriptionBag settingObservers_;

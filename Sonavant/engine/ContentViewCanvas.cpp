@@ -53,7 +53,16 @@ void ContentView::reprojectAllPositions(const CanvasGeometryProxy&) {
 }
 
 void ContentView::levelSettingsChanged() {
-    writeAutosaveAndWorkingState();
+    // A range slider drag changes these many times a second, and each write encodes the
+    // show and syncs two files: they are written once the setting rests, both together.
+    if (!levelSettingsWriteDue_) {
+        levelSettingsWriteDue_ = true;
+        platform::DispatchQueue::main()->asyncAfter(std::chrono::milliseconds(500),
+                                                    whileAlive([](ContentView& view) {
+                                                        view.levelSettingsWriteDue_ = false;
+                                                        view.writeAutosaveAndWorkingState();
+                                                    }));
+    }
     updateRelativeLevels();
 }
 

@@ -5,7 +5,11 @@
 #include "Sonavant/ui/ArrowKeyMoveHandler.h"
 #include "Sonavant/ui/KeyRepeatGate.h"
 
+#include "platform/RunLoop.h"
+
 #include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
 
 using namespace canvastest;
 
@@ -125,5 +129,7 @@ TEST(CanvasChanges, LevelSettingsSaveTheWorkingStateThenSend) {
     c.levelPasses = 0;
     c.view.levelSettingsChanged();
     EXPECT_EQ(c.levelPasses, 1);
-    EXPECT_EQ(c.defaults.number("savedRange"), std::optional<double>(7.5));
+    // Both files follow once the setting rests.
+    EXPECT_TRUE(platform::MainRunLoop::runUntil(
+        [&] { return c.defaults.number("savedRange") == std::optional<double>(7.5); }, 5s));
 }

@@ -130,6 +130,7 @@ TEST(DeskFollowsEdits, EachLevelSettingRunsOnePassAndOneSave) {
         const auto lines = saveLines(log);
         edit();
         ASSERT_TRUE(c.mainLoopUntil([&] { return c.levelPasses == passes + 1; }));
+        ASSERT_TRUE(c.mainLoopUntil([&] { return saveLines(log) == lines + 1; }));
         settle();
         EXPECT_EQ(c.levelPasses, passes + 1);
         EXPECT_EQ(saveLines(log), lines + 1);
@@ -144,6 +145,18 @@ TEST(DeskFollowsEdits, EachLevelSettingRunsOnePassAndOneSave) {
     c.state->range = 7.0; // the same value: nothing
     settle();
     EXPECT_EQ(c.levelPasses, saves);
+
+    // A slider drag: a pass per step, one save of both files once it rests, with the last value.
+    const auto lines = saveLines(log);
+    for (double range : {7.1, 7.2, 7.3, 7.4}) {
+        c.state->range = range;
+        settle();
+    }
+    EXPECT_EQ(c.levelPasses, saves + 4);
+    ASSERT_TRUE(c.mainLoopUntil([&] { return saveLines(log) == lines + 1; }));
+    settle();
+    EXPECT_EQ(saveLines(log), lines + 1);
+    EXPECT_EQ(c.defaults.number("savedRange"), std::optional<double>(7.4));
 }
 
 TEST(DeskFollowsEdits, ADS100SourceAndLoudspeakerAtOneSpotAreDrawnAtOneSpot) {
