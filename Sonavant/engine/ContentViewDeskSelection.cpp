@@ -7,18 +7,6 @@
 
 #include <string>
 
-namespace {
-
-// Holds back the history entries of the steps inside one operation that records its own
-// before and after.
-struct HistoryPause {
-    bool was = AppState::isRestoring;
-    HistoryPause() { AppState::isRestoring = true; }
-    ~HistoryPause() { AppState::isRestoring = was; }
-};
-
-} // namespace
-
 bool ContentView::isSoundScapeDesk(const MixingDesk& desk) {
     return desk.displayName == "D&B Soundscape";
 }
@@ -29,7 +17,7 @@ void ContentView::selectDesk(const MixingDesk& desk) {
     // the show the pick cleared.
     appState->saveStateForUndo();
     {
-        HistoryPause pause;
+        AppState::HistoryPause pause;
         selectedDesk = desk;
         appState->selectedDesk = desk;
         targetPort.set(std::to_string(desk.defaultPort));

@@ -197,18 +197,6 @@ void ContentView::zeroSelected() {
     appState->saveStateForUndo();
 }
 
-namespace {
-
-// Holds back the history entries of the steps inside one operation that records its own
-// before and after.
-struct HistoryPause {
-    bool was = AppState::isRestoring;
-    HistoryPause() { AppState::isRestoring = true; }
-    ~HistoryPause() { AppState::isRestoring = was; }
-};
-
-} // namespace
-
 void ContentView::deleteSelection() {
     const auto keys = selectedObjects.get();
     if (keys.empty())
@@ -246,7 +234,7 @@ void ContentView::deleteSelection() {
         if (it == sources.end())
             continue;
         beginChange();
-        HistoryPause pause;
+        AppState::HistoryPause pause;
         deleteSoundObject(*it);
     }
 

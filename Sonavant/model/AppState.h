@@ -115,6 +115,13 @@ public:
     static inline std::vector<std::shared_ptr<AppState>> undoStack; // oldest first
     static inline std::vector<std::shared_ptr<AppState>> redoStack; // newest last
     static inline bool isRestoring = false;
+    // Holds back the history entries of the steps inside one operation that records its own
+    // before and after.
+    struct HistoryPause {
+        bool was = isRestoring;
+        HistoryPause() { isRestoring = true; }
+        ~HistoryPause() { isRestoring = was; }
+    };
 
     // Records the live show, unless it is the newest entry or the state the last undo or
     // redo left (then nothing is recorded and the redo list stays).
