@@ -23,6 +23,7 @@
 #include "platform/Files.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
+#include "support/Eventually.h"
 #include "support/Loopback.h"
 #include "support/RecordingPresenter.h"
 #include "support/ShowFixtures.h"
@@ -56,17 +57,9 @@ using platform::Value;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Polls until `condition` holds or the deadline passes.
+// Polls every 50 ms until `condition` holds or the deadline passes.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s) {
-    const auto end = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
+    return support::eventually(condition, timeout, 50ms);
 }
 
 std::string fileText(const fs::path& path) {

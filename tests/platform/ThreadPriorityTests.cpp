@@ -4,6 +4,7 @@
 #include "platform/WorkerPool.h"
 
 #include "support/Eventually.h"
+#include "support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -75,25 +76,7 @@ bool raisingAllowed() {
     return allowed;
 }
 
-class Gate {
-public:
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        cv_.notify_all();
-    }
-    void waitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        cv_.wait_for(lock, timeout, [&] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
-};
+using support::Gate;
 
 // Run in a fresh process, where no platform thread exists yet: a thread raised to nice -10
 // makes the platform start each kind of thread it has, then ends. What the problem is, or

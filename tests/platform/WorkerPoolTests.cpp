@@ -2,6 +2,7 @@
 #include "platform/WorkerPool.h"
 
 #include "support/Eventually.h"
+#include "support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -16,26 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Opens once, for good; waits with a deadline.
-class Gate {
-public:
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        cv_.notify_all();
-    }
-    bool waitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, timeout, [&] { return open_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool open_ = false;
-};
+using support::Gate;
 
 } // namespace
 

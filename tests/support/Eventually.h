@@ -7,12 +7,14 @@
 
 namespace support {
 
-inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+// A costly condition (a screen grab, a file read) asks for a longer `poll`.
+inline bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+                       std::chrono::milliseconds poll = std::chrono::milliseconds(2)) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= end)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(poll);
     }
     return true;
 }

@@ -12,6 +12,7 @@
 #include "Sonavant/model/AppStatePersistence.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
+#include "support/Eventually.h"
 #include "tools/FakeDesk.h"
 
 #include <QGuiApplication>
@@ -54,15 +55,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls until `condition` holds or the deadline passes.
+// Polls every 50 ms until `condition` holds or the deadline passes.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto end = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
+    return support::eventually(condition, timeout, 50ms);
 }
 
 // Runs a command and returns what it printed (our own fixed command lines only).
