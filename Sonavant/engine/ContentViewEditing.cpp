@@ -174,6 +174,8 @@ void ContentView::zeroSelected() {
     auto speakers = appState->speakers.get();
     bool speakersMoved = false;
     for (const auto& key : keys) {
+        // A running recall's next step would carry the item off the zero point again.
+        takePositionOutOfSnapshotFade(key);
         if (auto id = SelectionKeys::speakerID(key)) {
             auto it =
                 std::find_if(speakers.begin(), speakers.end(), [&](const Speaker& s) { return s.id == *id; });

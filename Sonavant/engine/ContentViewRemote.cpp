@@ -176,6 +176,8 @@ void ContentView::handleRemoteObjectXY(std::int64_t sourceNumber, float x, float
         auto it = std::find_if(sources.begin(), sources.end(),
                                [&](const auto& source) { return source->number.get() == sourceNumber; });
         if (it != sources.end()) {
+            // Where the DS100 has the source wins over a running recall, as a remote move does.
+            takeOutOfSnapshotFade((*it)->id);
             const Point metres = ds100ToShowMetres(x, y);
             (*it)->positionMeters = metres;
             (*it)->position =

@@ -1,5 +1,5 @@
-// Operator edits during a running snapshot recall: what an edit sets of an item leaves the
-// fade, and the fade goes on for everything else.
+// Operator edits and DS100 replies during a running snapshot recall: what an edit sets of an
+// item leaves the fade, and the fade goes on for everything else.
 
 #include "CanvasTestSupport.h"
 #include "Sonavant/engine/SelectionKeys.h"
@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace canvastest;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -63,4 +66,50 @@ TEST(SnapshotFadeEdits, DragsArrowKeysFocusHandlesAndSheetEditsKeepWhatTheySet) 
     EXPECT_EQ(c.speaker(1).positionMeters, (Point{1, 1}));
     EXPECT_EQ(c.speaker(2).focus, 45);
     EXPECT_EQ(c.speaker(2).width, 60);
+}
+
+TEST(SnapshotFadeEdits, ZeroSelectedAndADS100ReplyKeepWhatTheySet) {
+    FakeTime time;
+    Canvas c;
+    c.state->panningMode = PanningMode::linear;
+    const Point zero = c.state->zeroPoint;
+    auto zeroed = c.addSource(1, {zero.x + 200, zero.y - 100});
+    auto replied = c.addSource(2, {zero.x + 300, zero.y - 200});
+    c.addSpeaker(1, zero);
+    c.addSpeaker(2, {zero.x + 100, zero.y - 400});
+    Snapshot snap;
+    snap.number = 1;
+    snap.recallTime = 0.6;
+    snap.soundObjectStates = {SoundObjectState{zeroed->id, {4, 3}}, SoundObjectState{replied->id, {-3, -3}}};
+    snap.speakerStates = {SpeakerState{2, {6, 0}, 0, 70}};
+    c.view.recallSnapshot(snap);
+    time.advance(0.2);
+    ASSERT_TRUE(c.view.isSnapshotFading());
+
+    c.view.selectedObjects = std::set<std::string>{soundObjectKey(zeroed->id), speakerKey(2)};
+    c.view.zeroSelected();
+    c.view.handleRemoteObjectXY(2, 1.0f, 0.5f);
+    const Point repliedAt = replied->positionMeters;
+
+    time.advance(1.0);
+    EXPECT_FALSE(c.view.isSnapshotFading());
+    EXPECT_EQ(zeroed->positionMeters.get(), (Point{0, 0}));
+    EXPECT_EQ(zeroed->position.get(), zero);
+    EXPECT_EQ(c.speaker(2).positionMeters, (Point{0, 0}));
+    EXPECT_EQ(replied->positionMeters.get(), repliedAt);
+
+    // Input 1 on both loudspeakers at one spot: the top of the range on each, to the end.
+    auto lastAt = [&](const std::string& address) {
+        std::string last;
+        for (const auto& sent : c.outlet->sent())
+            if (sent.address == address)
+                last = sent.argument.text();
+        return last;
+    };
+    const std::string mix1 = "/ch/1/mix/1/level", mix2 = "/ch/1/mix/2/level";
+    EXPECT_TRUE(enginetest::eventually([&] { return lastAt(mix1) == "10" && lastAt(mix2) == "10"; }))
+        << lastAt(mix1) << " " << lastAt(mix2);
+    std::this_thread::sleep_for(150ms); // longer than any stagger and throttle of these sends
+    EXPECT_EQ(lastAt(mix1), "10");
+    EXPECT_EQ(lastAt(mix2), "10");
 }
