@@ -595,8 +595,8 @@ public:
     // Drops the TCP link for a UDP desk, opens it for a TCP one (address and desk port).
     void connectDeskLink(const MixingDesk& desk);
     // After an open: the show's desk (none: the view's stays) becomes the view's, with its
-    // link and SoundScape mode. After an undo or redo that crosses a desk pick: the desk,
-    // desk port and link the view had then.
+    // link and SoundScape mode, and another desk with its default port. After an undo or redo that crosses a
+    // desk pick: the desk, desk port and link the view had then.
     void takeShowDesk(AppState::Replacement replacement);
     // Inverts one flag of the show in one assignment.
     void toggleAppStateFlag(platform::Published<bool> AppState::*flag);

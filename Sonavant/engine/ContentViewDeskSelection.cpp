@@ -55,7 +55,13 @@ void ContentView::takeShowDesk(AppState::Replacement replacement) {
         // The show's desk becomes the one levels are sent for, as at launch; a show without
         // one keeps the view's. SoundScape mode follows the desk as a desk pick decides it.
         if (const auto desk = appState->selectedDesk.get()) {
-            selectedDesk = *desk;
+            // Another desk listens on its own port, set as a pick sets it; the port saved in
+            // the file was that of the machine it was made on. The same desk keeps the port
+            // the operator set.
+            if (*desk != selectedDesk.get()) {
+                selectedDesk = *desk;
+                targetPort.set(std::to_string(desk->defaultPort));
+            }
             connectDeskLink(*desk);
         }
         if (const auto& desk = selectedDesk.get())

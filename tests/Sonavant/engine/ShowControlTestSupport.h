@@ -58,16 +58,17 @@ public:
     struct Sent {
         std::string address;
         std::string argument;
+        std::uint16_t port = 0;
     };
-    void sendUDP(bool, const std::string& address, const std::string&, std::uint16_t,
+    void sendUDP(bool, const std::string& address, const std::string&, std::uint16_t port,
                  const OSCSendArgument& argument) override {
         std::lock_guard lock(mutex_);
-        sent_.push_back({address, argument.text()});
+        sent_.push_back({address, argument.text(), port});
     }
     void sendTCP(const std::string& text, const std::string& address, const std::string&,
-                 std::uint16_t) override {
+                 std::uint16_t port) override {
         std::lock_guard lock(mutex_);
-        sent_.push_back({address, text});
+        sent_.push_back({address, text, port});
     }
     std::vector<Sent> sent() const {
         std::lock_guard lock(mutex_);

@@ -7,12 +7,15 @@
 #include "Sonavant/OSC/PersistentTCPClient.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/model/CanvasGeometry.h"
+#include "Sonavant/model/MixingDeskRoot.h"
 #include "platform/Files.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Serialization.h"
 #include "tools/FakeDesk.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 
 using namespace showcontrol_test;
 namespace fs = std::filesystem;
@@ -38,6 +41,20 @@ protected:
         AppState::clearHistory();
     }
     static std::string encoded(const AppState& state) { return platform::writeJSON(state.encode()); }
+    // Two inputs near two outputs of `desk`, saved with the port of another machine.
+    fs::path deskShow(const MixingDesk& desk, const std::string& name) {
+        const Point zero = show->zeroPoint;
+        show->selectedDesk = desk;
+        show->targetPort = "7777";
+        const std::string mix = desk.mixName.value_or("Mix");
+        show->speakers = std::vector<Speaker>{Speaker(1, 0.5, 0.5, 70.0, 100.0, zero, 1, mix, desk),
+                                              Speaker(2, 2.0, 0.5, 70.0, 100.0, zero, 2, mix, desk)};
+        show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{
+            support::inputAt(1, desk, 0.6, 0.6, zero), support::inputAt(2, desk, 1.9, 0.4, zero)};
+        const fs::path file = folder.path() / name;
+        view->handleExportResult({file, {}});
+        return file;
+    }
 
     std::unique_ptr<AppStatePersistence> files;
     std::shared_ptr<RecordingPresenter> presenter = std::make_shared<RecordingPresenter>();
@@ -152,6 +169,7 @@ TEST_F(ShowFileTest, OpenKeepsTheOutputSwitchAndTakesTheShowsDeskWithItsLink) {
     MixingDesk tcp = testDesk(false);
     tcp.id = *platform::UUID::parse("0C000000-0000-4000-8000-00000000000C");
     tcp.name = tcp.displayName = "Acme TCP";
+    tcp.defaultPort = peer.tcpPort();
     show->selectedDesk = tcp;
     show->oscOutputOn = true;
     show->isSoundScapeMode = true; // the file disagrees with its desk
@@ -160,7 +178,7 @@ TEST_F(ShowFileTest, OpenKeepsTheOutputSwitchAndTakesTheShowsDeskWithItsLink) {
     view->handleExportResult({file, {}});
 
     view->selectedDesk = testDesk();
-    view->targetPort.set(std::to_string(peer.tcpPort()));
+    view->targetPort.set("9");
     show->oscOutputOn = false;
     show->receivePort = "6000";
     platform::LogCapture log;
@@ -169,9 +187,93 @@ TEST_F(ShowFileTest, OpenKeepsTheOutputSwitchAndTakesTheShowsDeskWithItsLink) {
     EXPECT_FALSE(show->oscOutputOn) << "the live switch stays";
     EXPECT_FALSE(show->isSoundScapeMode) << "decided from the desk";
     EXPECT_EQ(show->receivePort.get(), "7123");
-    EXPECT_EQ(view->targetPort.get(), std::to_string(peer.tcpPort()));
+    EXPECT_EQ(view->targetPort.get(), std::to_string(peer.tcpPort())) << "the desk's own port";
     EXPECT_TRUE(log.contains("Reconnecting TCP connection because desk.UDP is false."));
     EXPECT_TRUE(peer.waitForConnections(1, deadline));
+    disconnectTCP();
+}
+
+TEST_F(ShowFileTest, OpenOfAnotherDesksShowSendsToThatDesksDefaultPort) {
+    const auto shipped = MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks;
+    auto named = [&](const std::string& name) {
+        auto desk = std::find_if(shipped.begin(), shipped.end(),
+                                 [&](const MixingDesk& d) { return d.displayName == name; });
+        EXPECT_NE(desk, shipped.end()) << name;
+        return desk == shipped.end() ? MixingDesk{} : *desk;
+    };
+    const MixingDesk qlab = named("QLab 5"), matrix = named("D&B DS100 Matrix"),
+                     cl5 = named("Yamaha CL5 (TCP)");
+    auto outlet = std::make_shared<RecordingOutlet>();
+    auto& v = makeView("127.0.0.1", "9", outlet);
+    v.persistence = files.get();
+    v.presenter = presenter;
+    const fs::path matrixShow = deskShow(matrix, "Matrix.sonavant");
+    const fs::path cl5Show = deskShow(cl5, "CL5.sonavant");
+    const fs::path qlabShow = deskShow(qlab, "QLab.sonavant");
+
+    auto portsOf = [&](const std::string& prefix) {
+        std::set<std::uint16_t> ports;
+        for (const auto& sent : outlet->sent())
+            if (sent.address.starts_with(prefix))
+                ports.insert(sent.port);
+        return ports;
+    };
+    const std::string gain = "/dbaudio1/matrixnode/gain/", line = "set MIXER:Current/InCh/ToMix/Level ";
+    v.selectDesk(qlab);
+    ASSERT_EQ(v.targetPort.get(), "53000");
+    v.handleImportResult({matrixShow, {}});
+    EXPECT_EQ(v.targetPort.get(), "50010");
+    EXPECT_EQ(show->targetPort.get(), "7777") << "the file's own port is only kept";
+    ASSERT_TRUE(eventually([&] { return !portsOf(gain).empty(); }));
+    v.selectDesk(qlab);
+    v.handleImportResult({cl5Show, {}});
+    EXPECT_EQ(v.targetPort.get(), "49280");
+    ASSERT_NE(PersistentTCPClient::shared(), nullptr);
+    EXPECT_EQ(PersistentTCPClient::shared()->port(), 49280);
+    ASSERT_TRUE(eventually([&] { return !portsOf(line).empty(); }));
+    EXPECT_EQ(portsOf(gain), std::set<std::uint16_t>{50010});
+    EXPECT_EQ(portsOf(line), std::set<std::uint16_t>{49280});
+
+    // The same desk keeps the port the operator set.
+    v.selectDesk(qlab);
+    v.targetPort.set("53001");
+    v.handleImportResult({qlabShow, {}});
+    EXPECT_EQ(v.targetPort.get(), "53001");
+    disconnectTCP();
+}
+
+TEST_F(ShowFileTest, OpenUnderAnotherDeskReachesTheOpenedDesk) {
+    FakeDesk qlabPeer, matrixPeer, cl5Peer;
+    const auto shipped = MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks;
+    auto here = [&](const std::string& name, std::uint16_t port) {
+        auto desk = std::find_if(shipped.begin(), shipped.end(),
+                                 [&](const MixingDesk& d) { return d.displayName == name; });
+        EXPECT_NE(desk, shipped.end()) << name;
+        MixingDesk local = desk == shipped.end() ? MixingDesk{} : *desk;
+        local.defaultPort = port; // its fake on loopback
+        return local;
+    };
+    const MixingDesk qlab = here("QLab 5", qlabPeer.udpPort()),
+                     matrix = here("D&B DS100 Matrix", matrixPeer.udpPort()),
+                     cl5 = here("Yamaha CL5 (TCP)", cl5Peer.tcpPort());
+    const fs::path matrixShow = deskShow(matrix, "Matrix.sonavant");
+    const fs::path cl5Show = deskShow(cl5, "CL5.sonavant");
+    show->soundObjects = std::vector<std::shared_ptr<SoundObject>>{}; // the pick sends nothing
+
+    view->selectDesk(qlab);
+    view->handleImportResult({matrixShow, {}});
+    ASSERT_TRUE(matrixPeer.waitForDatagrams(4, deadline)); // two inputs on two matrices
+    for (const auto& address : matrixPeer.addresses())
+        EXPECT_TRUE(address.starts_with("/dbaudio1/matrixnode/gain/")) << address;
+
+    view->selectDesk(qlab);
+    view->handleImportResult({cl5Show, {}});
+    EXPECT_TRUE(cl5Peer.waitForConnections(1, deadline));
+    ASSERT_TRUE(cl5Peer.waitForLines(4, deadline));
+    for (const auto& received : cl5Peer.lines())
+        EXPECT_TRUE(received.text.starts_with("set MIXER:Current/InCh/ToMix/Level ")) << received.text;
+    settle(100ms); // longer than any stagger and throttle of these sends
+    EXPECT_EQ(qlabPeer.datagramCount(), 0u);
     disconnectTCP();
 }
 
