@@ -72,6 +72,7 @@ class TopBarDeskTests : public QObject {
     Q_OBJECT
 
     std::unique_ptr<FakeDesk> peer;
+    std::unique_ptr<FakeDesk> ds100; // where both DS100 desks listen
     std::shared_ptr<support::RecordingPresenter> presenter;
     std::unique_ptr<SonavantApp> app;
     MixingDesk soundScape, matrix;
@@ -91,8 +92,9 @@ class TopBarDeskTests : public QObject {
     }
 
     // Whether the fake desk got a message whose address starts so.
-    bool received(const std::string& prefix) const {
-        const auto addresses = peer->addresses();
+    bool received(const std::string& prefix) const { return received(*peer, prefix); }
+    static bool received(const FakeDesk& desk, const std::string& prefix) {
+        const auto addresses = desk.addresses();
         return std::any_of(addresses.begin(), addresses.end(),
                            [&](const std::string& address) { return address.rfind(prefix, 0) == 0; });
     }
@@ -147,6 +149,7 @@ private slots:
     void init() {
         platform::UserDefaults::standard().set("savedTargetDeskIP", std::string("127.0.0.1"));
         peer = std::make_unique<FakeDesk>();
+        ds100 = std::make_unique<FakeDesk>(false);
         auto desks = guitest::shippedDesks();
         for (const auto& desk : desks) {
             if (desk.displayName == "D&B Soundscape")
@@ -154,6 +157,7 @@ private slots:
             if (desk.displayName == "D&B DS100 Matrix")
                 matrix = desk;
         }
+        soundScape.defaultPort = matrix.defaultPort = ds100->udpPort();
         guitest::useDeskFile({acme("Acme UDP", true, peer->udpPort()),
                               acme("Acme TCP", false, peer->tcpPort()), soundScape, matrix},
                              "desks");
@@ -173,6 +177,7 @@ private slots:
     void cleanup() {
         app.reset();
         peer.reset();
+        ds100.reset();
     }
 
     void aUdpDeskTakesItsPortsSendsTheOldLayoutThenClears() {
@@ -379,9 +384,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(show.soundObjects->size(), std::size_t(2), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(bar->deskTitle(), QString("D&B DS100 Matrix"), 2000);
         QVERIFY(!show.isSoundScapeMode);
+        // Sent to the DS100's own port, not to the port of the desk it was opened under.
+        QCOMPARE(app->targetPort.get(), std::to_string(ds100->udpPort()));
+        QTRY_VERIFY_WITH_TIMEOUT(received(*ds100, "/dbaudio1/matrixnode/gain/"), 5000);
         peer->clear();
+        ds100->clear();
         dragSource(*show.soundObjects.get()[0]);
-        QTRY_VERIFY_WITH_TIMEOUT(received("/dbaudio1/matrixnode/gain/"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(received(*ds100, "/dbaudio1/matrixnode/gain/"), 5000);
+        QVERIFY(!received("/dbaudio1/"));
         const auto saved = guitest::prepareEnvironment() / "Saved.sonavant";
         presenter->nextSave = saved;
         menu("Save As...");
@@ -401,9 +411,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(show.soundObjects->size(), std::size_t(2), 5000);
         letDeskSettle(); // the levels the pick of the level desk sent for the show before
         peer->clear();
+        ds100->clear();
         dragSource(*show.soundObjects.get()[0]);
-        QTRY_VERIFY_WITH_TIMEOUT(received("/dbaudio1/positioning/source_position_xy/"), 5000);
-        QVERIFY(!received("/ch/")); // no level of the level desk it was opened under
+        QTRY_VERIFY_WITH_TIMEOUT(received(*ds100, "/dbaudio1/positioning/source_position_xy/"), 5000);
+        // No level of the level desk it was opened under, and nothing to that desk.
+        QVERIFY(!received(*ds100, "/ch/"));
+        QVERIFY(!received("/"));
 
         // Output off: an Open of a show saved with output on sends nothing and stays off.
         choose(*bar, "Acme UDP");
@@ -417,7 +430,7 @@ private slots:
         QVERIFY(!show.oscOutputOn);
         dragSource(*show.soundObjects.get()[0]);
         // No level of the opened show's desk within a generous send window.
-        QVERIFY(!QTest::qWaitFor([&] { return received("/dbaudio1/matrixnode/"); }, 400));
+        QVERIFY(!QTest::qWaitFor([&] { return received(*ds100, "/dbaudio1/matrixnode/"); }, 400));
         QCOMPARE(bar->outputSwitch()->text(), QString("OSC: Off"));
         QTest::mouseClick(bar->outputSwitch(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(bar->outputSwitch()->text(), QString("OSC: On"), 2000);

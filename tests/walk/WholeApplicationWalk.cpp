@@ -10,6 +10,8 @@
 #include "Sonavant/cues/PathCue.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/MixingDeskRoot.h"
+#include "platform/Files.h"
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
 #include "support/Eventually.h"
@@ -218,6 +220,20 @@ std::optional<std::string> readFile(const fs::path& path) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+// A text the application keeps in its working state.
+std::optional<std::string> workingStateText(const fs::path& plist, const std::string& key) {
+    auto text = readFile(plist);
+    if (!text)
+        return std::nullopt;
+    try {
+        const platform::Value* stored = platform::readPropertyList(*text).find(key);
+        const std::string* value = stored ? stored->asText() : nullptr;
+        return value ? std::optional(*value) : std::nullopt;
+    } catch (const std::exception&) {
+        return std::nullopt; // written while we read: the next poll sees it whole
+    }
 }
 
 // A value the application keeps in its working state as JSON bytes.
@@ -637,6 +653,23 @@ protected:
 
     std::string point(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
 
+    // The shipped desks with the DS100 matrix and QLab listening on fake desks; the setting
+    // that makes the program read them.
+    std::string desksListeningAt(std::uint16_t matrixPort, std::uint16_t qlabPort) {
+        MixingDeskRoot root = MixingDeskRoot::readFile(*mixingDesksResourcePath());
+        for (auto& d : root.mixingDesks) {
+            if (d.displayName == "D&B DS100 Matrix")
+                d.defaultPort = matrixPort;
+            if (d.displayName == "QLab 5")
+                d.defaultPort = qlabPort;
+        }
+        const fs::path folder = home_ / "desks";
+        fs::create_directories(folder);
+        platform::writeFileAtomically(folder / std::string(mixingDesksFileName),
+                                      platform::writePropertyList(root.encode()));
+        return "SONAVANT_RESOURCE_DIR=" + folder.string();
+    }
+
     std::shared_ptr<AppState> readShow(const fs::path& file) {
         platform::UserDefaults driverDefaults(home_ / "driver");
         AppStatePersistence reader(home_ / "driver", driverDefaults);
@@ -653,11 +686,13 @@ protected:
 
 TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     FakeDesk desk(false);
+    FakeDesk qlab(false); // QLab listens elsewhere
     ASSERT_NE(desk.udpPort(), 0);
+    const std::string desks = desksListeningAt(desk.udpPort(), qlab.udpPort());
     const fs::path saved = home_ / "shows" / "walk.sonavant";
     const fs::path savedAgain = home_ / "shows" / "walk-reopened.sonavant";
 
-    ASSERT_NO_FATAL_FAILURE(startApplication());
+    ASSERT_NO_FATAL_FAILURE(startApplication({desks}));
     screenshot("first-start");
 
     // Choose the DS100 matrix desk (a UDP desk sending one level per input and output): the
@@ -822,7 +857,7 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     // Start again, "New Blank Canvas", "Open..." the saved show. The launch shows the chosen
     // desk in the top bar's desk button; "New Blank Canvas" picks another.
     // From here on the program's own autosave ticks every two seconds.
-    const std::vector<std::string> shortAutosave{"SONAVANT_AUTOSAVE_INTERVAL=2"};
+    const std::vector<std::string> shortAutosave{"SONAVANT_AUTOSAVE_INTERVAL=2", desks};
     ASSERT_NO_FATAL_FAILURE(startApplication(shortAutosave));
     screenshot("second-start");
     const Rect deskButton{canvas_.x, canvas_.y - 38, 180, 34};
@@ -839,6 +874,15 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
         10s))
         << "\"New Blank Canvas\" left the inputs";
     screenshot("new-blank-canvas");
+    // QLab 5 from the desk menu, which sends to its own port: the show opened under it sends
+    // to its own desk's port.
+    xdo("mousemove " + point(canvas_.x + 40, canvas_.y - 20) + " click 1");
+    ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, 10s)) << "no desk menu";
+    xdo("key Down Return");
+    ASSERT_TRUE(waitUntil(
+        [&] { return workingStateText(workingState_, "savedTargetPort") == std::to_string(qlab.udpPort()); },
+        10s))
+        << "QLab 5 was not chosen";
     activateMainWindow();
     xdo("key ctrl+o");
     ASSERT_NO_FATAL_FAILURE(answerFileDialog("Open...", saved));
@@ -880,6 +924,7 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     const auto draggedBack = settledGains(desk, *dragged);
     EXPECT_TRUE(draggedBack) << "no levels reached the desk for a drag in the opened show: "
                              << text(inputOneGains(desk));
+    EXPECT_EQ(qlab.datagramCount(), 0u) << "the opened show sent to the port of the desk it was opened under";
 
     // A crash after that edit and one autosave tick: both the autosave and the working state
     // hold the input where it was dragged, the program is killed, and the next launch from the
