@@ -22,6 +22,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The definition the application ships for the desk shown as `name`.
+MixingDesk shippedDesk(const std::string& name) {
+    const auto desks = MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks;
+    auto desk =
+        std::find_if(desks.begin(), desks.end(), [&](const MixingDesk& d) { return d.displayName == name; });
+    if (desk != desks.end())
+        return *desk;
+    ADD_FAILURE() << "no shipped desk " << name;
+    return {};
+}
+
 class ShowFileTest : public ShowControlFixture {
 protected:
     void SetUp() override {
@@ -194,15 +205,8 @@ TEST_F(ShowFileTest, OpenKeepsTheOutputSwitchAndTakesTheShowsDeskWithItsLink) {
 }
 
 TEST_F(ShowFileTest, OpenOfAnotherDesksShowSendsToThatDesksDefaultPort) {
-    const auto shipped = MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks;
-    auto named = [&](const std::string& name) {
-        auto desk = std::find_if(shipped.begin(), shipped.end(),
-                                 [&](const MixingDesk& d) { return d.displayName == name; });
-        EXPECT_NE(desk, shipped.end()) << name;
-        return desk == shipped.end() ? MixingDesk{} : *desk;
-    };
-    const MixingDesk qlab = named("QLab 5"), matrix = named("D&B DS100 Matrix"),
-                     cl5 = named("Yamaha CL5 (TCP)");
+    const MixingDesk qlab = shippedDesk("QLab 5"), matrix = shippedDesk("D&B DS100 Matrix"),
+                     cl5 = shippedDesk("Yamaha CL5 (TCP)");
     auto outlet = std::make_shared<RecordingOutlet>();
     auto& v = makeView("127.0.0.1", "9", outlet);
     v.persistence = files.get();
@@ -244,12 +248,8 @@ TEST_F(ShowFileTest, OpenOfAnotherDesksShowSendsToThatDesksDefaultPort) {
 
 TEST_F(ShowFileTest, OpenUnderAnotherDeskReachesTheOpenedDesk) {
     FakeDesk qlabPeer, matrixPeer, cl5Peer;
-    const auto shipped = MixingDeskRoot::readFile(*mixingDesksResourcePath()).mixingDesks;
-    auto here = [&](const std::string& name, std::uint16_t port) {
-        auto desk = std::find_if(shipped.begin(), shipped.end(),
-                                 [&](const MixingDesk& d) { return d.displayName == name; });
-        EXPECT_NE(desk, shipped.end()) << name;
-        MixingDesk local = desk == shipped.end() ? MixingDesk{} : *desk;
+    auto here = [](const std::string& name, std::uint16_t port) {
+        MixingDesk local = shippedDesk(name);
         local.defaultPort = port; // its fake on loopback
         return local;
     };
