@@ -1,8 +1,8 @@
 #include "Sonavant/shell/DarkPalette.h"
 #include "Sonavant/shell/QtPresenter.h"
-#include "Sonavant/shell/SingleLaunch.h"
 #include "Sonavant/shell/SonavantApp.h"
 #include "Sonavant/shell/TerminationSignals.h"
+#include "Sonavant/ui/SingleLaunch.h"
 #include "platform/Files.h"
 #include "platform/qt/QtMainRunLoop.h"
 
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     // box on a screen no one sees would keep the process for ever: the console line tells it.
     const QString screen = QGuiApplication::platformName();
     QtPresenter alerts;
-    const shell::LaunchClaim claim = shell::claimAutosaveFolder(
+    const launch::LaunchClaim claim = launch::claimAutosaveFolder(
         platform::applicationSupportDirectory(), platform::configurationDirectory(),
         screen == "offscreen" || screen == "minimal" ? nullptr : &alerts);
     if (claim.refused)

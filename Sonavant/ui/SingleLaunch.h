@@ -12,7 +12,7 @@
 
 class ContentViewPresenter;
 
-namespace shell {
+namespace launch {
 
 inline constexpr const char* launchLockFileName = "Sonavant.lock";
 
@@ -30,4 +30,4 @@ LaunchClaim claimAutosaveFolder(const std::filesystem::path& autosaveFolder,
                                 const std::filesystem::path& workingStateFolder,
                                 ContentViewPresenter* presenter);
 
-} // namespace shell
+} // namespace launch

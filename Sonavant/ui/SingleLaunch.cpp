@@ -1,10 +1,10 @@
-#include "Sonavant/shell/SingleLaunch.h"
+#include "Sonavant/ui/SingleLaunch.h"
 
 #include "Sonavant/engine/ContentViewPresenter.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 
-namespace shell {
+namespace launch {
 
 namespace fs = std::filesystem;
 
@@ -39,4 +39,4 @@ LaunchClaim claimAutosaveFolder(const fs::path& autosaveFolder, const fs::path& 
     return claim;
 }
 
-} // namespace shell
+} // namespace launch
