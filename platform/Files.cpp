@@ -43,8 +43,21 @@ int injectedWriteError(const fs::path& path) {
     return writeFault ? writeFault(path) : 0;
 }
 
+// A temporary file is ".<file name>" + temporaryMark + temporaryDigits lowercase hex digits.
+constexpr std::string_view temporaryMark = ".tmp-";
+constexpr std::size_t temporaryDigits = 12;
+
+bool isTemporaryName(std::string_view name) {
+    if (name.size() < 2 + temporaryMark.size() + temporaryDigits || name.front() != '.')
+        return false;
+    const std::string_view digits = name.substr(name.size() - temporaryDigits);
+    const std::string_view mark =
+        name.substr(name.size() - temporaryDigits - temporaryMark.size(), temporaryMark.size());
+    return mark == temporaryMark && digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 std::string randomSuffix() {
-    unsigned char bytes[6] = {};
+    unsigned char bytes[temporaryDigits / 2] = {};
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         auto seed = static_cast<unsigned>(::getpid()) ^
                     static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&bytes));
@@ -65,7 +78,7 @@ public:
     TemporaryFile(const fs::path& target) {
         fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
         for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = folder / ("." + target.filename().string() + ".tmp-" + randomSuffix());
+            path_ = folder / ("." + target.filename().string() + std::string(temporaryMark) + randomSuffix());
             fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd_ >= 0)
                 return;
@@ -177,6 +190,20 @@ std::string readFile(const fs::path& path) {
     }
     ::close(fd);
     return out;
+}
+
+std::vector<fs::path> removeLeftoverTemporaryFiles(const fs::path& folder) {
+    std::vector<fs::path> removed;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (!isTemporaryName(it->path().filename().string()) ||
+            it->symlink_status(kind).type() != fs::file_type::regular)
+            continue;
+        if (::unlink(it->path().c_str()) == 0)
+            removed.push_back(it->path());
+    }
+    return removed;
 }
 
 bool isWritableByUser(const fs::path& path) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +24,11 @@ void ensureDirectoryExists(const std::filesystem::path& folder);
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 std::string readFile(const std::filesystem::path& path);
+
+// Removes the temporary files an interrupted writeFileAtomically left in `folder`
+// (".<file name>.tmp-" and twelve hex digits), and nothing else; only safe while no other
+// process writes there. Returns what was removed.
+std::vector<std::filesystem::path> removeLeftoverTemporaryFiles(const std::filesystem::path& folder);
 
 // Whether the user may change the file at `path` in place: a file that does not exist may be
 // made. Root passes every permission check, so for root a file without any write bit counts

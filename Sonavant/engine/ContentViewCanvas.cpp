@@ -54,7 +54,8 @@ void ContentView::reprojectAllPositions(const CanvasGeometryProxy&) {
 
 void ContentView::levelSettingsChanged() {
     // A range slider drag changes these many times a second, and each write encodes the
-    // show and syncs two files: they are written once the setting rests, both together.
+    // show and syncs two files: both are written together half a second after the first
+    // change of a run, with the values of that moment, so a long drag writes twice a second.
     if (!levelSettingsWriteDue_) {
         levelSettingsWriteDue_ = true;
         platform::DispatchQueue::main()->asyncAfter(std::chrono::milliseconds(500),

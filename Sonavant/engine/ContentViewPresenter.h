@@ -14,14 +14,21 @@
 
 class ContentView;
 
-// A modal alert: the pressed button is returned as its index in `buttons` (the first is the
-// default button). No buttons means one "OK".
+// A modal alert: the pressed button is returned as its index in `buttons`. No buttons means
+// one "OK". Return presses the default button; Escape and closing the box press the cancel
+// button.
 struct PresenterAlert {
     enum class Style { informational, warning, critical };
     Style style = Style::informational;
     std::string title;
     std::string text;
     std::vector<std::string> buttons;
+    std::size_t defaultButton = 0;
+    std::optional<std::size_t> cancelButton = std::nullopt; // the last one when none is named
+
+    std::size_t cancelIndex() const {
+        return cancelButton.value_or(buttons.empty() ? 0 : buttons.size() - 1);
+    }
 };
 
 // An open or save panel: the allowed file-name extensions (without the dot; empty for any)
@@ -42,8 +49,8 @@ public:
     // Closes the mixer window if it is open.
     virtual void closeMixerWindow() {}
 
-    // Modal alert; returns the index of the pressed button (0 headless).
-    virtual std::size_t showAlert(const PresenterAlert&) { return 0; }
+    // Modal alert; returns the index of the pressed button (the default one headless).
+    virtual std::size_t showAlert(const PresenterAlert& alert) { return alert.defaultButton; }
     // Open and save panels; none when cancelled.
     virtual std::optional<std::filesystem::path> chooseFileToOpen(const PresenterFilePanel&) {
         return std::nullopt;

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
+
 QString QtPresenter::typeFilter(const PresenterFilePanel& panel) {
     QStringList patterns;
     for (const auto& extension : panel.extensions)
@@ -48,18 +50,21 @@ std::size_t QtPresenter::showAlert(const PresenterAlert& alert) {
     std::vector<QAbstractButton*> buttons;
     const std::vector<std::string> titles =
         alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+    const std::size_t cancel = std::min(alert.cancelIndex(), titles.size() - 1);
     for (std::size_t i = 0; i < titles.size(); ++i) {
         auto* button = box.addButton(QString::fromStdString(titles[i]),
                                      i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
         buttons.push_back(button);
-        if (i == 0)
+        if (i == alert.defaultButton)
             box.setDefaultButton(button);
     }
+    // Named outright: Qt finds no escape button of its own among two rejecting ones.
+    box.setEscapeButton(buttons[cancel]);
     box.exec();
     for (std::size_t i = 0; i < buttons.size(); ++i)
         if (box.clickedButton() == buttons[i])
             return i;
-    return titles.size() > 1 ? titles.size() - 1 : 0; // closed without a choice: the last, dismissing one
+    return cancel;
 }
 
 std::optional<std::filesystem::path> QtPresenter::chooseFileToOpen(const PresenterFilePanel& panel) {

@@ -174,11 +174,15 @@ bool SonavantApp::quit() {
              {persistence_->autosaveError(), platform::UserDefaults::standard().writeError()})
             if (!reason.empty())
                 reasons += reason + "\n\n";
+        // Return, Escape and closing the box all keep the show: only a click discards it.
+        constexpr std::size_t cancel = 1;
         const std::size_t answer =
             presenter_->showAlert({PresenterAlert::Style::critical,
                                    "The show could not be saved before quitting.",
                                    reasons + "If you quit now, the changes since the last save are lost.",
-                                   {"Quit Anyway", "Cancel"}});
+                                   {"Quit Anyway", "Cancel"},
+                                   cancel,
+                                   cancel});
         if (answer != 0) {
             finalSaveWritten_ = false; // still running: the next quit saves again
             return false;

@@ -4,7 +4,8 @@
 // the show wholesale (Open, Open Recent, Undo, Redo, the end of a drawn path) are run on the
 // application's own objects in this process, with the autosave timer far away; a kill right
 // after each is what is on disk at that moment, so the test copies those files into a fresh
-// home and starts the built program from it.
+// home and starts the built program from it. A second launch beside a running one ends and
+// leaves the first alone.
 //
 // The built program comes from SONAVANT_APP and runs under the offscreen platform; its desk
 // is a fake one on 127.0.0.1.
@@ -143,6 +144,19 @@ public:
         return fileText(log_).find(fragment) != std::string::npos;
     }
     std::string log() const { return fileText(log_); }
+
+    // The exit status once the program has ended by itself within `timeout`; none while it runs.
+    std::optional<int> exitStatus(std::chrono::milliseconds timeout) {
+        int status = 0;
+        if (pid_ <= 0 || !waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout))
+            return std::nullopt;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    bool running() {
+        int status = 0;
+        return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
+    }
 
     // Sends `signal` and waits for the end (SIGKILL after 10 s if it does not come).
     bool end(int signal) {
@@ -305,6 +319,70 @@ private slots:
             std::error_code ignored;
             fs::remove_all(homes_, ignored);
         }
+    }
+
+    // A double-click while the program runs: the second launch ends at once with a non-zero
+    // status and the first keeps its files, its socket and its show. The first launch removed
+    // the temporary files that interrupted writes had left, and only those; a kill leaves no
+    // lock behind.
+    void aSecondLaunchWithTheSameAutosaveEndsAndLeavesTheFirstAlone() {
+        FakeDesk desk;
+        const std::uint16_t receivePort = support::freeUdpPort();
+        const Home home = Home::make(homes_, "two-launches");
+        {
+            platform::UserDefaults defaults(home.config());
+            seedWorkingState(defaults, desk.udpPort(), receivePort);
+        }
+        const auto start = showWith(2, 1, 0, PanningMode::sine, 5.0);
+        start->receivePort = std::to_string(receivePort);
+        platform::writeFileAtomically(home.autosave(),
+                                      AppStatePersistence::encodeState(*start, home.autosave()));
+        const std::vector<fs::path> leftovers = {home.data() / ".autosave.sonavant.tmp-0123456789ab",
+                                                 home.config() / ".Sonavant.plist.tmp-a0b1c2d3e4f5"};
+        const std::vector<fs::path> lookalikes = {home.data() / ".autosave.sonavant.tmp-0123456789AB",
+                                                  home.data() / "autosave.sonavant.tmp-0123456789ab",
+                                                  home.config() / ".Sonavant.plist.tmp-a0b1c2d3e4f56"};
+        for (const auto& file : leftovers)
+            std::ofstream(file) << "partial";
+        for (const auto& file : lookalikes)
+            std::ofstream(file) << "someone else's";
+
+        const std::string listening =
+            "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
+        Program first(home, "first-launch");
+        QVERIFY(first.start("0.3"));
+        QVERIFY2(waitUntil([&] { return first.logContains(listening); }), first.log().c_str());
+        for (const auto& file : leftovers)
+            QVERIFY2(!fs::exists(file), file.c_str());
+        for (const auto& file : lookalikes)
+            QVERIFY2(fs::exists(file), file.c_str());
+
+        // A write of the first's under way as the second starts.
+        const fs::path underway = home.data() / ".autosave.sonavant.tmp-fedcba987654";
+        std::ofstream(underway) << "partial";
+        Program second(home, "second-launch");
+        QVERIFY(second.start("0.3"));
+        const auto status = second.exitStatus(30s);
+        QVERIFY2(status, second.log().c_str());
+        QVERIFY(*status != 0);
+        QVERIFY2(second.logContains("Sonavant is already running"), second.log().c_str());
+        QVERIFY2(!second.logContains("OSCReceiver"), second.log().c_str());
+        QVERIFY(fs::exists(underway));
+        QVERIFY(first.running());
+
+        // The first still listens and still saves.
+        desk.send(receivePort, OSCMessage("/sonavant/track/1", {OSCValue(4.0f), OSCValue(0.5f)}));
+        QVERIFY2(waitUntil([&] {
+                     return firstSourceIn(showIn(home.autosave())) == Point{4.0, 0.5};
+                 }),
+                 first.log().c_str());
+        QVERIFY(first.end(SIGKILL));
+
+        Program third(home, "third-launch");
+        QVERIFY(third.start("0.3"));
+        QVERIFY2(waitUntil([&] { return third.logContains(listening); }), third.log().c_str());
+        QVERIFY(!third.logContains("already running"));
+        QVERIFY(third.end(SIGTERM));
     }
 
     // The program's own timer, shortened; a remote move stands in for the drag.

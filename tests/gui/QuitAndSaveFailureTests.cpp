@@ -1,7 +1,8 @@
 // The ways out of the application and the saves that go with them: a full disk under the
 // autosave and the working state is told to the operator once per kind until a save works
-// again, a quit whose final save fails asks first (and Cancel leaves everything running), a
-// termination signal never asks, and a quit ends the program whatever a sheet holds.
+// again, a quit whose final save fails asks first (and Cancel, Return, Escape or closing the
+// box leave everything running), a termination signal never asks, and a quit ends the program
+// whatever a sheet holds.
 //
 // The last two cases run Qt's own event loop (QCoreApplication::exec) and end it the way
 // the program ends; they come last.
@@ -21,6 +22,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -28,7 +30,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -90,6 +95,12 @@ QPointer<SpeakerSheet> sheetHoldingRefusedText(SonavantApp& app) {
     QTest::keyClicks(channel, QString::number(speakers[0].channelNumber));
     QTest::keyClick(channel, Qt::Key_Return);
     return sheet;
+}
+
+// Where a key pressed on the box goes: the button holding the focus, else the box.
+QWidget* keyTarget(QMessageBox& box) {
+    QWidget* focus = box.focusWidget();
+    return focus ? focus : &box;
 }
 
 // Runs Qt's event loop as main() does, with `quit` on its first turn; the loop's result, or
@@ -190,6 +201,47 @@ private slots:
             QCOMPARE(l->terminations, 1);
             QVERIFY(app.contentView().tcpRefreshTimer == nullptr); // shut down
         }
+    }
+
+    // The operator's own keys on Qt's box: only a click on "Quit Anyway" discards the show.
+    void returnEscapeAndClosingTheQuitQuestionAllCancel() {
+        ::setenv(AppStatePersistence::autosaveIntervalVariable, "600", 1); // no tick tells a failure
+        SonavantApp::Options options;
+        options.splashSeconds = 0;
+        options.checkForUpdates = false;
+        int terminations = 0;
+        options.terminate = [&terminations] { ++terminations; };
+        auto app = std::make_unique<SonavantApp>(options); // the Qt presenter
+        ::setenv(AppStatePersistence::autosaveIntervalVariable, "0.2", 1);
+        app->start();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), deadline);
+        QVERIFY(app->qtPresenter());
+        FullDisk disk;
+        const std::vector<std::pair<const char*, std::function<void(QMessageBox&)>>> ways = {
+            {"Return", [](QMessageBox& box) { QTest::keyClick(keyTarget(box), Qt::Key_Return); }},
+            {"Escape", [](QMessageBox& box) { QTest::keyClick(keyTarget(box), Qt::Key_Escape); }},
+            {"closing the box", [](QMessageBox& box) { box.close(); }},
+        };
+        for (const auto& [how, answer] : ways) {
+            QString asked;
+            // Answered from inside the box's own loop once it is on screen.
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&, &answer = answer] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box || !box->isVisible() || !asked.isEmpty())
+                    return;
+                asked = box->text();
+                answer(*box);
+            });
+            poll.start(20);
+            QVERIFY2(!app->quit(), how);
+            poll.stop();
+            QCOMPARE(asked, QString("The show could not be saved before quitting."));
+            QCOMPARE(terminations, 0);
+        }
+        QVERIFY(app->persistence().autosaveTimer() && app->persistence().autosaveTimer()->isValid());
+        QVERIFY(app->contentView().tcpRefreshTimer != nullptr);
+        QVERIFY(app->mainWindow().isVisible());
     }
 
     void aTerminationSignalQuitsWithoutAskingEvenWhenTheSaveFails() {

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -121,4 +125,57 @@ TEST(Files, FailedWriteLeavesTheOldFileIntact) {
     }
     EXPECT_THROW(readFile(temp.path / "nothing-here"), fs::filesystem_error);
     EXPECT_THROW(readFile(temp.path), fs::filesystem_error);
+}
+
+// A write killed between making its temporary file and the rename leaves that file: exactly
+// those names go, and nothing that merely looks like one.
+TEST(Files, LeftoverTemporaryFilesAreRemovedAndNothingElse) {
+    TempFolder temp;
+    // The name a real write gives its temporary file, seen while it exists.
+    std::string realName;
+    setWriteFault([&](const fs::path&) {
+        for (const auto& entry : fs::directory_iterator(temp.path))
+            realName = entry.path().filename().string();
+        return EIO;
+    });
+    EXPECT_THROW(writeFileAtomically(temp.path / "autosave.sonavant", "x"), fs::filesystem_error);
+    setWriteFault({});
+    ASSERT_EQ(entries(temp.path), 0u);
+    ASSERT_EQ(realName.rfind(".autosave.sonavant.tmp-", 0), 0u) << realName;
+
+    const std::vector<std::string> ours = {realName, ".Sonavant.plist.tmp-0123456789ab"};
+    const std::vector<std::string> others = {
+        "autosave.sonavant",
+        ".autosave.sonavant.tmp-0123456789a",   // too short
+        ".autosave.sonavant.tmp-0123456789abc", // too long
+        ".autosave.sonavant.tmp-0123456789AB",  // not our digits
+        "autosave.sonavant.tmp-0123456789ab",   // no leading dot
+        ".autosave.sonavant.tmp0123456789ab",
+        ".tmp-0123456789ab", // no file name
+        ".notes.txt.tmp-0123456789ab~",
+        "autosave.sonavant.corrupt-1700000000",
+    };
+    for (const auto& name : ours)
+        std::ofstream(temp.path / name) << "partial";
+    for (const auto& name : others)
+        std::ofstream(temp.path / name) << "keep";
+    fs::create_directory(temp.path / ".folder.tmp-0123456789ab");
+    fs::create_directory(temp.path / "inner");
+    std::ofstream(temp.path / "inner" / ".deep.tmp-0123456789ab") << "keep";
+    std::ofstream(temp.path / "target") << "keep";
+    fs::create_symlink(temp.path / "target", temp.path / ".link.tmp-0123456789ab");
+
+    const auto removed = removeLeftoverTemporaryFiles(temp.path);
+    EXPECT_EQ(removed.size(), ours.size());
+    for (const auto& name : ours)
+        EXPECT_FALSE(fs::exists(temp.path / name)) << name;
+    for (const auto& name : others)
+        EXPECT_TRUE(fs::exists(temp.path / name)) << name;
+    EXPECT_TRUE(fs::is_directory(temp.path / ".folder.tmp-0123456789ab"));
+    EXPECT_TRUE(fs::exists(temp.path / "inner" / ".deep.tmp-0123456789ab"));
+    EXPECT_TRUE(fs::is_symlink(temp.path / ".link.tmp-0123456789ab"));
+    EXPECT_EQ(readFile(temp.path / "target"), "keep");
+
+    // A folder that does not exist: nothing to do.
+    EXPECT_TRUE(removeLeftoverTemporaryFiles(temp.path / "missing").empty());
 }

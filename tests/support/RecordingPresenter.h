@@ -21,11 +21,11 @@ public:
     std::size_t showAlert(const PresenterAlert& alert) override {
         alerts.push_back(alert);
         if (alertAnswers.empty())
-            return 0;
+            return alert.defaultButton;
         std::string answer = alertAnswers.front();
         alertAnswers.pop_front();
         auto it = std::find(alert.buttons.begin(), alert.buttons.end(), answer);
-        return it == alert.buttons.end() ? 0 : std::size_t(it - alert.buttons.begin());
+        return it == alert.buttons.end() ? alert.defaultButton : std::size_t(it - alert.buttons.begin());
     }
     std::optional<std::filesystem::path> chooseFileToOpen(const PresenterFilePanel& panel) override {
         openPanels.push_back(panel);

@@ -129,7 +129,7 @@ TEST(CanvasChanges, LevelSettingsSaveTheWorkingStateThenSend) {
     c.levelPasses = 0;
     c.view.levelSettingsChanged();
     EXPECT_EQ(c.levelPasses, 1);
-    // Both files follow once the setting rests.
+    // Both files follow half a second after the change.
     EXPECT_TRUE(platform::MainRunLoop::runUntil(
         [&] { return c.defaults.number("savedRange") == std::optional<double>(7.5); }, 5s));
 }

@@ -146,7 +146,8 @@ TEST(DeskFollowsEdits, EachLevelSettingRunsOnePassAndOneSave) {
     settle();
     EXPECT_EQ(c.levelPasses, saves);
 
-    // A slider drag: a pass per step, one save of both files once it rests, with the last value.
+    // A quick slider drag: a pass per step, one save of both files half a second after its first
+    // step, with the value of that moment.
     const auto lines = saveLines(log);
     for (double range : {7.1, 7.2, 7.3, 7.4}) {
         c.state->range = range;
