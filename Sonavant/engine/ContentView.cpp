@@ -16,6 +16,10 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
       outputOnForSends_(std::make_shared<LockedValue<bool>>(appState->oscOutputOn.get())) {
     bindPathManager();
     trackViewDesk();
+    appState->sourcesInMotion = [alive = std::weak_ptr<ContentView*>(aliveToken_)] {
+        auto view = alive.lock();
+        return view ? (**view).sourcesInMotion() : std::set<platform::UUID>{};
+    };
     // Announced before the value is visible, with the new value: the copy is current from then on.
     outputSwitchObserver_.insert(
         appState->oscOutputOn.observe([copy = outputOnForSends_](bool on) { copy->set(on); }));

@@ -403,6 +403,11 @@ public:
     bool remoteLevelsDue = false; // a set-value command changed the show since the last pass
     // The set-value commands without their level pass; true when the show changed.
     bool applyTrackPosition(std::int64_t sourceNumber, double x, double y);
+    // The sources a playing cue or a tracker moves now (the history leaves their positions
+    // out of its comparisons). A tracker places its sources many times a second: one it has
+    // not placed for `trackingLapse` seconds (main run-loop clock) is no longer tracked.
+    static constexpr double trackingLapse = 1.0;
+    std::set<platform::UUID> sourcesInMotion();
     bool applyRemoteSpeakerPosition(std::int64_t speakerID, double x, double y);
     bool applyRemoteSpeakerFocus(std::int64_t speakerID, double focus);
     bool applyRemoteSpeakerWidth(std::int64_t speakerID, double width);
@@ -522,6 +527,8 @@ private:
     // Keeps the show's note of the view's desk and desk port current for the history.
     void trackViewDesk();
     platform::SubscriptionBag viewDeskObservers_;
+    // When a tracker last placed each source.
+    std::map<platform::UUID, double> trackedAt_;
 
 public:
     // ---- Path drawing, cue nodes and the cue list's commands ------------------------------------

@@ -69,9 +69,12 @@ void ContentView::takeShowDesk(AppState::Replacement replacement) {
         return;
     }
     // A step across a desk pick: the entry holds the desk and port the view sent for then
-    // (its SoundScape mode and receive port came back with the show).
+    // (its SoundScape mode and receive port came back with the show). Across an Open the
+    // port comes back with the desk even where the desk is the same.
     const auto taken = appState->viewDesk;
-    if (taken && taken->desk && taken->desk != selectedDesk.get()) {
+    const bool acrossOpen = replacement == AppState::Replacement::restoredAcrossOpen;
+    if (taken && taken->desk &&
+        (taken->desk != selectedDesk.get() || (acrossOpen && taken->port != targetPort.get()))) {
         selectedDesk = taken->desk;
         targetPort.set(taken->port);
         connectDeskLink(*taken->desk);

@@ -6,6 +6,7 @@
 #include "Sonavant/engine/ContentView.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "platform/Log.h"
+#include "platform/RunLoop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,19 @@ void ContentView::handleStopPlayback() {
         pathManager->stopAllPlayback();
 }
 
+std::set<platform::UUID> ContentView::sourcesInMotion() {
+    std::set<platform::UUID> moving;
+    if (pathManager)
+        for (const auto& [id, session] : pathManager->playbackSessions)
+            if (session && session->cue)
+                moving.insert(session->cue->soundObjectIDs.begin(), session->cue->soundObjectIDs.end());
+    const double now = platform::MainRunLoop::now();
+    std::erase_if(trackedAt_, [&](const auto& tracked) { return now - tracked.second >= trackingLapse; });
+    for (const auto& [id, at] : trackedAt_)
+        moving.insert(id);
+    return moving;
+}
+
 void ContentView::handleTrackPosition(std::int64_t sourceNumber, double x, double y) {
     if (applyTrackPosition(sourceNumber, x, y))
         updateRelativeLevels();
@@ -73,6 +87,7 @@ bool ContentView::applyTrackPosition(std::int64_t sourceNumber, double x, double
     consoleLog("✅ Found sound object " + std::to_string(sourceNumber) + ", updating position.");
     SoundObject& source = **it;
     takeOutOfSnapshotFade(source.id);
+    trackedAt_[source.id] = platform::MainRunLoop::now();
     source.positionMeters = Point{x, y};
     source.position = canvas;
     appState->soundObjects = appState->soundObjects.get();

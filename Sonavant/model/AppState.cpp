@@ -270,6 +270,9 @@ platform::Value platform::Coder<std::shared_ptr<AppState>>::encode(const std::sh
 }
 
 void AppState::load(const AppState& other) {
+    recordBeforeOpening();
+    // Whatever reacts to the fields one by one records nothing of the half-copied show.
+    std::optional<HistoryPause> pause(std::in_place);
     speakers = other.speakers;
     soundObjects = other.soundObjects;
     groups = other.groups;
@@ -311,7 +314,6 @@ void AppState::load(const AppState& other) {
     showSpeakerCoverage = other.showSpeakerCoverage;
     defaultSpeakerWidth = other.defaultSpeakerWidth;
     audienceAwarePanLaw = other.audienceAwarePanLaw;
-    // Undoing now would graft the previous show's fields onto this one.
-    clearHistory();
+    pause.reset();
     replaced.send(Replacement::opened);
 }

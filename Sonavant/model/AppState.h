@@ -21,9 +21,11 @@
 #include "platform/UUID.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -99,14 +101,15 @@ public:
     static std::shared_ptr<AppState> decode(const platform::Value& value, const std::string& path);
 
     // Copies the fields from another state, each assignment announced, all but the output
-    // switch, which stays as the operator set it. Opening another show also ends the history:
-    // its entries belong to the show that was open before.
+    // switch, which stays as the operator set it. Opening records the show before it whole,
+    // so that Undo gives it back and Redo the opened one, each with every field a file holds.
     void load(const AppState& other);
 
     // Announced once a whole show is in: after `load` (a show was opened) and after an undo
-    // or redo step restored an entry. What hangs on the live canvas, zoom and the cue engine
-    // is derived again by its owner then, not field by field while the copy runs.
-    enum class Replacement { opened, restored };
+    // or redo step restored an entry (across an Open: the whole show). What hangs on the live
+    // canvas, zoom and the cue engine is derived again by its owner then, not field by field
+    // while the copy runs.
+    enum class Replacement { opened, restored, restoredAcrossOpen };
     platform::Subject<Replacement> replaced;
     // Announced when an undo or redo step begins, before anything is copied or restored.
     platform::Subject<void> historyStepping;
@@ -133,12 +136,18 @@ public:
     // initial values); null, with a console line, when the state cannot be coded.
     std::shared_ptr<AppState> deepCopy() const;
     // Copies the undoable fields of a history entry into this state: the show's, with its
-    // audience areas, but not the output switch, which stays as the operator set it.
+    // audience areas, but not the output switch, which stays as the operator set it. The
+    // entries on either side of an Open give back every field a show file holds.
     void restore(const AppState& entry);
-    // Whether two states hold the same show as the operator made it: metres, not the canvas
-    // points derived from them or the zero point (both follow the canvas size and zoom), and
-    // without the output switch. False when either cannot be coded.
+    // Whether two states hold the same show in what an undo gives back: metres, not the
+    // canvas points derived from them or the zero point (both follow the canvas size and
+    // zoom), without the output switch. False when either cannot be coded.
     static bool sameShow(const AppState& a, const AppState& b);
+
+    // The sources a playing cue or a tracker moves now; the main view answers. Their
+    // positions are not the operator's edits: no push or step compares them (a step still
+    // gives them back, and the cue or tracker takes them on from there).
+    std::function<std::set<platform::UUID>()> sourcesInMotion;
 
     // The main view's desk and its live desk port, which the show does not hold (the view
     // keeps it current). Not coded and not compared; history entries carry it, so an undo or
@@ -151,12 +160,21 @@ public:
     std::optional<ViewDesk> viewDesk;
 
 private:
+    // An entry beside an Open: the show before it on the undo side, the opened one on the
+    // redo side. A step to it gives back the whole show, not only what an edit changes.
+    bool stepsWhole_ = false;
     // The state the last undo or redo left, until the show changes or the next push records.
     static inline std::shared_ptr<AppState> stepResult;
     // A push found the show as the step left it: an edit that records only before itself
     // may follow.
     static inline bool pushedAtStepResult = false;
     static void record(std::shared_ptr<AppState> entry);
+    // The show before an Open, as the entry a step across it gives back whole.
+    void recordBeforeOpening();
+    // Whether the live show is `entry` in what a step to it gives back, the positions of
+    // the sources in motion left out.
+    bool matches(const AppState& entry) const;
+    std::set<platform::UUID> motionNow() const;
     // When the show has changed since the last step without an entry (for Undo and Redo:
     // after a push announced an edit), records the step's state and ends the redo list;
     // unchanged, gives it back as a copy of the live show. Forgets it either way.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -56,11 +57,12 @@ std::shared_ptr<AppState> documentCopy(const AppState& s) {
     return copy;
 }
 
-// Whether two states hold the same show as the operator made it: every coded field but
-// what follows the canvas and the zoom (items' canvas points, the zero point) and the output
-// switch. Compared field by field rather than through coding: a push compares on every drag
-// start and arrow key, and coding tens of thousands of path nodes for that would stall the
-// canvas. A missing source or cue cannot be coded and compares unequal.
+// Comparisons of what the operator made: metres, not the canvas points that follow the
+// canvas and the zoom. Field by field rather than through coding: a push compares on every
+// drag start and arrow key, and coding tens of thousands of path nodes for that would stall
+// the canvas. A missing source or cue cannot be coded and compares unequal.
+using Motion = std::set<platform::UUID>;
+
 bool sameSpeakers(const std::vector<Speaker>& a, const std::vector<Speaker>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Speaker& x, const Speaker& y) {
         return x.id == y.id && x.positionMeters == y.positionMeters && x.displayNumber == y.displayNumber &&
@@ -71,9 +73,10 @@ bool sameSpeakers(const std::vector<Speaker>& a, const std::vector<Speaker>& b) 
 }
 
 bool sameSources(const std::vector<std::shared_ptr<SoundObject>>& a,
-                 const std::vector<std::shared_ptr<SoundObject>>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-        return x && y && x->id == y->id && x->positionMeters.get() == y->positionMeters.get() &&
+                 const std::vector<std::shared_ptr<SoundObject>>& b, const Motion& motion) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const auto& x, const auto& y) {
+        return x && y && x->id == y->id &&
+               (x->positionMeters.get() == y->positionMeters.get() || motion.count(x->id)) &&
                x->name.get() == y->name.get() && x->colour.get() == y->colour.get() &&
                x->outlineColour.get() == y->outlineColour.get() && x->number.get() == y->number.get() &&
                x->type.get() == y->type.get();
@@ -99,47 +102,121 @@ template <class T> bool sameCoded(const std::vector<T>& a, const std::vector<T>&
            platform::Coder<std::vector<T>>::encode(a) == platform::Coder<std::vector<T>>::encode(b);
 }
 
-bool operatorMadeEqual(const AppState& a, const AppState& b) {
-    return a.selectedDesk.get() == b.selectedDesk.get() && a.targetDeskIP.get() == b.targetDeskIP.get() &&
-           a.targetPort.get() == b.targetPort.get() && a.showZeroPoint.get() == b.showZeroPoint.get() &&
-           a.range.get() == b.range.get() && a.minLevel.get() == b.minLevel.get() &&
-           a.maxLevel.get() == b.maxLevel.get() && a.minMaxRelitive.get() == b.minMaxRelitive.get() &&
-           a.zeroPointPosition.get() == b.zeroPointPosition.get() &&
-           a.isSoundScapeMode.get() == b.isSoundScapeMode.get() &&
-           a.receivePort.get() == b.receivePort.get() &&
-           a.backgroundImageURL.get() == b.backgroundImageURL.get() &&
-           a.showBackgroundImage.get() == b.showBackgroundImage.get() &&
-           a.backgroundImageOffset.get() == b.backgroundImageOffset.get() &&
-           a.backgroundImageScale.get() == b.backgroundImageScale.get() &&
-           a.freezeStates.get() == b.freezeStates.get() && a.muteStates.get() == b.muteStates.get() &&
-           a.canvasOrientation.get() == b.canvasOrientation.get() &&
-           a.backgroundImageRotation.get() == b.backgroundImageRotation.get() &&
-           a.showSidebar.get() == b.showSidebar.get() &&
-           a.constantPowerPan.get() == b.constantPowerPan.get() &&
-           a.panningMode.get() == b.panningMode.get() &&
-           a.showSpeakerFocus.get() == b.showSpeakerFocus.get() &&
-           a.showSpeakerCoverage.get() == b.showSpeakerCoverage.get() &&
-           a.defaultSpeakerWidth.get() == b.defaultSpeakerWidth.get() &&
-           a.audienceAreas.get() == b.audienceAreas.get() &&
-           a.selectedAudienceAreaID.get() == b.selectedAudienceAreaID.get() &&
-           a.isEditingAudienceArea.get() == b.isEditingAudienceArea.get() &&
-           a.audienceAwarePanLaw.get() == b.audienceAwarePanLaw.get() &&
-           sameSpeakers(a.speakers.get(), b.speakers.get()) &&
-           sameSources(a.soundObjects.get(), b.soundObjects.get()) &&
-           sameCues(a.pathCues.get(), b.pathCues.get()) && sameCoded(a.groups.get(), b.groups.get()) &&
-           sameCoded(a.snapshots.get(), b.snapshots.get()) &&
-           sameCoded(a.soundscapeSpeakers.get(), b.soundscapeSpeakers.get());
+// One field a history step gives back and how it compares. The list below is both what a
+// step restores and what it compares, so that no step can find a difference it then leaves
+// in place (an Undo press that changes nothing).
+struct StepField {
+    // Given back by every step, or only by a step across an Open.
+    bool wholeShowOnly;
+    void (*restore)(AppState& live, const AppState& entry);
+    // Null: given back, never compared (run-only, or following the canvas and zoom).
+    bool (*same)(const AppState& a, const AppState& b, const Motion& motion);
+};
+
+template <auto field> void assign(AppState& live, const AppState& entry) {
+    live.*field = (entry.*field).get();
+}
+
+template <auto field> bool equal(const AppState& a, const AppState& b, const Motion&) {
+    return (a.*field).get() == (b.*field).get();
+}
+
+template <auto field> constexpr StepField plain(bool wholeShowOnly = false) {
+    return {wholeShowOnly, assign<field>, equal<field>};
+}
+
+template <auto field> constexpr StepField uncompared() {
+    return {false, assign<field>, nullptr};
+}
+
+template <auto field> constexpr StepField coded() {
+    return {false, assign<field>, [](const AppState& a, const AppState& b, const Motion&) {
+                return sameCoded((a.*field).get(), (b.*field).get());
+            }};
+}
+
+// In the order a step assigns them. The output switch is the operator's live choice, not
+// part of the show's history: an undo after "OSC: Off" must not start sending again. Audience
+// areas come back with every step: their drags and additions record. The fields after them
+// are view and pan-law settings that no edit records: only the whole show across an Open
+// brings them back.
+const std::vector<StepField>& stepFields() {
+    using A = AppState;
+    static const std::vector<StepField> fields{
+        {false, assign<&A::speakers>,
+         [](const A& a, const A& b, const Motion&) {
+             return sameSpeakers(a.speakers.get(), b.speakers.get());
+         }},
+        {false, assign<&A::soundObjects>,
+         [](const A& a, const A& b, const Motion& motion) {
+             return sameSources(a.soundObjects.get(), b.soundObjects.get(), motion);
+         }},
+        plain<&A::selectedDesk>(),
+        plain<&A::targetDeskIP>(),
+        plain<&A::targetPort>(),
+        plain<&A::showZeroPoint>(),
+        plain<&A::range>(),
+        plain<&A::minLevel>(),
+        plain<&A::maxLevel>(),
+        plain<&A::minMaxRelitive>(),
+        {false, assign<&A::pathCues>,
+         [](const A& a, const A& b, const Motion&) { return sameCues(a.pathCues.get(), b.pathCues.get()); }},
+        uncompared<&A::zeroPoint>(),
+        plain<&A::zeroPointPosition>(),
+        plain<&A::canvasOrientation>(),
+        coded<&A::groups>(),
+        coded<&A::snapshots>(),
+        uncompared<&A::selectedSoundObject>(),
+        coded<&A::soundscapeSpeakers>(),
+        plain<&A::showSidebar>(),
+        plain<&A::backgroundImageURL>(),
+        plain<&A::showBackgroundImage>(),
+        plain<&A::backgroundImageScale>(),
+        plain<&A::receivePort>(),
+        uncompared<&A::mixerLevels>(),
+        plain<&A::muteStates>(),
+        plain<&A::freezeStates>(),
+        plain<&A::isSoundScapeMode>(),
+        plain<&A::audienceAreas>(),
+        plain<&A::selectedAudienceAreaID>(true),
+        plain<&A::isEditingAudienceArea>(true),
+        plain<&A::backgroundImageOffset>(true),
+        plain<&A::backgroundImageRotation>(true),
+        plain<&A::constantPowerPan>(true),
+        plain<&A::panningMode>(true),
+        plain<&A::showSpeakerFocus>(true),
+        plain<&A::showSpeakerCoverage>(true),
+        plain<&A::defaultSpeakerWidth>(true),
+        plain<&A::audienceAwarePanLaw>(true),
+    };
+    return fields;
+}
+
+// Whether `a` and `b` agree in what a step gives back (all of it when `whole`).
+bool sameIn(const AppState& a, const AppState& b, bool whole, const Motion& motion) {
+    try {
+        for (const auto& field : stepFields())
+            if (field.same && (whole || !field.wholeShowOnly) && !field.same(a, b, motion))
+                return false;
+        return true;
+    } catch (const std::exception& error) {
+        platform::consoleLog(std::string("⚠️ Failed to compare AppState: ") + error.what());
+        return false;
+    }
 }
 
 } // namespace
 
 bool AppState::sameShow(const AppState& a, const AppState& b) {
-    try {
-        return operatorMadeEqual(a, b);
-    } catch (const std::exception& error) {
-        platform::consoleLog(std::string("⚠️ Failed to compare AppState: ") + error.what());
-        return false;
-    }
+    return sameIn(a, b, false, {});
+}
+
+std::set<platform::UUID> AppState::motionNow() const {
+    return sourcesInMotion ? sourcesInMotion() : std::set<platform::UUID>{};
+}
+
+bool AppState::matches(const AppState& entry) const {
+    return sameIn(*this, entry, entry.stepsWhole_, motionNow());
 }
 
 std::shared_ptr<AppState> AppState::deepCopy() const {
@@ -166,7 +243,8 @@ std::shared_ptr<AppState> AppState::settleStepResult(bool onlyAfterAPush) {
     const bool pushed = std::exchange(pushedAtStepResult, false);
     if (!left)
         return nullptr;
-    if (sameShow(*this, *left))
+    const auto motion = motionNow();
+    if (sameIn(*this, *left, false, motion))
         return left;
     // A change no push announced (a playing cue, a tracked source) is not an edit: Undo and
     // Redo step over it, or Undo would only ever take back a cue's last moments.
@@ -175,7 +253,7 @@ std::shared_ptr<AppState> AppState::settleStepResult(bool onlyAfterAPush) {
     // The show changed after the step without an entry of its own (a push equal to the
     // step's state recorded nothing): the step's state is the way back to before that change,
     // and the change ends the redo list as any recorded edit does.
-    if (undoStack.empty() || !sameShow(*left, *undoStack.back()))
+    if (undoStack.empty() || !sameIn(*left, *undoStack.back(), undoStack.back()->stepsWhole_, motion))
         record(std::move(left));
     else
         redoStack.clear();
@@ -186,14 +264,14 @@ void AppState::saveStateForUndo() {
     if (isRestoring)
         return;
     // A push that finds the show as the newest entry or the last undo or redo left it (a
-    // selection click, a tap on the canvas, a press that moves nothing) records nothing and
-    // keeps the redo list: only a change uses up history.
-    if (stepResult && sameShow(*this, *stepResult)) {
+    // selection click, a tap on the canvas, a press that moves nothing, a click while a cue
+    // plays) records nothing and keeps the redo list: only a change uses up history.
+    if (stepResult && matches(*stepResult)) {
         pushedAtStepResult = true;
         return;
     }
     settleStepResult(false);
-    if (!undoStack.empty() && sameShow(*this, *undoStack.back()))
+    if (!undoStack.empty() && matches(*undoStack.back()))
         return;
     // A failed copy stores nothing: the live instance itself in the history would make
     // every later undo of it a silent no-op.
@@ -201,6 +279,18 @@ void AppState::saveStateForUndo() {
         record(std::move(copy));
     else
         redoStack.clear();
+}
+
+void AppState::recordBeforeOpening() {
+    settleStepResult(false);
+    auto copy = deepCopy();
+    if (!copy) {
+        // No step may cross this Open: it would graft the opened show onto an older one.
+        clearHistory();
+        return;
+    }
+    copy->stepsWhole_ = true;
+    record(std::move(copy));
 }
 
 void AppState::undo() {
@@ -228,8 +318,10 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
     historyStepping.send();
     // Without a copy of the live state the step still goes back, it just cannot be stepped
     // forward again. The state the last step left is that copy while the show is unchanged.
+    const bool settled = current != nullptr;
     if (!current)
         current = deepCopy();
+    const auto motion = motionNow();
     while (!source.empty()) {
         auto candidate = std::move(source.back());
         source.pop_back();
@@ -237,12 +329,19 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
             // Entries compare by what the operator made: after a zoom or canvas change the
             // live canvas points differ from every entry's, and one undo must still go back
             // one real edit.
-            if (sameShow(*candidate, *current))
+            if (sameIn(*current, *candidate, candidate->stepsWhole_, motion))
                 continue; // the same as the live state: skip to the entry before it
+            if (candidate->stepsWhole_) {
+                // The way back across the Open holds the whole show as it is now, with the
+                // settings no edit records changed since the last step.
+                if (auto now = settled ? deepCopy() : nullptr)
+                    current = std::move(now);
+                current->stepsWhole_ = true;
+            }
             destination.push_back(current);
         }
         restore(*candidate);
-        replaced.send(Replacement::restored);
+        replaced.send(candidate->stepsWhole_ ? Replacement::restoredAcrossOpen : Replacement::restored);
         // What the step left, for telling a later push that changes nothing from one that
         // does; the candidate itself now shares its sources and cues with the live show.
         stepResult = deepCopy();
@@ -250,42 +349,15 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
         return;
     }
 }
+
 void AppState::restore(const AppState& entry) {
     struct Restoring {
         Restoring() { isRestoring = true; }
         ~Restoring() { isRestoring = false; }
     } restoring;
-    speakers = entry.speakers;
-    soundObjects = entry.soundObjects;
-    selectedDesk = entry.selectedDesk;
-    // The output switch is the operator's live choice, not part of the show's history: an
-    // undo after "OSC: Off" must not start sending again.
-    targetDeskIP = entry.targetDeskIP;
-    targetPort = entry.targetPort;
-    showZeroPoint = entry.showZeroPoint;
-    range = entry.range;
-    minLevel = entry.minLevel;
-    maxLevel = entry.maxLevel;
-    minMaxRelitive = entry.minMaxRelitive;
-    pathCues = entry.pathCues;
-    zeroPoint = entry.zeroPoint;
-    zeroPointPosition = entry.zeroPointPosition;
-    canvasOrientation = entry.canvasOrientation;
-    groups = entry.groups;
-    snapshots = entry.snapshots;
-    selectedSoundObject = entry.selectedSoundObject;
-    soundscapeSpeakers = entry.soundscapeSpeakers;
-    showSidebar = entry.showSidebar;
-    backgroundImageURL = entry.backgroundImageURL;
-    showBackgroundImage = entry.showBackgroundImage;
-    backgroundImageScale = entry.backgroundImageScale;
-    receivePort = entry.receivePort;
-    mixerLevels = entry.mixerLevels;
-    muteStates = entry.muteStates;
-    freezeStates = entry.freezeStates;
-    isSoundScapeMode = entry.isSoundScapeMode;
-    // Area drags and additions push undo states, so an undo must bring the outline back.
-    audienceAreas = entry.audienceAreas;
+    for (const auto& field : stepFields())
+        if (entry.stepsWhole_ || !field.wholeShowOnly)
+            field.restore(*this, entry);
     if (entry.viewDesk)
         viewDesk = entry.viewDesk;
 }

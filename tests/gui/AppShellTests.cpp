@@ -25,13 +25,16 @@
 #include "platform/UserDefaults.h"
 #include "platform/qt/StyledButton.h"
 #include "support/RecordingPresenter.h"
+#include "support/ShowFixtures.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
@@ -304,6 +307,53 @@ private slots:
         QCOMPARE(platform::UserDefaults::standard().integer("savedMinLevel"),
                  std::optional<std::int64_t>(33));
         platform::UserDefaults::standard().remove("savedMinLevel");
+    }
+
+    // Last: it leaves an opened show in the autosave.
+    void ctrlZAfterOpenGivesBackTheShowBeforeItAndCtrlShiftZTheOpenedOne() {
+        auto app = launch();
+        QTRY_VERIFY_WITH_TIMEOUT(app->isMainViewShown(), 5000);
+        MainWindow& window = app->mainWindow();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        AppState& show = *app->appState();
+        QTRY_COMPARE_WITH_TIMEOUT(app->mainView()->topBar()->deskTitle(),
+                                  QString::fromStdString(firstDeskName()), 3000);
+
+        // Work saved nowhere yet: two outputs from the Tools menu and another pan law.
+        QAction* addOutput = nullptr;
+        for (QAction* action : window.menuBar()->findChildren<QAction*>())
+            if (action->text() == "Add Output")
+                addOutput = action;
+        QVERIFY(addOutput);
+        addOutput->trigger();
+        addOutput->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(show.speakers->size(), std::size_t(2), 2000);
+        show.panningMode = PanningMode::linear; // as the settings window sets it
+        const double range = show.range;
+
+        QTemporaryDir folder;
+        const std::filesystem::path file = folder.filePath("Other.sonavant").toStdString();
+        auto other = support::emptyShow({.panning = PanningMode::sine, .range = range + 4});
+        other->soundObjects =
+            std::vector{support::sourceAt(1, {100, 100}, *app->contentView().selectedDesk.get())};
+        app->persistence().saveState(*other, file);
+        dynamic_cast<support::RecordingPresenter&>(app->presenter()).nextOpen = file;
+        QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(show.range.get(), range + 4, 2000);
+        QVERIFY(show.speakers->empty());
+
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(show.speakers->size(), std::size_t(2), 2000);
+        QVERIFY(show.soundObjects->empty());
+        QCOMPARE(show.range.get(), range);
+        QCOMPARE(show.panningMode.get(), PanningMode::linear);
+
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(show.range.get(), range + 4, 2000);
+        QVERIFY(show.speakers->empty());
+        QCOMPARE(show.soundObjects->size(), std::size_t(1));
+        QCOMPARE(show.panningMode.get(), PanningMode::sine);
     }
 };
 

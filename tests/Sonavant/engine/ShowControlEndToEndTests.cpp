@@ -348,6 +348,8 @@ TEST_F(FadeEndToEndTest, UndoDuringARecallTakesItBackWholeAndRedoGivesItsLayout)
         c->time = 10;
         return c;
     };
+    show->undo(); // the layout before the recall, so that the recall below moves something
+    ASSERT_EQ(sourceNumbered(4)->positionMeters.get(), (Point{3, 3}));
     auto kept = cueOn(1, -2, sourceNumbered(5));
     auto dropped = cueOn(2, -3, sourceNumbered(6));
     v.pathManager->pathCues = std::vector<std::shared_ptr<PathCue>>{kept};

@@ -176,13 +176,15 @@ TEST(AppState, CodingLosesOnlyTheRunOnlyFields) {
     EXPECT_EQ(back->pathCues->front()->objectOffsets, s->pathCues->front()->objectOffsets);
 }
 
-TEST(AppState, LoadCopiesAndAnnouncesEveryFieldAndEndsTheHistory) {
+TEST(AppState, LoadCopiesAndAnnouncesEveryFieldAndRecordsTheShowBeforeIt) {
     HistoryReset reset;
     auto live = firstLaunchState();
+    live->saveStateForUndo();
+    live->range = 9;
+    live->undo(); // leaves a way forward, which the Open ends as any recorded change does
+    ASSERT_EQ(AppState::redoStack.size(), 1u);
     live->showGrid = true;
     live->mixerLevels = PerSourcePerSpeaker<double>{{platform::UUID::random(), {{1, 0.5}}}};
-    live->saveStateForUndo();
-    ASSERT_EQ(AppState::undoStack.size(), 1u);
 
     int announced = 0;
     std::vector<platform::Subscription> subscriptions;
@@ -215,6 +217,7 @@ TEST(AppState, LoadCopiesAndAnnouncesEveryFieldAndEndsTheHistory) {
     EXPECT_TRUE(live->mixerLevels->empty());
     document->oscOutputOn = true;
     EXPECT_EQ(live->encode(), document->encode());
-    EXPECT_TRUE(AppState::undoStack.empty());
+    ASSERT_EQ(AppState::undoStack.size(), 1u);
+    EXPECT_EQ(AppState::undoStack.back()->range, 5.0);
     EXPECT_TRUE(AppState::redoStack.empty());
 }

@@ -6,10 +6,12 @@
 #include "Sonavant/engine/EngineTestSupport.h"
 #include "Sonavant/model/CanvasGeometry.h"
 #include "Sonavant/ui/CanvasPointerRouter.h"
+#include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
 #include "support/TempFolder.h"
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -81,6 +83,16 @@ struct Canvas : enginetest::Fixture {
         click(at);
         send(CanvasPointerEvent::Kind::doubleClick, at);
         release(at);
+    }
+};
+
+// The main run loop on a clock of the test's own, for cues and fades.
+struct FakeTime {
+    FakeTime() { platform::MainRunLoop::useFakeTime(true); }
+    ~FakeTime() { platform::MainRunLoop::useFakeTime(false); }
+    static void advance(double seconds) {
+        platform::MainRunLoop::advance(
+            std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds)));
     }
 };
 

@@ -14,19 +14,6 @@
 using namespace canvastest;
 using namespace std::chrono_literals;
 
-namespace {
-
-struct FakeTime {
-    FakeTime() { platform::MainRunLoop::useFakeTime(true); }
-    ~FakeTime() { platform::MainRunLoop::useFakeTime(false); }
-    static void advance(double seconds) {
-        platform::MainRunLoop::advance(
-            std::chrono::duration_cast<platform::Duration>(std::chrono::duration<double>(seconds)));
-    }
-};
-
-} // namespace
-
 TEST(SnapshotFadeEdits, DragsArrowKeysFocusHandlesAndSheetEditsKeepWhatTheySet) {
     FakeTime time;
     Canvas c;
