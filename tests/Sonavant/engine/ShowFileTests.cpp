@@ -229,6 +229,13 @@ TEST_F(ShowFileTest, OpenOfAnotherDesksShowSendsToThatDesksDefaultPort) {
     EXPECT_EQ(v.targetPort.get(), "50010");
     EXPECT_EQ(show->targetPort.get(), "7777") << "the file's own port is only kept";
     ASSERT_TRUE(eventually([&] { return !portsOf(gain).empty(); }));
+    // Undo gives the desk and port the Open replaced; Redo the opened desk's.
+    show->undo();
+    EXPECT_EQ(v.selectedDesk.get(), std::optional(qlab));
+    EXPECT_EQ(v.targetPort.get(), "53000");
+    show->redo();
+    EXPECT_EQ(v.selectedDesk.get(), std::optional(matrix));
+    EXPECT_EQ(v.targetPort.get(), "50010");
     v.selectDesk(qlab);
     v.handleImportResult({cl5Show, {}});
     EXPECT_EQ(v.targetPort.get(), "49280");
