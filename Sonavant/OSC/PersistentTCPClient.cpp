@@ -33,11 +33,13 @@ void linkReady() {
         std::lock_guard lock(linkMutex);
         if (!std::exchange(deskMissedLines, false))
             return;
+        // Handlers stay registered for every later restoration; only those let go leave.
         std::erase_if(restoredHandlers, [&](const auto& weak) {
             auto handler = weak.lock();
-            if (handler)
-                handlers.push_back(std::move(handler));
-            return !handler;
+            if (!handler)
+                return true;
+            handlers.push_back(std::move(handler));
+            return false;
         });
     }
     for (const auto& handler : handlers)

@@ -157,6 +157,13 @@ public:
 
     // ---- Timers -------------------------------------------------------------------------------
     platform::DispatchTimerPtr tcpRefreshTimer; // the TCP link check; null until start-up
+    // Seconds between link checks, fixed when the view comes on screen: 10, or the value of
+    // the environment variable SONAVANT_LINK_CHECK_INTERVAL given as `setting` (tests shorten
+    // it). A value that is not a positive number is refused with a console line.
+    double linkCheckSeconds = defaultLinkCheckSeconds;
+    static constexpr double defaultLinkCheckSeconds = 10.0;
+    static constexpr const char* linkCheckIntervalVariable = "SONAVANT_LINK_CHECK_INTERVAL";
+    static double linkCheckInterval(const char* setting);
 
     // ---- Desk output bookkeeping (never emptied; nobody draws it) ----------------------------
     // Per destination, the last level decided and its repeat count (main thread).

@@ -10,16 +10,26 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <string_view>
 
 using platform::consoleLog;
 using platform::DispatchQueue;
 
-namespace {
-
-constexpr auto linkCheckInterval = std::chrono::seconds(10);
-
-} // namespace
+double ContentView::linkCheckInterval(const char* setting) {
+    if (!setting)
+        return defaultLinkCheckSeconds;
+    const std::string_view text(setting);
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) && seconds > 0)
+        return seconds;
+    consoleLog(std::string("❌ ") + linkCheckIntervalVariable + "=\"" + std::string(text) +
+               "\" is not a positive number of seconds; the TCP link check runs every 10 seconds.");
+    return defaultLinkCheckSeconds;
+}
 
 std::function<void()> ContentView::whileAlive(std::function<void(ContentView&)> action) {
     std::weak_ptr<ContentView*> alive = aliveToken_;
@@ -71,7 +81,9 @@ void ContentView::startReceiverAndObservers() {
                 (*view)->checkTCPConnection();
         });
     });
-    timer->schedule(linkCheckInterval, linkCheckInterval, platform::Duration::zero());
+    const auto interval = std::chrono::duration_cast<platform::Duration>(
+        std::chrono::duration<double>(linkCheckSeconds > 0 ? linkCheckSeconds : defaultLinkCheckSeconds));
+    timer->schedule(interval, interval, platform::Duration::zero());
     timer->resume();
     tcpRefreshTimer = timer;
 
