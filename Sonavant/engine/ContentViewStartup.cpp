@@ -225,8 +225,9 @@ void ContentView::observeSettingChanges() {
             onMainQueue([](ContentView& view) { view.refreshPositionsAfterZeroPointChange(); });
     }));
     // Bindings announce after the change, and only real changes.
-    settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { reconnectTCPClient(); }));
-    settingObservers_.insert(targetPort.observe([this](const std::string&) { reconnectTCPClient(); }));
+    settledDestination_ = deskDestination();
+    settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { deskDestinationChanged(); }));
+    settingObservers_.insert(targetPort.observe([this](const std::string&) { deskDestinationChanged(); }));
     watchLevelSettings();
 }
 
@@ -236,6 +237,9 @@ void ContentView::onDisappearCleanup() {
     tcpRefreshTimer = nullptr;
     saveState();
     settingObservers_.clear();
+    if (destinationRest_)
+        destinationRest_->invalidate();
+    destinationRest_ = nullptr;
     endLevelSettingWatches();
     onScreen_ = false;
     if (auto receiver = oscReceiver)
