@@ -63,19 +63,10 @@ class DeskLinkTests : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY2(std::getenv("SONAVANT_APP") && fs::exists(std::getenv("SONAVANT_APP")),
-                 "SONAVANT_APP names no program");
-        std::string pattern = (fs::temp_directory_path() / "sonavant-desk-link-XXXXXX").string();
-        QVERIFY(::mkdtemp(pattern.data()));
-        homes_ = pattern;
+        QVERIFY2(programtest::prepareHomes("sonavant-desk-link", homes_), "SONAVANT_APP names no program");
     }
 
-    void cleanupTestCase() {
-        if (!QTest::currentTestFailed()) {
-            std::error_code ignored;
-            fs::remove_all(homes_, ignored);
-        }
-    }
+    void cleanupTestCase() { programtest::removeHomes(homes_, QTest::currentTestFailed()); }
 
     void aTCPDeskThatComesBackGetsEveryLevelEveryTime() {
         FakeDesk desk(true);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -148,5 +149,25 @@ private:
     fs::path log_;
     pid_t pid_ = -1;
 };
+
+// True when the built program exists; `homes` is then a fresh folder for its homes.
+inline bool prepareHomes(const std::string& prefix, fs::path& homes) {
+    const char* program = std::getenv("SONAVANT_APP");
+    if (!program || !fs::exists(program))
+        return false;
+    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        return false;
+    homes = pattern;
+    return true;
+}
+
+// The homes stay for a look when a case failed.
+inline void removeHomes(const fs::path& homes, bool failed) {
+    if (failed)
+        return;
+    std::error_code ignored;
+    fs::remove_all(homes, ignored);
+}
 
 } // namespace programtest

@@ -2,6 +2,7 @@
 // has rested, the desk there gets every level once; numbers typed on the way get nothing,
 // and a desk pick or an Undo, which send every pair themselves, start no second round.
 
+#include "EngineTestSupport.h"
 #include "ShowControlTestSupport.h"
 #include "Sonavant/OSC/PersistentTCPClient.h"
 #include "tools/FakeDesk.h"
@@ -12,42 +13,17 @@ using namespace showcontrol_test;
 
 namespace {
 
-// Every send with the port it went to.
-class PortRecordingOutlet : public DeskOutlet {
-public:
-    struct Sent {
-        std::string host;
-        std::uint16_t port;
-        std::string address;
-        std::string value;
-    };
-    void sendUDP(bool, const std::string& address, const std::string& host, std::uint16_t port,
-                 const OSCSendArgument& argument) override {
-        std::lock_guard lock(mutex_);
-        sent_.push_back({host, port, address, argument.text()});
-    }
-    void sendTCP(const std::string&, const std::string&, const std::string&, std::uint16_t) override {}
-    std::vector<Sent> sent() const {
-        std::lock_guard lock(mutex_);
-        return sent_;
-    }
-    std::size_t count() const {
-        std::lock_guard lock(mutex_);
-        return sent_.size();
-    }
-    // The last value per address that reached `host`:`port`.
-    std::map<std::string, std::string> lastAt(const std::string& host, std::uint16_t port) const {
-        std::map<std::string, std::string> last;
-        for (const auto& s : sent())
-            if (s.host == host && s.port == port)
-                last[s.address] = s.value;
-        return last;
-    }
+using SendRecord = enginetest::RecordingOutlet;
 
-private:
-    mutable std::mutex mutex_;
-    std::vector<Sent> sent_;
-};
+// The last value per address that reached `host`:`port`.
+std::map<std::string, std::string> lastAt(const SendRecord& outlet, const std::string& host,
+                                          std::uint16_t port) {
+    std::map<std::string, std::string> last;
+    for (const auto& s : outlet.sent())
+        if (s.host == host && s.port == port)
+            last[s.address] = s.argument.text();
+    return last;
+}
 
 class DeskDestinationTest : public ShowControlFixture {
 protected:
@@ -90,12 +66,12 @@ protected:
 } // namespace
 
 TEST_F(DeskDestinationTest, ARestedNewPortOrAddressGetsEveryLevelOnceAndNothingOnTheWay) {
-    auto outlet = std::make_shared<PortRecordingOutlet>();
+    auto outlet = std::make_shared<SendRecord>();
     auto& v = startedView("127.0.0.1", "49900", testDesk(), outlet);
     ASSERT_TRUE(eventually([&] { return outlet->count() == 4; }));
     const auto levels = programLevels();
     ASSERT_EQ(levels.size(), 4u);
-    EXPECT_EQ(outlet->lastAt("127.0.0.1", 49900), levels);
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 49900), levels);
     platform::MainRunLoop::useFakeTime(true);
 
     // 43110 typed 100 ms apart: 4, 43, 431 and 4311 never rest.
@@ -107,11 +83,11 @@ TEST_F(DeskDestinationTest, ARestedNewPortOrAddressGetsEveryLevelOnceAndNothingO
     ASSERT_TRUE(eventually([&] { return outlet->count() == 8; }));
     settle(150ms);
     EXPECT_EQ(outlet->count(), 8u) << "one round per rested destination";
-    EXPECT_EQ(outlet->lastAt("127.0.0.1", 43110), levels);
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 43110), levels);
     for (std::uint16_t port : {4, 43, 431, 4311})
-        EXPECT_TRUE(outlet->lastAt("127.0.0.1", port).empty()) << port;
+        EXPECT_TRUE(lastAt(*outlet, "127.0.0.1", port).empty()) << port;
     // The old destination keeps its last levels: nothing is taken down there.
-    EXPECT_EQ(outlet->lastAt("127.0.0.1", 49900), levels);
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 49900), levels);
 
     // A port that does not read as one, and no address, get nothing; typing back to where the
     // desk is starts no round either. (Addresses are pasted whole: a test connects to loopback only.)
@@ -130,7 +106,7 @@ TEST_F(DeskDestinationTest, ARestedNewPortOrAddressGetsEveryLevelOnceAndNothingO
     v.targetDeskIP.set("127.0.0.1");
     platform::MainRunLoop::advance(500ms);
     ASSERT_TRUE(eventually([&] { return outlet->count() == 12; }));
-    EXPECT_EQ(outlet->lastAt("127.0.0.1", 43111), levels);
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 43111), levels);
 
     // Output off: nothing goes; switching it on later sends every pair as it always does.
     show->oscOutputOn = false;
@@ -142,7 +118,7 @@ TEST_F(DeskDestinationTest, ARestedNewPortOrAddressGetsEveryLevelOnceAndNothingO
 }
 
 TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
-    auto outlet = std::make_shared<PortRecordingOutlet>();
+    auto outlet = std::make_shared<SendRecord>();
     auto& v = startedView("127.0.0.1", "49900", testDesk(), outlet);
     ASSERT_TRUE(eventually([&] { return outlet->count() == 4; }));
     platform::MainRunLoop::useFakeTime(true);
@@ -154,11 +130,11 @@ TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
     v.selectDesk(picked);
     EXPECT_EQ(v.targetPort.get(), "8000");
     ASSERT_TRUE(eventually([&] { return outlet->count() == 8; }));
-    EXPECT_EQ(outlet->lastAt("127.0.0.1", 8000).size(), 4u);
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 8000).size(), 4u);
     platform::MainRunLoop::advance(600ms);
     settle(150ms);
     EXPECT_EQ(outlet->count(), 8u);
-    EXPECT_TRUE(outlet->lastAt("127.0.0.1", 4311).empty()) << "the typed port never rested";
+    EXPECT_TRUE(lastAt(*outlet, "127.0.0.1", 4311).empty()) << "the typed port never rested";
 
     // Its Undo gives back the show and the port the pick replaced (the typed one) and sends
     // them; the port change adds nothing.
