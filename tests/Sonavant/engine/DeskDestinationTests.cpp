@@ -117,6 +117,25 @@ TEST_F(DeskDestinationTest, ARestedNewPortOrAddressGetsEveryLevelOnceAndNothingO
     show->oscOutputOn = true;
 }
 
+// SoundScape mode: every source's position instead.
+TEST_F(DeskDestinationTest, InSoundScapeModeARestedNewPortGetsEveryPosition) {
+    auto outlet = std::make_shared<SendRecord>();
+    show->isSoundScapeMode = true;
+    auto& v = startedView("127.0.0.1", "49900", testDesk(), outlet);
+    ASSERT_TRUE(eventually([&] { return outlet->count() == 2; }));
+    const auto positions = lastAt(*outlet, "127.0.0.1", 49900);
+    ASSERT_EQ(positions.size(), 2u);
+    EXPECT_EQ(positions.begin()->first, "/dbaudio1/positioning/source_position_xy/1");
+    platform::MainRunLoop::useFakeTime(true);
+
+    type(v.targetPort, "50011", 100ms);
+    platform::MainRunLoop::advance(400ms);
+    ASSERT_TRUE(eventually([&] { return outlet->count() == 4; }));
+    EXPECT_EQ(lastAt(*outlet, "127.0.0.1", 50011), positions);
+    settle(150ms);
+    EXPECT_EQ(outlet->count(), 4u);
+}
+
 TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
     auto outlet = std::make_shared<SendRecord>();
     auto& v = startedView("127.0.0.1", "49900", testDesk(), outlet);
