@@ -251,7 +251,6 @@ private slots:
         };
         auto received = [udp](const FakeDesk& d) { return udp ? d.datagramCount() : d.lineCount(); };
 
-        platform::LogCapture log;
         startOn(portOf(before), definition);
         QTRY_COMPARE_WITH_TIMEOUT(held(before).size(), std::size_t(2), deadline);
         const auto levels = held(before);
@@ -270,15 +269,10 @@ private slots:
         QCOMPARE(view->targetPort.get(), typed.toStdString());
 
         QTRY_COMPARE_WITH_TIMEOUT(held(after), levels, deadline);
-        const std::string round = "The desk is now at 127.0.0.1:";
-        QVERIFY(log.contains(round + typed.toStdString() + ";"));
-        // One round, for the rested port only; the old desk is no longer driven.
+        // One round for the rested port (the numbers on the way have their own test, on the
+        // loop's clock); the old desk is no longer driven.
         QTRY_VERIFY_WITH_TIMEOUT(!view->destinationRestPending(), deadline);
         QCOMPARE(received(after), std::size_t(2));
-        std::size_t rounds = 0;
-        for (const auto& line : log.lines())
-            rounds += line.find(round) != std::string::npos ? 1 : 0;
-        QCOMPARE(rounds, std::size_t(1));
         QCOMPARE(received(before), sentBefore);
         if (!udp)
             disconnectTCP();
