@@ -27,17 +27,26 @@ void noteMissedLines() {
     deskMissedLines = true;
 }
 
+// Under the link lock, so that a client replaced (and its debt forgiven) meanwhile owes nothing.
+void noteMissedLinesIfShared(const PersistentTCPClient* client) {
+    std::lock_guard lock(linkMutex);
+    if (isShared(client))
+        deskMissedLines = true;
+}
+
 void linkReady() {
     std::vector<std::shared_ptr<std::function<void()>>> handlers;
     {
         std::lock_guard lock(linkMutex);
         if (!std::exchange(deskMissedLines, false))
             return;
+        // Handlers stay registered for every later restoration; only those let go leave.
         std::erase_if(restoredHandlers, [&](const auto& weak) {
             auto handler = weak.lock();
-            if (handler)
-                handlers.push_back(std::move(handler));
-            return !handler;
+            if (!handler)
+                return true;
+            handlers.push_back(std::move(handler));
+            return false;
         });
     }
     for (const auto& handler : handlers)
@@ -51,6 +60,21 @@ std::shared_ptr<void> PersistentTCPClient::observeLinkRestored(std::function<voi
     std::lock_guard lock(linkMutex);
     restoredHandlers.push_back(held);
     return held;
+}
+
+void PersistentTCPClient::forgetMissedLines() {
+    std::lock_guard lock(linkMutex);
+    deskMissedLines = false;
+}
+
+bool PersistentTCPClient::readyOrCatchUpLater() {
+    // Under the link lock: a link that turns ready after the check finds the mark.
+    std::lock_guard lock(linkMutex);
+    auto client = shared();
+    if (client && client->currentState().kind == State::Kind::ready)
+        return true;
+    deskMissedLines = true;
+    return false;
 }
 
 std::shared_ptr<PersistentTCPClient> PersistentTCPClient::make(std::string host, std::uint16_t port) {
@@ -105,8 +129,7 @@ void PersistentTCPClient::stateChanged(const std::shared_ptr<TCPConnection>& con
     case State::Kind::failed: {
         platform::consoleLog("PersistentTCPClient: Connection failed with error " +
                              (state.error ? state.error->description : std::string()));
-        if (isShared(this))
-            noteMissedLines();
+        noteMissedLinesIfShared(this);
         connection->cancel();
         std::lock_guard lock(mutex_);
         if (connection_ == connection)
@@ -127,8 +150,7 @@ void PersistentTCPClient::send(const std::string& text) {
     auto connection = this->connection();
     if (!connection) {
         platform::consoleLog("PersistentTCPClient: Connection not established");
-        if (isShared(this))
-            noteMissedLines();
+        noteMissedLinesIfShared(this);
         return;
     }
     platform::consoleLog("PersistentTCPClient: Sending message: " + text);

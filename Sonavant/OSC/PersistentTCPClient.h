@@ -43,6 +43,12 @@ public:
     // connection's queue), for as long as the returned token is held. A link closed and
     // opened while healthy (the periodic refresh) runs nothing.
     static std::shared_ptr<void> observeLinkRestored(std::function<void()> handler);
+    // The desk on the shared link is to get everything once its link is ready: true when it
+    // is ready now (send at once); otherwise its next ready link counts as a restoration.
+    static bool readyOrCatchUpLater();
+    // The shared link now leads to another desk (a new address or port): what was missed on
+    // the way is not owed to it. Call after installing the new client.
+    static void forgetMissedLines();
 
 private:
     PersistentTCPClient(std::string host, std::uint16_t port) : host_(std::move(host)), port_(port) {}

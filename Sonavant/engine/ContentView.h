@@ -29,6 +29,7 @@
 #include "Sonavant/model/Speaker.h"
 #include "platform/Dispatch.h"
 #include "platform/Observable.h"
+#include "platform/RunLoop.h"
 #include "platform/UUID.h"
 
 #include <chrono>
@@ -157,6 +158,13 @@ public:
 
     // ---- Timers -------------------------------------------------------------------------------
     platform::DispatchTimerPtr tcpRefreshTimer; // the TCP link check; null until start-up
+    // Seconds between link checks, fixed when the view comes on screen: 10, or the value of
+    // the environment variable SONAVANT_LINK_CHECK_INTERVAL given as `setting` (tests shorten
+    // it). A value that is not a positive number is refused with a console line.
+    double linkCheckSeconds = defaultLinkCheckSeconds;
+    static constexpr double defaultLinkCheckSeconds = 10.0;
+    static constexpr const char* linkCheckIntervalVariable = "SONAVANT_LINK_CHECK_INTERVAL";
+    static double linkCheckInterval(const char* setting);
 
     // ---- Desk output bookkeeping (never emptied; nobody draws it) ----------------------------
     // Per destination, the last level decided and its repeat count (main thread).
@@ -468,6 +476,25 @@ public:
     // ---- Connections and windows -------------------------------------------------------------------------
     void restartOSCReceiver(const std::string& newPort);
     void reconnectTCPClient();
+    // The desk address or port was edited (the settings window): the link follows at once.
+    // Once the new destination reads as one (a port number; an IPv4 address for a UDP desk,
+    // any address for a TCP desk) and has rested `deskDestinationRest`, with output on, the
+    // desk there gets every pair once, a TCP desk once its new link is ready.
+    void deskDestinationChanged();
+    static constexpr auto deskDestinationRest = std::chrono::milliseconds(500);
+    bool destinationRestPending() const { return destinationRest_ != nullptr; }
+    // Held while a desk pick, an Open or an Undo sets the destination: those send every pair
+    // themselves, so their changes start no round of their own.
+    class DeskRoad {
+    public:
+        explicit DeskRoad(ContentView& view) : view_(view) { ++view_.deskRoadDepth_; }
+        ~DeskRoad() { --view_.deskRoadDepth_; }
+        DeskRoad(const DeskRoad&) = delete;
+        DeskRoad& operator=(const DeskRoad&) = delete;
+
+    private:
+        ContentView& view_;
+    };
     void checkTCPConnection();
     void openMixerWindow();
 
@@ -675,6 +702,8 @@ private:
     void onMainQueue(std::function<void(ContentView&)> effect);
     std::function<void()> whileAlive(std::function<void(ContentView&)> action);
     void observeSettingChanges();
+    void deskDestinationRested();
+    std::pair<std::string, std::string> deskDestination() const;
     void snapshotFadeTick(SnapshotFade& fade);
     void placeSnapshotFade(const SnapshotFade& fade, double t);
     void endSnapshotFade();
@@ -691,6 +720,10 @@ private:
     bool workingStateFailureTold_ = false;
     platform::SubscriptionBag notificationObservers_;
     platform::SubscriptionBag settingObservers_;
+    platform::RunLoopTimerPtr destinationRest_; // an edited desk destination waiting to rest
+    int deskRoadDepth_ = 0;
+    // The address and port the desk was last given every pair for (or found at start-up).
+    std::pair<std::string, std::string> settledDestination_;
     platform::SubscriptionBag levelSettingWatches_;
     std::shared_ptr<SnapshotFade> snapshotFade_;
     // Declared last, so it runs first when the view goes: stops what would outlive it.

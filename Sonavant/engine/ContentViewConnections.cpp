@@ -2,6 +2,7 @@
 // receiver, a new desk address or port rebuilds the TCP link, and the periodic link check
 // keeps a TCP desk's connection fresh. Also the windows the menus open through the view.
 
+#include "Sonavant/OSC/OSCClientPool.h"
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/OSC/PersistentTCPClient.h"
 #include "Sonavant/engine/ContentView.h"
@@ -48,7 +49,50 @@ void ContentView::reconnectTCPClient() {
     }
     auto client = PersistentTCPClient::make(targetDeskIP.get(), *port);
     PersistentTCPClient::exchangeShared(client);
+    // The new destination catches up through its own round, not through the old one's debt.
+    PersistentTCPClient::forgetMissedLines();
     client->connect();
+}
+
+std::pair<std::string, std::string> ContentView::deskDestination() const {
+    return {targetDeskIP.get(), targetPort.get()};
+}
+
+void ContentView::deskDestinationChanged() {
+    reconnectTCPClient();
+    if (destinationRest_)
+        destinationRest_->invalidate();
+    destinationRest_ = nullptr;
+    if (deskRoadDepth_ > 0) {
+        // The road sends every pair to where it points.
+        settledDestination_ = deskDestination();
+        return;
+    }
+    // Every keystroke starts the rest again: numbers typed on the way get nothing.
+    destinationRest_ = platform::RunLoopTimer::scheduled(deskDestinationRest, false,
+                                                         [rested = whileAlive([](ContentView& view) {
+                                                              view.deskDestinationRested();
+                                                          })](platform::RunLoopTimer&) { rested(); });
+}
+
+void ContentView::deskDestinationRested() {
+    destinationRest_ = nullptr;
+    const auto destination = deskDestination();
+    const auto& desk = selectedDesk.get();
+    if (!desk || destination == settledDestination_)
+        return;
+    const auto& [host, portText] = destination;
+    const bool valid = parsePortNumber(portText) && (desk->UDP ? isValidIPv4Address(host) : !host.empty());
+    if (!valid)
+        return;
+    // With output off nothing goes; switching it on sends every pair anyway.
+    settledDestination_ = destination;
+    if (!appState->oscOutputOn)
+        return;
+    if (!desk->UDP && !appState->isSoundScapeMode && !PersistentTCPClient::readyOrCatchUpLater())
+        return;
+    consoleLog("The desk is now at " + host + ":" + portText + "; sending every level once.");
+    sendEveryPairOnce();
 }
 
 void ContentView::checkTCPConnection() {

@@ -18,6 +18,7 @@ void ContentView::selectDesk(const MixingDesk& desk) {
     appState->saveStateForUndo();
     {
         AppState::HistoryPause pause;
+        const DeskRoad road(*this);
         selectedDesk = desk;
         appState->selectedDesk = desk;
         targetPort.set(std::to_string(desk.defaultPort));
@@ -51,6 +52,7 @@ void ContentView::trackViewDesk() {
 }
 
 void ContentView::takeShowDesk(AppState::Replacement replacement) {
+    const DeskRoad road(*this);
     if (replacement == AppState::Replacement::opened) {
         // The show's desk becomes the one levels are sent for, as at launch; a show without
         // one keeps the view's. SoundScape mode follows the desk as a desk pick decides it.

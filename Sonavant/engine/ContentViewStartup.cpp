@@ -10,16 +10,26 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <string_view>
 
 using platform::consoleLog;
 using platform::DispatchQueue;
 
-namespace {
-
-constexpr auto linkCheckInterval = std::chrono::seconds(10);
-
-} // namespace
+double ContentView::linkCheckInterval(const char* setting) {
+    if (!setting)
+        return defaultLinkCheckSeconds;
+    const std::string_view text(setting);
+    double seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) && seconds > 0)
+        return seconds;
+    consoleLog(std::string("❌ ") + linkCheckIntervalVariable + "=\"" + std::string(text) +
+               "\" is not a positive number of seconds; the TCP link check runs every 10 seconds.");
+    return defaultLinkCheckSeconds;
+}
 
 std::function<void()> ContentView::whileAlive(std::function<void(ContentView&)> action) {
     std::weak_ptr<ContentView*> alive = aliveToken_;
@@ -71,7 +81,9 @@ void ContentView::startReceiverAndObservers() {
                 (*view)->checkTCPConnection();
         });
     });
-    timer->schedule(linkCheckInterval, linkCheckInterval, platform::Duration::zero());
+    const auto interval = std::chrono::duration_cast<platform::Duration>(
+        std::chrono::duration<double>(linkCheckSeconds > 0 ? linkCheckSeconds : defaultLinkCheckSeconds));
+    timer->schedule(interval, interval, platform::Duration::zero());
     timer->resume();
     tcpRefreshTimer = timer;
 
@@ -213,8 +225,9 @@ void ContentView::observeSettingChanges() {
             onMainQueue([](ContentView& view) { view.refreshPositionsAfterZeroPointChange(); });
     }));
     // Bindings announce after the change, and only real changes.
-    settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { reconnectTCPClient(); }));
-    settingObservers_.insert(targetPort.observe([this](const std::string&) { reconnectTCPClient(); }));
+    settledDestination_ = deskDestination();
+    settingObservers_.insert(targetDeskIP.observe([this](const std::string&) { deskDestinationChanged(); }));
+    settingObservers_.insert(targetPort.observe([this](const std::string&) { deskDestinationChanged(); }));
     watchLevelSettings();
 }
 
@@ -224,6 +237,9 @@ void ContentView::onDisappearCleanup() {
     tcpRefreshTimer = nullptr;
     saveState();
     settingObservers_.clear();
+    if (destinationRest_)
+        destinationRest_->invalidate();
+    destinationRest_ = nullptr;
     endLevelSettingWatches();
     onScreen_ = false;
     if (auto receiver = oscReceiver)

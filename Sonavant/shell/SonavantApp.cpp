@@ -54,6 +54,8 @@ SonavantApp::SonavantApp(Options options)
 
     contentView_ = std::make_unique<ContentView>(appState_, targetDeskIP, targetPort, showZeroPoint, 320.0);
     contentView_->presenter = presenter_;
+    contentView_->linkCheckSeconds =
+        ContentView::linkCheckInterval(std::getenv(ContentView::linkCheckIntervalVariable));
     // "Save As..." and "Open..." write and list shows where the menu's Open Recent reads them.
     contentView_->persistence = persistence_.get();
 

@@ -30,14 +30,13 @@
 #include "support/ShowFixtures.h"
 #include "tools/FakeDesk.h"
 
+#include "crash/ProgramUnderTest.h"
+
 #include <QAction>
 #include <QMenu>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -50,138 +49,17 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using platform::Value;
 
+using programtest::fileText;
+using programtest::Home;
+using programtest::Program;
+using programtest::seedWorkingState;
+using programtest::waitUntil;
+
 namespace {
-
-// Polls every 50 ms until `condition` holds or the deadline passes.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s) {
-    return support::eventually(condition, timeout, 50ms);
-}
-
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-// The folders of a home as the program finds them.
-struct Home {
-    fs::path root;
-    fs::path config() const { return root / "config" / "Sonavant"; }
-    fs::path data() const { return root / "data" / "Sonavant"; }
-    fs::path autosave() const { return data() / AppStatePersistence::autosaveFileName; }
-    fs::path workingState() const { return config() / "Sonavant.plist"; }
-
-    static Home make(const fs::path& parent, const std::string& name) {
-        Home home{parent / name};
-        fs::create_directories(home.config());
-        fs::create_directories(home.data());
-        fs::create_directories(home.root / "cache");
-        return home;
-    }
-};
-
-// The desk at loopback, remote control on `receivePort`, the window at one fixed frame.
-void seedWorkingState(platform::UserDefaults& defaults, std::uint16_t deskPort, std::uint16_t receivePort) {
-    defaults.set("savedTargetDeskIP", std::string("127.0.0.1"));
-    defaults.set("savedTargetPort", std::to_string(deskPort));
-    defaults.set("savedReceivePort", std::to_string(receivePort));
-    defaults.set("NSWindow Frame MainWindow", std::string("{{0, 0}, {1400, 900}}"));
-    defaults.synchronize();
-}
-
-// The built program in `home`, its console going to a log file there.
-class Program {
-public:
-    Program(const Home& home, std::string name) : home_(home), log_(home.root / (name + ".log")) {}
-    ~Program() { end(SIGKILL); }
-
-    bool start(const std::string& autosaveInterval) {
-        const char* program = std::getenv("SONAVANT_APP");
-        if (!program)
-            return false;
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry(*e);
-            const std::string name = entry.substr(0, entry.find('='));
-            if (name != "HOME" && name.rfind("XDG_", 0) != 0 && name != "QT_QPA_PLATFORM" &&
-                name != "SONAVANT_UPDATE_URL" && name != AppStatePersistence::autosaveIntervalVariable)
-                env.push_back(entry);
-        }
-        env.push_back("HOME=" + home_.root.string());
-        env.push_back("XDG_CONFIG_HOME=" + (home_.root / "config").string());
-        env.push_back("XDG_DATA_HOME=" + (home_.root / "data").string());
-        env.push_back("XDG_CACHE_HOME=" + (home_.root / "cache").string());
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-        env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
-        env.push_back(std::string(AppStatePersistence::autosaveIntervalVariable) + "=" + autosaveInterval);
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::string path = program;
-        char* argv[] = {path.data(), nullptr};
-        const int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0)
-            pid_ = -1;
-        return pid_ > 0;
-    }
-
-    bool logContains(const std::string& fragment) const {
-        return fileText(log_).find(fragment) != std::string::npos;
-    }
-    std::string log() const { return fileText(log_); }
-
-    // The exit status once the program has ended by itself within `timeout`; none while it runs.
-    std::optional<int> exitStatus(std::chrono::milliseconds timeout) {
-        int status = 0;
-        if (pid_ <= 0 || !waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout))
-            return std::nullopt;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    bool running() {
-        int status = 0;
-        return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
-    }
-
-    // Sends `signal` and waits for the end (SIGKILL after 10 s if it does not come).
-    bool end(int signal) {
-        if (pid_ <= 0)
-            return true;
-        ::kill(pid_, signal);
-        bool ended = waitUntil(
-            [&] {
-                int status = 0;
-                return ::waitpid(pid_, &status, WNOHANG) == pid_;
-            },
-            10s);
-        if (!ended) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-        return ended;
-    }
-
-private:
-    Home home_;
-    fs::path log_;
-    pid_t pid_ = -1;
-};
 
 ino_t inodeOf(const fs::path& path) {
     struct stat st {};
@@ -307,19 +185,10 @@ class CrashRecoveryTests : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY2(std::getenv("SONAVANT_APP") && fs::exists(std::getenv("SONAVANT_APP")),
-                 "SONAVANT_APP names no program");
-        std::string pattern = (fs::temp_directory_path() / "sonavant-crash-XXXXXX").string();
-        QVERIFY(::mkdtemp(pattern.data()));
-        homes_ = pattern;
+        QVERIFY2(programtest::prepareHomes("sonavant-crash", homes_), "SONAVANT_APP names no program");
     }
 
-    void cleanupTestCase() {
-        if (!QTest::currentTestFailed()) {
-            std::error_code ignored;
-            fs::remove_all(homes_, ignored);
-        }
-    }
+    void cleanupTestCase() { programtest::removeHomes(homes_, QTest::currentTestFailed()); }
 
     // A double-click while the program runs: the second launch ends at once with a non-zero
     // status and the first keeps its files, its socket and its show. The first launch removed

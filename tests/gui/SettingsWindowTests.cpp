@@ -6,6 +6,7 @@
 #include "gui/ShellTestSupport.h"
 
 #include "Sonavant/OSC/OSCReceiver.h"
+#include "Sonavant/OSC/PersistentTCPClient.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/windows/SettingsBackgroundView.h"
 #include "Sonavant/windows/SettingsGeneralView.h"
@@ -29,6 +30,7 @@
 #include <QToolButton>
 
 #include <chrono>
+#include <map>
 
 using namespace std::chrono_literals;
 
@@ -75,8 +77,8 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(window()));
     }
 
-    void startOn(std::uint16_t deskPort) {
-        view = guitest::startView(show, deskPort);
+    void startOn(std::uint16_t deskPort, MixingDesk deskDefinition = guitest::acme32()) {
+        view = guitest::startView(show, deskPort, "0", std::move(deskDefinition));
         QTRY_VERIFY_WITH_TIMEOUT(ActionDispatcher::updateOSC != nullptr && view->oscReceiver, deadline);
     }
 
@@ -215,6 +217,65 @@ private slots:
         QTest::keyClick(mode, Qt::Key_Up);
         QCOMPARE(show->panningMode.get(), PanningMode::power);
         QTRY_VERIFY_WITH_TIMEOUT(desk->datagramCount() > before, deadline);
+    }
+
+    // The operator types another desk port 100 ms a key: once it rests, the desk there gets
+    // every level the program sent on first connect, and the old desk keeps its own.
+    void aTypedDeskPortGetsEveryLevelOnceItRests_data() {
+        QTest::addColumn<bool>("udp");
+        QTest::newRow("UDP desk") << true;
+        QTest::newRow("TCP desk") << false;
+    }
+    void aTypedDeskPortGetsEveryLevelOnceItRests() {
+        QFETCH(bool, udp);
+        // No link, and no debt of one, left by an earlier case.
+        disconnectTCP();
+        PersistentTCPClient::forgetMissedLines();
+        FakeDesk before(!udp), after(!udp);
+        MixingDesk definition = guitest::acme32();
+        definition.UDP = udp;
+        auto portOf = [udp](const FakeDesk& d) { return udp ? d.udpPort() : d.tcpPort(); };
+        // The last value per address, as the desk holds it.
+        auto held = [udp](const FakeDesk& d) {
+            std::map<std::string, std::string> last;
+            if (udp) {
+                const auto addresses = d.addresses();
+                const auto messages = d.messages();
+                for (std::size_t i = 0; i < messages.size(); ++i)
+                    last[addresses[i]] = messages[i].description();
+            } else {
+                for (const auto& line : d.lines())
+                    last[line.text.substr(0, line.text.find(' '))] = line.text;
+            }
+            return last;
+        };
+        auto received = [udp](const FakeDesk& d) { return udp ? d.datagramCount() : d.lineCount(); };
+
+        startOn(portOf(before), definition);
+        QTRY_COMPARE_WITH_TIMEOUT(held(before).size(), std::size_t(2), deadline);
+        const auto levels = held(before);
+        const std::size_t sentBefore = received(before);
+        openFromToolRow();
+        window()->select(SettingsSection::network);
+        auto* field = child<QLineEdit>(window(), "targetPort");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        const QString typed = QString::number(portOf(after));
+        for (QChar key : typed) {
+            QTest::keyClick(field, key.toLatin1());
+            QTest::qWait(100);
+        }
+        QCOMPARE(view->targetPort.get(), typed.toStdString());
+
+        QTRY_COMPARE_WITH_TIMEOUT(held(after), levels, deadline);
+        // One round for the rested port (the numbers on the way have their own test, on the
+        // loop's clock); the old desk is no longer driven.
+        QTRY_VERIFY_WITH_TIMEOUT(!view->destinationRestPending(), deadline);
+        QCOMPARE(received(after), std::size_t(2));
+        QCOMPARE(received(before), sentBefore);
+        if (!udp)
+            disconnectTCP();
     }
 
     void generalPageGreysLoudspeakerDisplayInSoundScapeAndFollowsTheAreas() {

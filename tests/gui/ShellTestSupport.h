@@ -35,11 +35,12 @@ inline std::shared_ptr<AppState> oneInputShow() {
 
 // Starts the view on the main queue as the window does; the test waits until it is up.
 inline std::unique_ptr<ContentView> startView(std::shared_ptr<AppState> show, std::uint16_t deskPort,
-                                              const std::string& receivePort = "0") {
+                                              const std::string& receivePort = "0",
+                                              MixingDesk desk = acme32()) {
     auto view =
         std::make_unique<ContentView>(show, Binding<std::string>("127.0.0.1"),
                                       Binding<std::string>(std::to_string(deskPort)), Binding<bool>(true));
-    view->selectedDesk = acme32();
+    view->selectedDesk = desk;
     show->receivePort = receivePort;
     view->saveState(); // the start-up reads the working state back
     view->cachedGeometryProxy = CanvasGeometryProxy{{1000, 600}, {}};

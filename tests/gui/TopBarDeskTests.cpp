@@ -454,6 +454,8 @@ private slots:
         // A change of the bounds saves and sends the levels again.
         placeLayout(show, *app->contentView().selectedDesk.get());
         app->targetPort.set(std::to_string(peer->udpPort()));
+        // The new port's own round of every level goes out first, once the port has rested.
+        QTRY_VERIFY_WITH_TIMEOUT(!app->contentView().destinationRestPending(), 3000);
         // What the steps above queued on the main queue runs first.
         bool drained = false;
         platform::DispatchQueue::main()->async([&] { drained = true; });

@@ -3,9 +3,11 @@
 #include "OSCTestSupport.h"
 #include "tools/FakeDesk.h"
 
+#include <atomic>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace osctest;
@@ -78,6 +80,38 @@ TEST_F(PersistentTCPClientTest, LinkSurvivesADeskThatClosesAndComesBack) {
     ASSERT_TRUE(desk.waitForLines(2, deadline));
     EXPECT_EQ(desk.lines()[1].text, "/a 3");
     EXPECT_EQ(desk.openConnections(), 1u);
+}
+
+// Every return of a desk that missed lines is heard by every holder, also by one that
+// ignores the first (output off, another desk) and by those registered after it.
+TEST_F(PersistentTCPClientTest, EveryRestorationIsHeardByEveryHolder) {
+    FakeDesk desk;
+    const auto port = std::to_string(desk.tcpPort());
+    std::atomic<int> ignored = 0, heard = 0;
+    auto early = PersistentTCPClient::observeLinkRestored([&] { ++ignored; });
+    auto counting = PersistentTCPClient::observeLinkRestored([&] { ++heard; });
+    {
+        auto gone =
+            PersistentTCPClient::observeLinkRestored([] { ADD_FAILURE() << "a released holder ran"; });
+    }
+    sendDeskMessage(false, "/a 1\n", "/a", "127.0.0.1", desk.tcpPort());
+    ASSERT_TRUE(desk.waitForLines(1, deadline));
+    EXPECT_EQ(heard, 0); // the first connection missed nothing
+
+    for (int round = 1; round <= 3; ++round) {
+        desk.dropConnections();
+        ASSERT_TRUE(eventually([] { return !PersistentTCPClient::shared()->connection(); }));
+        reconnectTCPIfNeeded(false, "127.0.0.1", port);
+        ASSERT_TRUE(eventually([&] { return heard == round; })) << "restoration " << round;
+        EXPECT_TRUE(eventually([&] { return ignored == round; }));
+    }
+    // A healthy refresh of the link is no restoration.
+    disconnectTCP();
+    reconnectTCPIfNeeded(false, "127.0.0.1", port);
+    ASSERT_TRUE(
+        eventually([] { return PersistentTCPClient::shared()->currentState().kind == State::Kind::ready; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(heard, 3);
 }
 
 TEST_F(PersistentTCPClientTest, ReplacingOrDroppingTheClientClosesItsConnection) {
