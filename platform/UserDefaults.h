@@ -57,6 +57,10 @@ public:
 
     // Writes pending changes now. False, with a console line, when the file could not be written.
     bool synchronize();
+    // Sets the values (a null one removes its key) and writes the file now, on the calling
+    // thread, with no turn of the main queue: a writer off the main thread keeps the disk
+    // off it too. A reader sees all of the values or none of them. Result as synchronize().
+    bool setAndSynchronize(ValueObject values);
     // Why the last write failed; empty after a write that succeeded.
     std::string writeError() const;
 

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -73,12 +75,17 @@ public:
     // overwritten by the next autosave.
     std::shared_ptr<AppState> restoreAutosave();
 
+    // The stamp of the joint write that wrote the autosave restored at launch; none when the
+    // file had none (or there was no file).
+    std::optional<std::int64_t> restoredWriteStamp() const { return restoredWriteStamp_; }
+
     // One autosave: the folder, the bytes, one atomic replacement. Both autosave ticks use
-    // it. False, with a console line on the first failure of a run of failures, when the
-    // show could not be saved.
-    bool writeAutosave(const AppState& state);
-    // Why the last autosave failed; empty after a success.
-    const std::string& autosaveError() const { return autosaveError_; }
+    // it, the main view's from its writer's thread (then nothing else uses this object's
+    // autosave at the same time). False, with a console line on the first failure of a run
+    // of failures, when the show could not be saved. `writeStamp` goes beside the version.
+    bool writeAutosave(const AppState& state, std::optional<std::int64_t> writeStamp = std::nullopt);
+    // Why the last autosave failed; empty after a success. Any thread may ask.
+    std::string autosaveError() const;
     // Where autosaves go: the autosave file, or, while an unreadable autosave file can be
     // neither read nor moved aside, a file of another name in the same folder (said on the
     // console). Autosaving never stops for it; each tick tries the move again.
@@ -100,7 +107,9 @@ private:
     platform::RunLoopTimerPtr autosaveTimer_;
     bool autosaveChecked_ = false;
     bool autosaveFailing_ = false;
-    std::string autosaveError_;
+    mutable std::mutex errorMutex_;
+    std::string autosaveError_; // under errorMutex_
     bool asideFailureReported_ = false;
     std::filesystem::path fallbackAutosave_;
+    std::optional<std::int64_t> restoredWriteStamp_;
 };

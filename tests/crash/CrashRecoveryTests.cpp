@@ -101,7 +101,8 @@ public:
     Program(const Home& home, std::string name) : home_(home), log_(home.root / (name + ".log")) {}
     ~Program() { end(SIGKILL); }
 
-    bool start(const std::string& autosaveInterval) {
+    // `runner`, when given, is a command that runs the program (strace, for one).
+    bool start(const std::string& autosaveInterval, std::vector<std::string> runner = {}) {
         const char* program = std::getenv("SONAVANT_APP");
         if (!program)
             return false;
@@ -130,9 +131,12 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::string path = program;
-        char* argv[] = {path.data(), nullptr};
-        const int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
+        runner.push_back(program);
+        std::vector<char*> argv;
+        for (auto& word : runner)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const int error = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0)
             pid_ = -1;
@@ -143,18 +147,26 @@ public:
         return fileText(log_).find(fragment) != std::string::npos;
     }
     std::string log() const { return fileText(log_); }
+    pid_t pid() const { return pid_; }
 
     // Sends `signal` and waits for the end (SIGKILL after 10 s if it does not come).
     bool end(int signal) {
         if (pid_ <= 0)
             return true;
         ::kill(pid_, signal);
+        return waitForEnd(10s);
+    }
+
+    // Waits for the end of the program (SIGKILL after `timeout`).
+    bool waitForEnd(std::chrono::milliseconds timeout) {
+        if (pid_ <= 0)
+            return true;
         bool ended = waitUntil(
             [&] {
                 int status = 0;
                 return ::waitpid(pid_, &status, WNOHANG) == pid_;
             },
-            10s);
+            timeout);
         if (!ended) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
@@ -361,6 +373,60 @@ private slots:
         QVERIFY2(diff.empty(), diff.c_str());
     }
 
+    // A kill between the renames of one joint write: the autosave is in place, the working
+    // state is not. strace kills the program as the writer's thread enters its second rename,
+    // the working state's of the final save after a remote move; the next start must give
+    // the autosave's show whole, not the older working state's sources on top of it.
+    void aKillBetweenTheTwoRenamesGivesTheAutosavesShowWhole() {
+        QVERIFY2(::system("strace -V >/dev/null 2>&1") == 0,
+                 "strace is missing (scripts/setup.sh installs it)");
+        FakeDesk desk;
+        const std::uint16_t receivePort = support::freeUdpPort();
+        const Home home = Home::make(homes_, "between-renames");
+        {
+            platform::UserDefaults defaults(home.config());
+            seedWorkingState(defaults, desk.udpPort(), receivePort);
+        }
+        const auto start = showWith(2, 1, 1, PanningMode::sine, 7.5);
+        start->receivePort = std::to_string(receivePort);
+        platform::writeFileAtomically(home.autosave(),
+                                      AppStatePersistence::encodeState(*start, home.autosave()));
+        const std::string listening =
+            "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
+        {
+            // Both files written together: the input at 3 m in each.
+            Program first(home, "first");
+            QVERIFY(first.start("3600"));
+            QVERIFY2(waitUntil([&] { return first.logContains(listening); }), first.log().c_str());
+            QVERIFY(first.end(SIGTERM));
+            QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
+        }
+
+        Program second(home, "second");
+        QVERIFY(second.start("3600", {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                                      "inject=rename:signal=KILL:when=2"}));
+        QVERIFY2(waitUntil([&] { return second.logContains(listening); }), second.log().c_str());
+        desk.send(receivePort, OSCMessage("/sonavant/track/1", {OSCValue(4.0f), OSCValue(0.5f)}));
+        QVERIFY2(waitUntil([&] { return second.logContains("updating position."); }), second.log().c_str());
+        // To the program itself: strace ending would end the tracing.
+        const std::string children = fileText("/proc/" + std::to_string(second.pid()) + "/task/" +
+                                              std::to_string(second.pid()) + "/children");
+        const pid_t traced = std::atoi(children.c_str());
+        QVERIFY2(traced > 0, children.c_str());
+        ::kill(traced, SIGTERM);
+        QVERIFY(second.waitForEnd(30s));
+        const auto written = showIn(home.autosave());
+        QVERIFY(written);
+        QCOMPARE(firstSourceIn(written), std::optional(Point{4.0, 0.5}));
+        QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
+
+        const auto restarted = showAfterRestart(home, "third");
+        QVERIFY(restarted);
+        QCOMPARE(firstSourceIn(restarted), std::optional(Point{4.0, 0.5}));
+        const std::string diff = differences(*written, *restarted);
+        QVERIFY2(diff.empty(), diff.c_str());
+    }
+
     // Open, Open Recent, Undo, Redo and a path's end on the application's own objects, each
     // followed by a "kill": the files on disk at that moment, started from in a fresh home.
     void aKillAfterEachWholesaleChangeGivesThatShowBack() {
@@ -400,6 +466,8 @@ private slots:
         };
         std::vector<Kill> kills;
         auto kill = [&](const std::string& name) {
+            // Once the writer's thread has put both files on disk.
+            view.waitForWrites();
             Home copy = Home::make(homes_, name);
             for (const auto& [from, to] : {std::pair{here.autosave(), copy.autosave()},
                                            std::pair{here.workingState(), copy.workingState()}})
