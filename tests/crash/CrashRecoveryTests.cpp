@@ -282,6 +282,32 @@ std::shared_ptr<AppState> showWith(int speakers, int sources, int areas, Panning
     return show;
 }
 
+std::string listeningLine(std::uint16_t receivePort) {
+    return "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
+}
+
+// Seeds `home` (the desk at loopback, a show of two loudspeakers, one area, the sine law and
+// the input at 3 m in the autosave) and runs the program once, ended as the operator ends it:
+// the working state then holds the input at 3 m too. False, with the run's console, when the
+// run did not go so.
+bool runOnce(const Home& home, std::uint16_t deskPort, std::uint16_t receivePort, const std::string& interval,
+             std::string& console) {
+    {
+        platform::UserDefaults defaults(home.config());
+        defaults.set("savedRange", 7.5); // the working state's range overrides the show's at launch
+        seedWorkingState(defaults, deskPort, receivePort);
+    }
+    const auto start = showWith(2, 1, 1, PanningMode::sine, 7.5);
+    start->receivePort = std::to_string(receivePort);
+    platform::writeFileAtomically(home.autosave(), AppStatePersistence::encodeState(*start, home.autosave()));
+    Program first(home, "first");
+    const bool ran = first.start(interval) &&
+                     waitUntil([&] { return first.logContains(listeningLine(receivePort)); }) &&
+                     first.end(SIGTERM);
+    console = first.log();
+    return ran;
+}
+
 // The show a fresh start of the program in `home` gives: what its first autosave tick
 // writes. The program is ended after.
 std::optional<Value> showAfterRestart(const Home& home, const std::string& name) {
@@ -324,26 +350,10 @@ private slots:
         FakeDesk desk;
         const std::uint16_t receivePort = support::freeUdpPort();
         const Home home = Home::make(homes_, "edit-then-tick");
-        {
-            platform::UserDefaults defaults(home.config());
-            defaults.set("savedRange", 7.5); // the working state's range overrides the show's at launch
-            seedWorkingState(defaults, desk.udpPort(), receivePort);
-        }
-        const auto start = showWith(2, 1, 1, PanningMode::sine, 7.5);
-        start->receivePort = std::to_string(receivePort);
-        platform::writeFileAtomically(home.autosave(),
-                                      AppStatePersistence::encodeState(*start, home.autosave()));
-
-        const std::string listening =
-            "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
-        {
-            // A first run ends as the operator ends it: the working state holds the input at 3 m.
-            Program first(home, "first");
-            QVERIFY(first.start("0.3"));
-            QVERIFY2(waitUntil([&] { return first.logContains(listening); }), first.log().c_str());
-            QVERIFY(first.end(SIGTERM));
-            QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
-        }
+        std::string console;
+        QVERIFY2(runOnce(home, desk.udpPort(), receivePort, "0.3", console), console.c_str());
+        QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
+        const std::string listening = listeningLine(receivePort);
 
         Program second(home, "second");
         QVERIFY(second.start("0.3"));
@@ -383,24 +393,11 @@ private slots:
         FakeDesk desk;
         const std::uint16_t receivePort = support::freeUdpPort();
         const Home home = Home::make(homes_, "between-renames");
-        {
-            platform::UserDefaults defaults(home.config());
-            seedWorkingState(defaults, desk.udpPort(), receivePort);
-        }
-        const auto start = showWith(2, 1, 1, PanningMode::sine, 7.5);
-        start->receivePort = std::to_string(receivePort);
-        platform::writeFileAtomically(home.autosave(),
-                                      AppStatePersistence::encodeState(*start, home.autosave()));
-        const std::string listening =
-            "OSCReceiver: Successfully started on port " + std::to_string(receivePort);
-        {
-            // Both files written together: the input at 3 m in each.
-            Program first(home, "first");
-            QVERIFY(first.start("3600"));
-            QVERIFY2(waitUntil([&] { return first.logContains(listening); }), first.log().c_str());
-            QVERIFY(first.end(SIGTERM));
-            QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
-        }
+        std::string console;
+        QVERIFY2(runOnce(home, desk.udpPort(), receivePort, "3600", console), console.c_str());
+        // Both files written together: the input at 3 m in each.
+        QCOMPARE(firstSourceMetres(*storedSources(home)), std::optional(Point{3.0, 0.5}));
+        const std::string listening = listeningLine(receivePort);
 
         Program second(home, "second");
         QVERIFY(second.start("3600", {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
