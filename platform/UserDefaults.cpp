@@ -161,6 +161,7 @@ UserDefaults::UserDefaults(fs::path folder, std::string fileName) : impl_(std::m
 }
 
 UserDefaults::~UserDefaults() {
+    lease_->end();
     impl_->write();
 }
 

@@ -8,6 +8,7 @@
 // A file that cannot be read is never overwritten: it is renamed aside
 // ("<name>.corrupt-<time>") and the store starts empty.
 
+#include "platform/Lease.h"
 #include "platform/Value.h"
 
 #include <cstdint>
@@ -63,6 +64,8 @@ public:
     bool setAndSynchronize(ValueObject values);
     // Why the last write failed; empty after a write that succeeded.
     std::string writeError() const;
+    // For a writer on another thread that may outlive this store.
+    const std::shared_ptr<Lease<UserDefaults>>& lease() const { return lease_; }
 
     // Why the file could not be read at start, if so.
     const std::optional<LoadError>& loadError() const;
@@ -72,6 +75,7 @@ public:
 
 private:
     std::shared_ptr<Impl> impl_;
+    std::shared_ptr<Lease<UserDefaults>> lease_ = std::make_shared<Lease<UserDefaults>>(this);
 };
 
 } // namespace platform

@@ -335,20 +335,25 @@ std::shared_ptr<ContentView::JointWriteResult> ContentView::submitJointWrite(boo
     auto result = std::make_shared<JointWriteResult>();
     if (!jointWrites_)
         jointWrites_ = std::make_unique<LatestWriteQueue>("Sonavant.jointWrite");
-    jointWrites_->submit([copy, result, tell, persistence = persistence, &defaults = workingStateDefaults(),
+    std::shared_ptr<platform::Lease<AppStatePersistence>> files =
+        persistence ? persistence->lease() : nullptr;
+    jointWrites_->submit([copy, result, tell, files, store = workingStateDefaults().lease(),
                           alive = std::weak_ptr<ContentView*>(aliveToken_)] {
         // The autosave first: the launch takes the working state over it only when both
         // carry the same stamp.
-        if (persistence) {
-            if (!persistence->writeAutosave(*copy->show, copy->stamp))
-                result->autosaveFailure = persistence->autosaveError();
-            result->autosaveTarget = persistence->autosaveTarget();
-        }
-        if (defaults.setAndSynchronize(encodeWorkingState(*copy)))
-            consoleLog("✅ App state saved successfully.");
-        else
-            result->workingStateFailure = defaults.writeError();
-        result->workingStateFile = defaults.filePath();
+        if (files)
+            files->use([&](AppStatePersistence& persistence) {
+                if (!persistence.writeAutosave(*copy->show, copy->stamp))
+                    result->autosaveFailure = persistence.autosaveError();
+                result->autosaveTarget = persistence.autosaveTarget();
+            });
+        store->use([&](UserDefaults& defaults) {
+            if (defaults.setAndSynchronize(encodeWorkingState(*copy)))
+                consoleLog("✅ App state saved successfully.");
+            else
+                result->workingStateFailure = defaults.writeError();
+            result->workingStateFile = defaults.filePath();
+        });
         if (tell)
             platform::DispatchQueue::main()->async([alive, result] {
                 if (auto view = alive.lock())

@@ -77,6 +77,7 @@ AppStatePersistence::AppStatePersistence(fs::path appSupportDirectory, platform:
       autosaveURL_(appSupportDirectory_ / autosaveFileName), defaults_(defaults) {}
 
 AppStatePersistence::~AppStatePersistence() {
+    lease_->end();
     if (autosaveTimer_)
         autosaveTimer_->invalidate();
 }

@@ -5,6 +5,7 @@
 // recent-files list in the user defaults. Every write replaces its file in one step, so a
 // crash mid-write leaves the previous file whole. Main thread only.
 
+#include "platform/Lease.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 
@@ -93,6 +94,9 @@ public:
         return fallbackAutosave_.empty() ? autosaveURL_ : fallbackAutosave_;
     }
 
+    // For a writer on another thread that may outlive this object.
+    const std::shared_ptr<platform::Lease<AppStatePersistence>>& lease() const { return lease_; }
+
     // How a file is renamed; a test may stand in a failing file system.
     std::function<void(const std::filesystem::path&, const std::filesystem::path&, std::error_code&)>
         renameFile = [](const std::filesystem::path& from, const std::filesystem::path& to,
@@ -112,4 +116,6 @@ private:
     bool asideFailureReported_ = false;
     std::filesystem::path fallbackAutosave_;
     std::optional<std::int64_t> restoredWriteStamp_;
+    std::shared_ptr<platform::Lease<AppStatePersistence>> lease_ =
+        std::make_shared<platform::Lease<AppStatePersistence>>(this);
 };
