@@ -161,6 +161,7 @@ UserDefaults::UserDefaults(fs::path folder, std::string fileName) : impl_(std::m
 }
 
 UserDefaults::~UserDefaults() {
+    lease_->end();
     impl_->write();
 }
 
@@ -244,20 +245,44 @@ bool holdsNonFinite(const Value& v) {
 
 } // namespace
 
+namespace {
+
+// No file can hold a number that is not finite, and it would keep every other value from
+// being saved.
+bool storable(const std::string& key, const Value& value) {
+    if (!holdsNonFinite(value))
+        return true;
+    consoleLog("❌ User defaults: \"" + key + "\" not stored: it holds a number that is not finite.");
+    return false;
+}
+
+} // namespace
+
 void UserDefaults::set(const std::string& key, Value value) {
     if (value.isNull()) {
         remove(key);
         return;
     }
-    // No file can hold it, and it would keep every other value from being saved.
-    if (holdsNonFinite(value)) {
-        consoleLog("❌ User defaults: \"" + key + "\" not stored: it holds a number that is not finite.");
+    if (!storable(key, value))
         return;
-    }
     std::lock_guard lock(impl_->mutex);
     impl_->values[key] = std::move(value);
     impl_->dirty = true;
     impl_->scheduleWrite();
+}
+
+bool UserDefaults::setAndSynchronize(ValueObject values) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        for (auto& [key, value] : values) {
+            if (value.isNull())
+                impl_->values.erase(key);
+            else if (storable(key, value))
+                impl_->values[key] = std::move(value);
+        }
+        impl_->dirty = true;
+    }
+    return impl_->write();
 }
 
 void UserDefaults::remove(const std::string& key) {

@@ -8,6 +8,7 @@
 // A file that cannot be read is never overwritten: it is renamed aside
 // ("<name>.corrupt-<time>") and the store starts empty.
 
+#include "platform/Lease.h"
 #include "platform/Value.h"
 
 #include <cstdint>
@@ -57,8 +58,14 @@ public:
 
     // Writes pending changes now. False, with a console line, when the file could not be written.
     bool synchronize();
+    // Sets the values (a null one removes its key) and writes the file now, on the calling
+    // thread, with no turn of the main queue: a writer off the main thread keeps the disk
+    // off it too. A reader sees all of the values or none of them. Result as synchronize().
+    bool setAndSynchronize(ValueObject values);
     // Why the last write failed; empty after a write that succeeded.
     std::string writeError() const;
+    // For a writer on another thread that may outlive this store.
+    const std::shared_ptr<Lease<UserDefaults>>& lease() const { return lease_; }
 
     // Why the file could not be read at start, if so.
     const std::optional<LoadError>& loadError() const;
@@ -68,6 +75,7 @@ public:
 
 private:
     std::shared_ptr<Impl> impl_;
+    std::shared_ptr<Lease<UserDefaults>> lease_ = std::make_shared<Lease<UserDefaults>>(this);
 };
 
 } // namespace platform

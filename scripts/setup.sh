@@ -9,7 +9,7 @@ shift || true
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev nlohmann-json3-dev
           libpugixml-dev libicu-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev openssl
           liblo-dev liboscpack-dev clang-14 libclang-rt-14-dev fonts-noto-color-emoji
-          xvfb xauth xdotool qt6-qpa-plugins libxcb1-dev)
+          xvfb xauth xdotool qt6-qpa-plugins libxcb1-dev strace)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

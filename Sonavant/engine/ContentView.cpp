@@ -1,4 +1,5 @@
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/engine/LatestWriteQueue.h"
 
 #include "Sonavant/OSC/PersistentTCPClient.h"
 #include "osc-transport/OSCClient.h"

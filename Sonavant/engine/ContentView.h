@@ -51,6 +51,7 @@ class OSCClient;
 class OSCReceiver;
 class ContentViewPresenter;
 class AppStatePersistence;
+class LatestWriteQueue;
 struct PresenterFilePanel;
 namespace platform {
 class UserDefaults;
@@ -375,17 +376,25 @@ public:
     // ---- Desk definitions and working state -------------------------------------------------------
     void loadMixingDesks(); // the shipped file
     void loadMixingDesks(const std::optional<std::filesystem::path>& file);
+    // The working state into its store now, on the main thread (at shutdown).
     void saveState();
+    // Reads the working state. Where the autosave restored at launch was written by a later
+    // joint write than the working state (a kill or a failure between the two files), the
+    // autosave's show stays whole: only the view's own keys are read.
     void loadState();
-    // The autosave file, then the working state, both on disk when it returns. The launch
-    // restores the autosave and lets the working state override it: written in this order,
-    // a kill at any moment outside this call gives back one show, the last one written. Runs
-    // at every autosave tick and after each wholesale change (Open, Open Recent, Undo, Redo,
-    // Clear, New Blank Canvas, a drawn path's end). The autosave is written only where the
-    // application gave its `persistence`. A failure of either file is told once, on a later
-    // turn of the main queue, until a write of that file succeeds again; with `tellFailures`
-    // false the caller tells it. True when both were written.
-    bool writeAutosaveAndWorkingState(bool tellFailures = true);
+    // The autosave file, then the working state, written on a thread of their own from a copy
+    // taken now, so the main thread never waits for the disk. Both carry one stamp, so the
+    // launch can tell whether they were written together. Runs at every autosave tick and
+    // after each wholesale change (Open, Open Recent, Undo, Redo, Clear, New Blank Canvas, a
+    // drawn path's end). The autosave is written only where the application gave its
+    // `persistence`. A failure of either file is told once, on a later turn of the main
+    // queue, until a write of that file succeeds again.
+    void writeAutosaveAndWorkingState();
+    // The same write for the end of the program: waited for, failures left to the caller to
+    // tell. True when both files were written.
+    bool finishWrites();
+    // Returns once the writes handed over so far are on disk (or failed).
+    void waitForWrites();
 
     // ---- Zero point ----------------------------------------------------------------------------------
     void updateZeroPoint();
@@ -726,6 +735,17 @@ private:
     std::pair<std::string, std::string> settledDestination_;
     platform::SubscriptionBag levelSettingWatches_;
     std::shared_ptr<SnapshotFade> snapshotFade_;
+    struct WorkingStateCopy;
+    struct JointWriteResult;
+    WorkingStateCopy copyWorkingState();
+    static platform::ValueObject encodeWorkingState(const WorkingStateCopy& copy);
+    std::shared_ptr<JointWriteResult> submitJointWrite(bool tell);
+    void reportJointWrite(const JointWriteResult& result, bool tell);
+    std::int64_t nextWriteStamp_ = 1;
+    bool backgroundBookmarkForgotten_ = false; // New Blank Canvas: the next write removes it too
+    // Before the teardown below and after everything else: the writes under way finish
+    // before the view's members go.
+    std::unique_ptr<LatestWriteQueue> jointWrites_;
     // Declared last, so it runs first when the view goes: stops what would outlive it.
     struct ShowControlTeardown {
         ContentView* view;

@@ -13,9 +13,10 @@ Value AppSaveContainer::encode() const {
     return std::move(e).finish();
 }
 
-Value AppSaveContainer::encode(const AppState& state) {
+Value AppSaveContainer::encode(const AppState& state, std::optional<std::int64_t> writeStamp) {
     KeyedEncoder e;
     e.encode("version", currentVersion);
+    e.encodeIfPresent("writeStamp", writeStamp);
     e.set("appState", state.encode());
     return std::move(e).finish();
 }
@@ -25,5 +26,10 @@ AppSaveContainer AppSaveContainer::decode(const Value& value, const std::string&
     AppSaveContainer container;
     container.version = d.decode<std::int64_t>("version");
     container.appState = d.decode<std::shared_ptr<AppState>>("appState");
+    // A stamp that does not read costs the show nothing: the launch takes it as unstamped.
+    try {
+        container.writeStamp = d.decodeIfPresent<std::int64_t>("writeStamp");
+    } catch (const platform::CodingError&) {
+    }
     return container;
 }

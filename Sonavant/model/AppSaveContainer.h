@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class AppState;
@@ -15,10 +16,15 @@ struct AppSaveContainer {
 
     std::int64_t version = currentVersion; // read, then ignored
     std::shared_ptr<AppState> appState;
+    // Only in the autosave: which joint write of the autosave and the working state wrote it.
+    // The launch compares it with the working state's, so that a kill between the two files
+    // never mixes two shows. Absent in show files and in the autosaves of older versions.
+    std::optional<std::int64_t> writeStamp;
 
     // Always writes version 1.
     platform::Value encode() const;
-    static platform::Value encode(const AppState& state);
+    static platform::Value encode(const AppState& state,
+                                  std::optional<std::int64_t> writeStamp = std::nullopt);
     // Both keys required; throws platform::CodingError.
     static AppSaveContainer decode(const platform::Value& value, const std::string& path);
 };

@@ -77,6 +77,7 @@ AppStatePersistence::AppStatePersistence(fs::path appSupportDirectory, platform:
       autosaveURL_(appSupportDirectory_ / autosaveFileName), defaults_(defaults) {}
 
 AppStatePersistence::~AppStatePersistence() {
+    lease_->end();
     if (autosaveTimer_)
         autosaveTimer_->invalidate();
 }
@@ -218,6 +219,7 @@ std::shared_ptr<AppState> AppStatePersistence::restoreAutosave() {
         auto container =
             AppSaveContainer::decode(platform::readPropertyList(platform::readFile(autosaveURL_)), "");
         autosaveChecked_ = true;
+        restoredWriteStamp_ = container.writeStamp;
         return container.appState;
     } catch (const std::exception& error) {
         setAsideUnreadableAutosave(error.what());
@@ -249,10 +251,12 @@ void AppStatePersistence::setAsideUnreadableAutosave(const std::string& reason) 
                          keptAs.string() + ".");
 }
 
-bool AppStatePersistence::writeAutosave(const AppState& state) {
+bool AppStatePersistence::writeAutosave(const AppState& state, std::optional<std::int64_t> writeStamp) {
     try {
         ensureDirectoryExists();
-        auto bytes = encodeState(state, autosaveURL_);
+        auto document = AppSaveContainer::encode(state, writeStamp);
+        requireFinite(document, "");
+        const std::string bytes = platform::writePropertyList(document);
         // An autosave that did not decode at launch may be the only copy of a show.
         if (!autosaveChecked_)
             restoreAutosave();
@@ -271,13 +275,20 @@ bool AppStatePersistence::writeAutosave(const AppState& state) {
         }
         platform::writeFileAtomically(autosaveTarget(), bytes);
         autosaveFailing_ = false;
+        std::lock_guard lock(errorMutex_);
         autosaveError_.clear();
         return true;
     } catch (const std::exception& error) {
         if (!autosaveFailing_)
             platform::consoleLog(std::string("❌ Autosave failed: ") + error.what());
         autosaveFailing_ = true;
+        std::lock_guard lock(errorMutex_);
         autosaveError_ = error.what();
         return false;
     }
+}
+
+std::string AppStatePersistence::autosaveError() const {
+    std::lock_guard lock(errorMutex_);
+    return autosaveError_;
 }

@@ -5,12 +5,15 @@
 // recent-files list in the user defaults. Every write replaces its file in one step, so a
 // crash mid-write leaves the previous file whole. Main thread only.
 
+#include "platform/Lease.h"
 #include "platform/RunLoop.h"
 #include "platform/UserDefaults.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -73,18 +76,26 @@ public:
     // overwritten by the next autosave.
     std::shared_ptr<AppState> restoreAutosave();
 
+    // The stamp of the joint write that wrote the autosave restored at launch; none when the
+    // file had none (or there was no file).
+    std::optional<std::int64_t> restoredWriteStamp() const { return restoredWriteStamp_; }
+
     // One autosave: the folder, the bytes, one atomic replacement. Both autosave ticks use
-    // it. False, with a console line on the first failure of a run of failures, when the
-    // show could not be saved.
-    bool writeAutosave(const AppState& state);
-    // Why the last autosave failed; empty after a success.
-    const std::string& autosaveError() const { return autosaveError_; }
+    // it, the main view's from its writer's thread (then nothing else uses this object's
+    // autosave at the same time). False, with a console line on the first failure of a run
+    // of failures, when the show could not be saved. `writeStamp` goes beside the version.
+    bool writeAutosave(const AppState& state, std::optional<std::int64_t> writeStamp = std::nullopt);
+    // Why the last autosave failed; empty after a success. Any thread may ask.
+    std::string autosaveError() const;
     // Where autosaves go: the autosave file, or, while an unreadable autosave file can be
     // neither read nor moved aside, a file of another name in the same folder (said on the
     // console). Autosaving never stops for it; each tick tries the move again.
     const std::filesystem::path& autosaveTarget() const {
         return fallbackAutosave_.empty() ? autosaveURL_ : fallbackAutosave_;
     }
+
+    // For a writer on another thread that may outlive this object.
+    const std::shared_ptr<platform::Lease<AppStatePersistence>>& lease() const { return lease_; }
 
     // How a file is renamed; a test may stand in a failing file system.
     std::function<void(const std::filesystem::path&, const std::filesystem::path&, std::error_code&)>
@@ -100,7 +111,11 @@ private:
     platform::RunLoopTimerPtr autosaveTimer_;
     bool autosaveChecked_ = false;
     bool autosaveFailing_ = false;
-    std::string autosaveError_;
+    mutable std::mutex errorMutex_;
+    std::string autosaveError_; // under errorMutex_
     bool asideFailureReported_ = false;
     std::filesystem::path fallbackAutosave_;
+    std::optional<std::int64_t> restoredWriteStamp_;
+    std::shared_ptr<platform::Lease<AppStatePersistence>> lease_ =
+        std::make_shared<platform::Lease<AppStatePersistence>>(this);
 };

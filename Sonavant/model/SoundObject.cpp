@@ -26,6 +26,15 @@ SoundObject::SoundObject(const KeyedDecoder& d)
       colour(d.decode<std::string>("colour")), outlineColour(d.decode<std::string>("outlineColour")),
       number(d.decode<std::int64_t>("number")), type(d.decode<std::string>("type")) {}
 
+SoundObject::SoundObject(const SoundObject& o, CopyTag)
+    : id(o.id), position(o.position.get()), positionMeters(o.positionMeters.get()), name(o.name.get()),
+      colour(o.colour.get()), outlineColour(o.outlineColour.get()), number(o.number.get()),
+      type(o.type.get()) {}
+
+std::shared_ptr<SoundObject> SoundObject::detachedCopy() const {
+    return std::shared_ptr<SoundObject>(new SoundObject(*this, CopyTag{}));
+}
+
 void SoundObject::refreshColour(const MixingDesk& desk) {
     const std::string& type = this->type.get();
     if (type == desk.inputName) {

@@ -44,8 +44,14 @@ public:
     static SoundObject decode(const platform::Value& value, const std::string& path);
     static std::shared_ptr<SoundObject> decodeShared(const platform::Value& value, const std::string& path);
 
+    // Another object with the same id and values and no observers, for a reader that must not
+    // share this one (a save written on another thread).
+    std::shared_ptr<SoundObject> detachedCopy() const;
+
 private:
     explicit SoundObject(const platform::KeyedDecoder& decoder);
+    struct CopyTag {};
+    SoundObject(const SoundObject& other, CopyTag);
 };
 
 template <> struct platform::Coder<std::shared_ptr<SoundObject>> {

@@ -149,10 +149,12 @@ void SonavantApp::showMainView() {
 bool SonavantApp::writeFinalSave() {
     finalSaveWritten_ = true;
     // A view that never came on screen never loaded the working state: saving it would
-    // replace the operator's with launch values.
+    // replace the operator's with launch values. The view's write goes behind those already
+    // handed to its writer's thread, and is waited for.
     if (mainViewShown_)
-        return contentView_->writeAutosaveAndWorkingState(false);
-    return persistence_->writeAutosave(*appState_);
+        return contentView_->finishWrites();
+    // The show restored at launch, under the stamp it was restored with.
+    return persistence_->writeAutosave(*appState_, persistence_->restoredWriteStamp());
 }
 
 void SonavantApp::shutdown() {
@@ -163,6 +165,8 @@ void SonavantApp::shutdown() {
         window_->saveFrame();
     if (!finalSaveWritten_)
         writeFinalSave();
+    // Nothing the writer's thread holds is left behind when the program ends.
+    contentView_->waitForWrites();
     if (mainViewShown_)
         contentView_->onDisappearCleanup();
     platform::UserDefaults::standard().synchronize();

@@ -73,8 +73,10 @@ public:
     Program(const Home& home, std::string name) : home_(home), log_(home.root / (name + ".log")) {}
     ~Program() { end(SIGKILL); }
 
-    // `environment`: NAME=value entries added to (or replacing) the inherited ones.
-    bool start(const std::string& autosaveInterval, const std::vector<std::string>& environment = {}) {
+    // `environment`: NAME=value entries added to (or replacing) the inherited ones. `runner`,
+    // when given, is a command that runs the program (strace, for one).
+    bool start(const std::string& autosaveInterval, const std::vector<std::string>& environment = {},
+               std::vector<std::string> runner = {}) {
         const char* program = std::getenv("SONAVANT_APP");
         if (!program)
             return false;
@@ -105,9 +107,12 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0644);
         posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        std::string path = program;
-        char* argv[] = {path.data(), nullptr};
-        const int error = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data());
+        runner.push_back(program);
+        std::vector<char*> argv;
+        for (auto& word : runner)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const int error = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0)
             pid_ = -1;
@@ -132,17 +137,26 @@ public:
         return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
     }
 
+    pid_t pid() const { return pid_; }
+
     // Sends `signal` and waits for the end (SIGKILL after 10 s if it does not come).
     bool end(int signal) {
         if (pid_ <= 0)
             return true;
         ::kill(pid_, signal);
+        return waitForEnd(10s);
+    }
+
+    // Waits for the end of the program (SIGKILL after `timeout`).
+    bool waitForEnd(std::chrono::milliseconds timeout) {
+        if (pid_ <= 0)
+            return true;
         bool ended = waitUntil(
             [&] {
                 int status = 0;
                 return ::waitpid(pid_, &status, WNOHANG) == pid_;
             },
-            10s);
+            timeout);
         if (!ended) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);

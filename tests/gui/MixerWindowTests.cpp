@@ -391,7 +391,7 @@ private slots:
         QCOMPARE(input1->name.get(), std::string("Lead vocal"));
         QTest::keyClick(title, Qt::Key_Return);
         QVERIFY(!title->hasFocus());
-        QVERIFY(log.contains("✅ App state saved successfully."));
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains("✅ App state saved successfully."), 5000);
 
         QLineEdit* name = row(3)->nameField();
         QTest::mouseClick(name, Qt::LeftButton);

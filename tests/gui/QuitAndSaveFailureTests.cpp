@@ -8,6 +8,7 @@
 // the program ends; they come last.
 
 #include "Sonavant/engine/ContentView.h"
+#include "Sonavant/model/AppSaveContainer.h"
 #include "Sonavant/model/AppState.h"
 #include "Sonavant/model/AppStatePersistence.h"
 #include "Sonavant/panels/SpeakerSheet.h"
@@ -17,6 +18,7 @@
 #include "Sonavant/shell/TerminationSignals.h"
 #include "gui/GuiTestMain.h"
 #include "platform/Files.h"
+#include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
 
@@ -32,6 +34,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -69,6 +72,35 @@ struct FullDisk {
     }
     ~FullDisk() { platform::setWriteFault({}); }
 };
+
+// Lets every file write through and lists the targets in the order they were asked for.
+struct Recorded {
+    std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
+    std::shared_ptr<std::vector<std::filesystem::path>> list =
+        std::make_shared<std::vector<std::filesystem::path>>();
+    Recorded() {
+        platform::setWriteFault([mutex = mutex, list = list](const std::filesystem::path& target) {
+            std::lock_guard lock(*mutex);
+            list->push_back(target);
+            return 0;
+        });
+    }
+    ~Recorded() { platform::setWriteFault({}); }
+    std::vector<std::filesystem::path> targets() const {
+        std::lock_guard lock(*mutex);
+        return *list;
+    }
+};
+
+// The number of loudspeakers in the autosave file; -1 when it does not read.
+int autosavedSpeakers(const std::filesystem::path& autosave) {
+    try {
+        return int(AppSaveContainer::decode(platform::readPropertyList(platform::readFile(autosave)), "")
+                       .appState->speakers->size());
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
 
 std::vector<std::string> titles(const support::RecordingPresenter& presenter) {
     std::vector<std::string> list;
@@ -151,7 +183,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(platform::UserDefaults::standard().writeError().empty(), deadline);
         {
             FullDisk disk;
-            QVERIFY(!app.contentView().writeAutosaveAndWorkingState());
+            app.contentView().writeAutosaveAndWorkingState();
             // Told after the write has returned, on a later turn, never from inside it.
             QCOMPARE(l->presenter->alerts.size(), std::size_t(2));
             QTRY_COMPARE_WITH_TIMEOUT(l->presenter->alerts.size(), std::size_t(4), deadline);
@@ -252,6 +284,53 @@ private slots:
         app.quitWithoutAsking();
         QVERIFY(l->presenter->alerts.empty());
         QCOMPARE(l->terminations, 1);
+    }
+
+    // At every tick the autosave is written before the working state: a kill between them
+    // leaves a working state older than the autosave, which the launch can tell.
+    void eachTickWritesTheAutosaveFirst() {
+        auto l = launch();
+        SonavantApp& app = *l->app;
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), deadline);
+        // Between ticks, with nothing under way.
+        app.contentView().waitForWrites();
+        Recorded disk;
+        QTRY_VERIFY_WITH_TIMEOUT(disk.targets().size() >= 4, deadline);
+        const auto targets = disk.targets();
+        const std::filesystem::path autosave = app.persistence().autosaveURL();
+        const std::filesystem::path workingState = platform::UserDefaults::standard().filePath();
+        for (std::size_t i = 0; i + 1 < 4; i += 2) {
+            QCOMPARE(targets[i].string(), autosave.string());
+            QCOMPARE(targets[i + 1].string(), workingState.string());
+        }
+    }
+
+    // Cancel keeps the program running, and with it the duty of a final save: an edit after it
+    // is on disk when a termination signal ends the program.
+    void aCancelledQuitStillSavesAtATerminationSignal() {
+        // No tick writes the edit for the final save.
+        ::setenv(AppStatePersistence::autosaveIntervalVariable, "3600", 1);
+        auto l = launch();
+        ::setenv(AppStatePersistence::autosaveIntervalVariable, "0.2", 1);
+        SonavantApp& app = *l->app;
+        QTRY_VERIFY_WITH_TIMEOUT(app.isMainViewShown(), deadline);
+        {
+            FullDisk disk;
+            l->presenter->alertAnswers = {"Cancel"};
+            QVERIFY(!app.quit());
+        }
+        app.appState()->speakers = std::vector<Speaker>{};
+        app.contentView().addSpeaker();
+        app.contentView().addSpeaker();
+        QCOMPARE(app.appState()->speakers->size(), std::size_t(2));
+        app.quitWithoutAsking();
+        QCOMPARE(l->terminations, 1);
+        QCOMPARE(autosavedSpeakers(app.persistence().autosaveURL()), 2);
+        platform::UserDefaults onDisk(platform::configurationDirectory());
+        const auto speakers = onDisk.data("savedSpeakers");
+        QVERIFY(speakers);
+        QCOMPARE(platform::readJSON(std::string(speakers->begin(), speakers->end())).asArray()->size(),
+                 std::size_t(2));
     }
 
     // These end Qt's event loop as the program ends; nothing after them needs it.

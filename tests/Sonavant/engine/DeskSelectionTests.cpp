@@ -81,7 +81,7 @@ TEST_F(DeskSelectionTest, SendsTheOldLayoutsLevelsThenClearsKeepingDeskAndSettin
     EXPECT_EQ(show->minLevel.get(), 10);
     EXPECT_TRUE(log.contains("Canvas cleared: all cues, paths, speakers, and recording states removed while "
                              "preserving selectedDesk."));
-    EXPECT_TRUE(log.contains("✅ App state saved successfully."));
+    EXPECT_TRUE(mainLoopUntil([&] { return log.contains("✅ App state saved successfully."); }));
 
     // The undo entry follows the clearing: it holds the empty show.
     ASSERT_FALSE(AppState::undoStack.empty());
