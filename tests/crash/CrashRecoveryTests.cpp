@@ -335,8 +335,9 @@ private slots:
         const std::string listening = listeningLine(receivePort);
 
         Program second(home, "second");
-        QVERIFY(second.start("3600", {}, {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
-                                      "inject=rename:signal=KILL:when=2"}));
+        QVERIFY(second.start("3600", {},
+                             {"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                              "inject=rename:signal=KILL:when=2"}));
         QVERIFY2(waitUntil([&] { return second.logContains(listening); }), second.log().c_str());
         desk.send(receivePort, OSCMessage("/sonavant/track/1", {OSCValue(4.0f), OSCValue(0.5f)}));
         QVERIFY2(waitUntil([&] { return second.logContains("updating position."); }), second.log().c_str());

@@ -59,7 +59,8 @@ struct Home {
 };
 
 // The desk at loopback, remote control on `receivePort`, the window at one fixed frame.
-inline void seedWorkingState(platform::UserDefaults& defaults, std::uint16_t deskPort, std::uint16_t receivePort) {
+inline void seedWorkingState(platform::UserDefaults& defaults, std::uint16_t deskPort,
+                             std::uint16_t receivePort) {
     defaults.set("savedTargetDeskIP", std::string("127.0.0.1"));
     defaults.set("savedTargetPort", std::to_string(deskPort));
     defaults.set("savedReceivePort", std::to_string(receivePort));
