@@ -60,6 +60,17 @@ void deliverLevel(const std::shared_ptr<DeskOutlet>& outlet, const Binding<std::
     outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(*whole));
 }
 
+// Counts blocks of sends (and held sends) from their scheduling until they have been
+// handed to the outlet.
+void blocksScheduled(const ContentView::DeskSendContext& context, std::size_t blocks) {
+    if (context.staggeredOutstanding)
+        context.staggeredOutstanding->fetch_add(blocks, std::memory_order_acq_rel);
+}
+void blockSent(const ContentView::DeskSendContext& context) {
+    if (context.staggeredOutstanding)
+        context.staggeredOutstanding->fetch_sub(1, std::memory_order_acq_rel);
+}
+
 void releaseHeldSend(const ContentView::DeskSendContext& context, const std::string& key);
 
 void scheduleRelease(const ContentView::DeskSendContext& context, const std::string& key,
@@ -73,7 +84,8 @@ void releaseHeldSend(const ContentView::DeskSendContext& context, const std::str
     if (due.send)
         due.send();
     else if (due.waitAgain)
-        scheduleRelease(context, key, *due.waitAgain);
+        return scheduleRelease(context, key, *due.waitAgain);
+    blockSent(context);
 }
 
 // A send id x 10 ms from now; a day at most, so the moment stays within what a clock holds.
@@ -97,6 +109,7 @@ struct ReleasedSends {
 void scheduleBatches(const ContentView::DeskSendContext& context,
                      std::deque<ContentView::StaggeredBatch> batches, DeskTransport desk, std::uint16_t port,
                      std::shared_ptr<ReleasedSends> released) {
+    blocksScheduled(context, batches.size());
     const auto decided = std::chrono::steady_clock::now();
     std::chrono::nanoseconds soonest = staggerDelay(batches.front().speakerID);
     for (const auto& batch : batches)
@@ -110,6 +123,7 @@ void scheduleBatches(const ContentView::DeskSendContext& context,
                     for (const auto& send : sends)
                         ContentView::sendLevelToDesk(context, *send.key, desk, *send.address, port,
                                                      send.level, send.sequence);
+                    blockSent(context);
                     if (released)
                         released->blockDone();
                 };
@@ -198,10 +212,13 @@ void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport d
         heldLevelSends_->push_back({std::move(one), desk, port});
         return;
     }
+    const DeskSendContext context = deskSendContext();
+    blocksScheduled(context, 1);
     platform::DispatchQueue::global()->asyncAfter(
-        staggerDelay(speaker.id), [context = deskSendContext(), desk, port, sends = std::move(sends)] {
+        staggerDelay(speaker.id), [context, desk, port, sends = std::move(sends)] {
             for (const StaggeredSend& send : sends)
                 sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
+            blockSent(context);
         });
 }
 
@@ -260,6 +277,7 @@ void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::str
         send();
         return;
     case SendTimeTable::Verdict::holdFirst:
+        blocksScheduled(context, 1);
         scheduleRelease(context, key, admission.wait);
         [[fallthrough]];
     case SendTimeTable::Verdict::held:
