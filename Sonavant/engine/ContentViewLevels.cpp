@@ -856,7 +856,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                     remembered.sent[i].lower = routes[i].route->bounds.lower;
                     if (!mixerSendMarks_.empty())
                         mixerSendMarks_.erase({source.id, slots[i].id});
-                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
+                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_, true});
                 }
             }
         // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
@@ -951,7 +951,7 @@ ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& 
         if (!downs.insert(*entry.address).second)
             continue;
         auto key = entry.address; // its own throttle entry: the pair's key carries its new address
-        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_});
+        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_, true});
     }
     if (!bySpeaker.empty()) {
         std::deque<StaggeredBatch> batches;

@@ -447,3 +447,16 @@ TEST(DeskMatchesProgram, BringDownsReachOnlyAddressesNoPairUsesAndOnlyOnce) {
         EXPECT_EQ(f.lastAt("/ch/1/mix/1/level"), "10");
     }
 }
+
+TEST(DeskMatchesProgram, ALevelTheThrottleHeldNeverFollowsTheBringDownOfItsAddress) {
+    OnFakeDesk f(DeskKind::oscInteger);
+    // Three edits within the throttle interval: input 1's level for number 3 waits behind its
+    // first send, and the input is deleted before it may leave.
+    f.view.updateRelativeLevels();
+    InputSheetModel(f.view, f.input1->id).setNumber(3);
+    f.view.deleteSoundObject(f.view.soundObjectWithID(f.input1->id));
+    f.next(4);
+    EXPECT_EQ(f.lastAt("/ch/1/mix/1/level"), "-90");
+    EXPECT_EQ(f.lastAt("/ch/2/mix/1/level"), "10");
+    EXPECT_EQ(f.lastAt("/ch/3/mix/1/level"), "-90");
+}
