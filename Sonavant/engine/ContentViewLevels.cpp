@@ -831,7 +831,8 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             bringDownGoneAddresses(tables.currentAddresses, std::move(tables.movedFrom), present, check,
                                    DeskTransport{desk.UDP, desk.OSCFloat}, port);
         // The desk holds what the pair that left sent there: every pair still using the
-        // address counts as new, unless it sends in this pass anyway.
+        // address counts as new (one sending in this pass anyway sends that), and no level
+        // the leaving pair had on its way may follow.
         if (!left.empty())
             for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
                 const SoundObject& source = *sources[sourceIndex];
@@ -845,9 +846,13 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                         !left.count(*texts.address))
                         continue;
                     auto& sends = batches[i].sends;
-                    if (std::any_of(sends.begin(), sends.end(),
-                                    [&](const StaggeredSend& send) { return send.key == texts.key; }))
+                    if (auto sent =
+                            std::find_if(sends.begin(), sends.end(),
+                                         [&](const StaggeredSend& send) { return send.key == texts.key; });
+                        sent != sends.end()) {
+                        sent->handsOver = true;
                         continue;
+                    }
                     const double level = tables.passLevels.values[pair];
                     MappedLevelRow& remembered = mappedLevelRow(source.id);
                     remembered.known[i] = 1;
