@@ -33,7 +33,12 @@ ContentView::ContentView(std::shared_ptr<AppState> appState_, Binding<std::strin
 ContentView::~ContentView() = default;
 
 ContentView::DeskSendContext ContentView::deskSendContext() const {
-    return {outlet, targetDeskIP, lastSendTime, disableOSCThrottling, outputOnForSends_};
+    return {
+        outlet, targetDeskIP, lastSendTime, disableOSCThrottling, outputOnForSends_, staggeredOutstanding_};
+}
+
+std::size_t ContentView::staggeredSendsOutstanding() const {
+    return staggeredOutstanding_->load(std::memory_order_acquire);
 }
 
 std::int64_t repeatDivisor(std::int64_t base) {

@@ -32,6 +32,7 @@
 #include "platform/RunLoop.h"
 #include "platform/UUID.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -68,6 +69,7 @@ struct MappedLevel {
 struct SentLevelRecord {
     std::shared_ptr<const std::string> address;
     double lower = 0;
+    std::uint64_t addressCheck = 0; // the last address check that found the pair using it
 };
 
 // One source's remembered levels, laid out in the loudspeaker order of the last pass so a
@@ -213,8 +215,13 @@ public:
         std::shared_ptr<SendTimeTable> lastSendTime;
         std::shared_ptr<LockedValue<bool>> disableOSCThrottling;
         std::shared_ptr<LockedValue<bool>> outputOn; // the output switch, read as a held send leaves
+        std::shared_ptr<std::atomic<std::size_t>>
+            staggeredOutstanding; // sends waiting out stagger or throttle
     };
     DeskSendContext deskSendContext() const;
+    // Blocks of staggered sends, and sends the throttle holds back, not yet handed to the
+    // outlet (any thread).
+    std::size_t staggeredSendsOutstanding() const;
 
     // Sends `level` for `speaker` after its id x 10 ms on the global default queue.
     void scheduleStaggeredSend(const Speaker& speaker, const std::string& address, DeskTransport desk,
@@ -226,6 +233,7 @@ public:
         std::shared_ptr<const std::string> key;
         double level = 0;
         std::uint64_t sequence = 0; // order of decision
+        bool handsOver = false;     // no send decided earlier reaches the address after this one
     };
     void scheduleStaggeredSends(const Speaker& speaker, DeskTransport desk, std::uint16_t port,
                                 std::vector<StaggeredSend> sends);
@@ -245,10 +253,11 @@ public:
     // One throttled send, now, on the calling thread.
     void sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
                          std::uint16_t port, double level);
-    // The send step itself; any thread. `sequence` orders sends decided earlier and later.
+    // The send step itself; any thread. `sequence` orders sends decided earlier and later;
+    // `handsOver` as in SendTimeTable::deliver.
     static void sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
                                 const std::string& address, std::uint16_t port, double level,
-                                std::uint64_t sequence);
+                                std::uint64_t sequence, bool handsOver = false);
 
 private:
     // The send decision of one pair on its remembered level: true when the level is to go
@@ -266,10 +275,15 @@ private:
         double lower = 0;
         std::int64_t speakerID = 0; // its stagger
     };
-    void bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
-                                std::vector<GoneAddress> replaced,
-                                const std::vector<platform::UUID>& presentSources, DeskTransport desk,
-                                std::uint16_t port);
+    // Gives the addresses a pair left (moved away, deleted, no longer routed) that other
+    // current pairs still use: those pairs are to send again, so the address ends with the
+    // level of a pair that uses it. `check` numbers the address check under way: a record
+    // not found in it has left.
+    std::unordered_set<std::string_view>
+    bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
+                           std::vector<GoneAddress> replaced,
+                           const std::vector<platform::UUID>& presentSources, std::uint64_t check,
+                           DeskTransport desk, std::uint16_t port);
 
     std::uint64_t nextSendSequence_ = 0; // main thread
     bool sendEveryPair_ = false;         // the pass under way sends every pair
@@ -285,6 +299,9 @@ private:
     // A pass changed what pairs there are while output was off: the next pass with output
     // on checks every address.
     bool addressCheckDue_ = false;
+    std::uint64_t addressChecks_ = 0; // address checks made, numbering them
+    const std::shared_ptr<std::atomic<std::size_t>> staggeredOutstanding_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
     // The mixer's last send per pair (source, loudspeaker id), until a pass sends the pair.
     std::map<std::pair<platform::UUID, std::int64_t>, std::uint64_t> mixerSendMarks_;
     std::shared_ptr<void> tcpLinkObserver_;

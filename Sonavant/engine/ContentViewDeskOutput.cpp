@@ -60,6 +60,17 @@ void deliverLevel(const std::shared_ptr<DeskOutlet>& outlet, const Binding<std::
     outlet->sendUDP(true, address, host.get(), port, OSCSendArgument(*whole));
 }
 
+// Counts blocks of sends (and held sends) from their scheduling until they have been
+// handed to the outlet.
+void blocksScheduled(const ContentView::DeskSendContext& context, std::size_t blocks) {
+    if (context.staggeredOutstanding)
+        context.staggeredOutstanding->fetch_add(blocks, std::memory_order_acq_rel);
+}
+void blockSent(const ContentView::DeskSendContext& context) {
+    if (context.staggeredOutstanding)
+        context.staggeredOutstanding->fetch_sub(1, std::memory_order_acq_rel);
+}
+
 void releaseHeldSend(const ContentView::DeskSendContext& context, const std::string& key);
 
 void scheduleRelease(const ContentView::DeskSendContext& context, const std::string& key,
@@ -73,7 +84,8 @@ void releaseHeldSend(const ContentView::DeskSendContext& context, const std::str
     if (due.send)
         due.send();
     else if (due.waitAgain)
-        scheduleRelease(context, key, *due.waitAgain);
+        return scheduleRelease(context, key, *due.waitAgain);
+    blockSent(context);
 }
 
 // A send id x 10 ms from now; a day at most, so the moment stays within what a clock holds.
@@ -97,6 +109,7 @@ struct ReleasedSends {
 void scheduleBatches(const ContentView::DeskSendContext& context,
                      std::deque<ContentView::StaggeredBatch> batches, DeskTransport desk, std::uint16_t port,
                      std::shared_ptr<ReleasedSends> released) {
+    blocksScheduled(context, batches.size());
     const auto decided = std::chrono::steady_clock::now();
     std::chrono::nanoseconds soonest = staggerDelay(batches.front().speakerID);
     for (const auto& batch : batches)
@@ -109,7 +122,8 @@ void scheduleBatches(const ContentView::DeskSendContext& context,
                 auto run = [context, desk, port, released, sends = std::move(batch.sends)] {
                     for (const auto& send : sends)
                         ContentView::sendLevelToDesk(context, *send.key, desk, *send.address, port,
-                                                     send.level, send.sequence);
+                                                     send.level, send.sequence, send.handsOver);
+                    blockSent(context);
                     if (released)
                         released->blockDone();
                 };
@@ -198,10 +212,14 @@ void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport d
         heldLevelSends_->push_back({std::move(one), desk, port});
         return;
     }
+    const DeskSendContext context = deskSendContext();
+    blocksScheduled(context, 1);
     platform::DispatchQueue::global()->asyncAfter(
-        staggerDelay(speaker.id), [context = deskSendContext(), desk, port, sends = std::move(sends)] {
+        staggerDelay(speaker.id), [context, desk, port, sends = std::move(sends)] {
             for (const StaggeredSend& send : sends)
-                sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
+                sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence,
+                                send.handsOver);
+            blockSent(context);
         });
 }
 
@@ -248,10 +266,15 @@ void ContentView::sendLevelToDesk(const std::string& key, const MixingDesk& desk
 
 void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
                                   const std::string& address, std::uint16_t port, double level,
-                                  std::uint64_t sequence) {
-    SendTimeTable::Release send = [outlet = context.outlet, host = context.targetDeskIP, desk, key, address,
-                                   port,
-                                   level] { deliverLevel(outlet, host, desk, key, address, port, level); };
+                                  std::uint64_t sequence, bool handsOver) {
+    // The table keeps a held send: the send must not keep the table.
+    SendTimeTable::Release send = [outlet = context.outlet, host = context.targetDeskIP,
+                                   table = std::weak_ptr<SendTimeTable>(context.lastSendTime), desk, key,
+                                   address, port, level, sequence, handsOver] {
+        if (auto sends = table.lock())
+            sends->deliver(address, sequence, handsOver,
+                           [&] { deliverLevel(outlet, host, desk, key, address, port, level); });
+    };
     SendTimeTable::Release held = heldUntilOutputOn(context.outputOn, send);
     const auto admission = context.lastSendTime->admit(key, sequence, Clock::now(), interval,
                                                        !context.disableOSCThrottling->get(), held);
@@ -260,6 +283,7 @@ void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::str
         send();
         return;
     case SendTimeTable::Verdict::holdFirst:
+        blocksScheduled(context, 1);
         scheduleRelease(context, key, admission.wait);
         [[fallthrough]];
     case SendTimeTable::Verdict::held:

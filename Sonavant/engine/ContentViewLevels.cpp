@@ -366,7 +366,7 @@ void ContentView::updateRelativeLevels() {
             else if (!appState->oscOutputOn)
                 addressCheckDue_ = true;
             else
-                bringDownGoneAddresses({}, {}, {}, DeskTransport{desk.UDP, desk.OSCFloat}, *port);
+                bringDownGoneAddresses({}, {}, {}, 0, DeskTransport{desk.UDP, desk.OSCFloat}, *port);
         }
         return;
     }
@@ -701,6 +701,13 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
     if (structureChanged && !outputOn)
         addressCheckDue_ = true;
     const bool checkAddresses = outputOn && (structureChanged || addressCheckDue_);
+    const std::uint64_t check = checkAddresses ? ++addressChecks_ : 0;
+    // A number outside the desk's inputs has no address; a desk that declares no inputs
+    // limits none.
+    auto numbered = [&](const SoundObject& source) {
+        const std::int64_t number = source.number;
+        return desk.inputsNum < 1 || (number >= 1 && number <= desk.inputsNum);
+    };
 
     for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
         const SoundObject& source = *sources[sourceIndex];
@@ -741,6 +748,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         // The send decision of every pair, reused levels included: repeat counters advance
         // on every pass.
         MappedLevelRow& remembered = mappedLevelRow(source.id);
+        const bool hasNumber = numbered(source);
         std::string sourceKey;
         auto textsOf = [&](std::size_t i) -> const PairTexts& {
             const SpeakerSlot& slot = slots[i];
@@ -771,7 +779,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const SpeakerSlot& slot = slots[i];
             const KindRoute& route = *routes[i].route;
             const double level = passLevels[i];
-            if (!route.sends)
+            if (!route.sends || !hasNumber)
                 continue;
             // While output is off nothing counts as sent: the desk still has the old levels.
             if (!outputOn)
@@ -779,10 +787,11 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             bool moved = false;
             if (checkAddresses) {
                 const PairTexts& texts = textsOf(i);
-                const SentLevelRecord& last = remembered.sent[i];
+                SentLevelRecord& last = remembered.sent[i];
                 tables.currentAddresses.insert(*texts.address);
                 moved = remembered.known[i] && last.address && last.address != texts.address &&
                         *last.address != *texts.address;
+                last.addressCheck = check;
             }
             bool send = true;
             const bool isNew = !remembered.known[i] || sendEveryPair_ || moved;
@@ -813,23 +822,58 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         }
     }
 
+    if (checkAddresses) {
+        std::vector<platform::UUID> present;
+        present.reserve(sources.size());
+        for (const auto& source : sources)
+            present.push_back(source->id);
+        const auto left =
+            bringDownGoneAddresses(tables.currentAddresses, std::move(tables.movedFrom), present, check,
+                                   DeskTransport{desk.UDP, desk.OSCFloat}, port);
+        // The desk holds what the pair that left sent there: every pair still using the
+        // address counts as new (one sending in this pass anyway sends that), and no level
+        // the leaving pair had on its way may follow.
+        if (!left.empty())
+            for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
+                const SoundObject& source = *sources[sourceIndex];
+                if (!numbered(source))
+                    continue;
+                const auto& routes = routesFor(source.type);
+                for (std::size_t i = 0; i < count; ++i) {
+                    const std::size_t pair = sourceIndex * count + i;
+                    const PairTexts& texts = tables.pairTexts[pair];
+                    if (!tables.passLevels.has[pair] || !routes[i].route->sends || !texts.address ||
+                        !left.count(*texts.address))
+                        continue;
+                    auto& sends = batches[i].sends;
+                    if (auto sent =
+                            std::find_if(sends.begin(), sends.end(),
+                                         [&](const StaggeredSend& send) { return send.key == texts.key; });
+                        sent != sends.end()) {
+                        sent->handsOver = true;
+                        continue;
+                    }
+                    const double level = tables.passLevels.values[pair];
+                    MappedLevelRow& remembered = mappedLevelRow(source.id);
+                    remembered.known[i] = 1;
+                    remembered.levels[i] = {level, 1};
+                    remembered.sent[i].address = texts.address;
+                    remembered.sent[i].lower = routes[i].route->bounds.lower;
+                    if (!mixerSendMarks_.empty())
+                        mixerSendMarks_.erase({source.id, slots[i].id});
+                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_, true});
+                }
+            }
+        // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
+        std::unordered_set<std::string_view>().swap(tables.currentAddresses);
+        tables.movedFrom.clear();
+    }
     // A deque: its blocks are small, and a pass asks the allocator for nothing large.
     std::deque<StaggeredBatch> due;
     for (StaggeredBatch& batch : batches)
         if (!batch.sends.empty())
             due.push_back(std::move(batch));
     scheduleStaggeredSends(std::move(due), DeskTransport{desk.UDP, desk.OSCFloat}, port);
-    if (checkAddresses) {
-        std::vector<platform::UUID> present;
-        present.reserve(sources.size());
-        for (const auto& source : sources)
-            present.push_back(source->id);
-        bringDownGoneAddresses(tables.currentAddresses, std::move(tables.movedFrom), present,
-                               DeskTransport{desk.UDP, desk.OSCFloat}, port);
-        // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
-        std::unordered_set<std::string_view>().swap(tables.currentAddresses);
-        tables.movedFrom.clear();
-    }
     if (skippedUndefined)
         consoleLog("Error: Some positions or levels are not finite numbers; those pairs were left out.");
 
@@ -868,11 +912,13 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         keep->publishedVersion.reset();
 }
 
-void ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
-                                         std::vector<GoneAddress> replaced,
-                                         const std::vector<platform::UUID>& presentSources,
-                                         DeskTransport desk, std::uint16_t port) {
+std::unordered_set<std::string_view>
+ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& current,
+                                    std::vector<GoneAddress> replaced,
+                                    const std::vector<platform::UUID>& presentSources, std::uint64_t check,
+                                    DeskTransport desk, std::uint16_t port) {
     addressCheckDue_ = false;
+    std::unordered_set<std::string_view> left;
     std::vector<GoneAddress> gone = std::move(replaced);
     for (auto it = lastMappedLevels_.begin(); it != lastMappedLevels_.end();) {
         MappedLevelRow& row = it->second;
@@ -881,7 +927,8 @@ void ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_vi
             if (!row.known[j])
                 continue;
             SentLevelRecord& sent = row.sent[j];
-            if (!sent.address || current.count(*sent.address)) {
+            // A pair the check found on its address; any other record has left it.
+            if (!sent.address || (check != 0 && sent.addressCheck == check)) {
                 keep = true;
                 continue;
             }
@@ -895,20 +942,27 @@ void ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_vi
         else
             ++it;
     }
-    // An address any current pair uses stays; each gone one comes down once, staggered by
-    // the loudspeaker it was last sent for.
+    // An address any current pair uses stays, and its pairs send again; each gone one comes
+    // down once, staggered by the loudspeaker it was last sent for.
     std::unordered_set<std::string_view> downs;
     std::map<std::int64_t, std::vector<StaggeredSend>> bySpeaker;
     for (GoneAddress& entry : gone) {
-        if (!entry.address || current.count(*entry.address) || !downs.insert(*entry.address).second)
+        if (!entry.address)
+            continue;
+        if (auto used = current.find(*entry.address); used != current.end()) {
+            left.insert(*used);
+            continue;
+        }
+        if (!downs.insert(*entry.address).second)
             continue;
         auto key = entry.address; // its own throttle entry: the pair's key carries its new address
-        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_});
+        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_, true});
     }
-    if (bySpeaker.empty())
-        return;
-    std::deque<StaggeredBatch> batches;
-    for (auto& [speakerID, sends] : bySpeaker)
-        batches.push_back({speakerID, std::move(sends)});
-    scheduleStaggeredSends(std::move(batches), desk, port);
+    if (!bySpeaker.empty()) {
+        std::deque<StaggeredBatch> batches;
+        for (auto& [speakerID, sends] : bySpeaker)
+            batches.push_back({speakerID, std::move(sends)});
+        scheduleStaggeredSends(std::move(batches), desk, port);
+    }
+    return left;
 }

@@ -66,10 +66,8 @@ void InputSheet::build() {
 
     numberField_ = steppedNumberRow("Input Number:", "numberField", group, rows, numberStepper_);
     connect(numberField_, &QLineEdit::editingFinished, this, &InputSheet::commitNumberText);
-    connect(numberStepper_, &StepperButtons::stepped, this, [this](int direction) {
-        if (auto source = model_.source())
-            model_.setNumber(model_.numberStep(source->number, direction));
-    });
+    connect(numberStepper_, &StepperButtons::stepped, this,
+            [this](int direction) { model_.stepNumber(direction, numberStepper_->isHeld()); });
 
     validationLabel_ = validationCaption(group);
     validationLabel_->setContentsMargins(120, 0, 0, 0); // under the controls

@@ -2,6 +2,7 @@
 #include "Sonavant/ui/NumberFieldText.h"
 
 #include <algorithm>
+#include <utility>
 
 InputSheetModel::InputSheetModel(ContentView& view, const platform::UUID& sourceID)
     : view_(view), sourceID_(sourceID) {}
@@ -57,16 +58,37 @@ void InputSheetModel::setType(const std::string& type) {
         s->refreshName(*desk);
     }
     previousType_ = type;
+    levelsFollow();
 }
 
 void InputSheetModel::setNumber(std::int64_t number) {
     auto s = source();
     if (!s)
         return;
+    const bool changed = s->number.get() != number;
     s->number = number;
     numberValidationMessage_ = numberMessage(number, s->type);
     if (const auto& desk = view_.selectedDesk.get())
         s->refreshName(*desk);
+    if (changed)
+        levelsFollow();
+}
+
+void InputSheetModel::stepNumber(int direction, bool held) {
+    auto s = source();
+    if (!s)
+        return;
+    const bool wasHolding = std::exchange(holdLevels_, true);
+    setNumber(numberStep(s->number, direction));
+    holdLevels_ = wasHolding;
+    // Also when the last step stayed at the stepper's end: the steps before it sent nothing.
+    if (!held)
+        levelsFollow();
+}
+
+void InputSheetModel::levelsFollow() {
+    if (!holdLevels_ && source())
+        view_.updateRelativeLevels();
 }
 
 bool InputSheetModel::setNumberText(std::string_view text) {

@@ -4,7 +4,9 @@
 // every read and write finds the source afresh in the show, so an undo (which brings back
 // fresh copies of the sources), an import or a remote command cannot redirect an edit to
 // another source or to a copy that has left the show. Every edit is written at once and
-// nothing is recorded for undo or sent to the desk. Main thread only.
+// nothing is recorded for undo. A change of number or kind reaches the desk at once: the
+// new addresses get their levels and the old ones come down unless another source uses
+// them (a number out of range has no address; a number in use shares one). Main thread only.
 
 #include "Sonavant/engine/ContentView.h"
 
@@ -41,6 +43,9 @@ public:
     void setType(const std::string& type);
     // Stored even when it fails the check: the message shows and "Save" is disabled.
     void setNumber(std::int64_t number);
+    // One step of the stepper. While it is held down its steps reach the source only: the
+    // numbers passed on the way get nothing, the one it stops at gets the levels.
+    void stepNumber(int direction, bool held);
     // False, with the source unchanged, when the text is not a whole number.
     bool setNumberText(std::string_view text);
     // Judges the number again, when a message is showing, against the show as it is now.
@@ -60,8 +65,11 @@ public:
                                                      const std::string& newType, std::int64_t number);
 
 private:
+    void levelsFollow();
+
     ContentView& view_;
     platform::UUID sourceID_;
     std::string numberValidationMessage_;
     std::string previousType_;
+    bool holdLevels_ = false; // several edits that reach the desk as one
 };

@@ -3,6 +3,7 @@
 
 #include "ShowControlTestSupport.h"
 
+#include "OSCCore/OSCObject.h"
 #include "Sonavant/OSC/OSCReceiver.h"
 #include "Sonavant/cues/FadeCueGenerator.h"
 #include "Sonavant/model/CanvasGeometry.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -429,6 +431,53 @@ TEST_F(FadeCueEndToEndTest, EachStepsLevelsReachQLabBetweenItsOwnNewAndTheNext) 
             EXPECT_NEAR(level, given[k].at(pair), 0.006) << pair;
         }
     }
+}
+
+TEST_F(FadeCueEndToEndTest, NoLevelOfAStepReachesQLabBeforeItsNewCueIsMade) {
+    FakeDesk qlab(false);
+    MixingDesk desk = qlabDesk();
+    desk.mixOSCSend = "/cue/selected/level/{n}/{m}";
+    desk.OSCFloat = true;
+    auto& v = startWithCue(qlab, desk);
+    // QLab makes a cue, and selects it, only when it answers: 300 ms after each request.
+    constexpr auto answerDelay = 300ms;
+    qlab.setReplyDelay(answerDelay);
+    qlab.answerLikeQLab(v.oscReceiver->localPort(), "SELECTED-7");
+    ASSERT_TRUE(runToTheEnd(v));
+    drain(qlab);
+
+    int fades = 0;
+    FakeDesk::Clock::time_point made;
+    std::map<int, int> levels; // per fade cue, the level sends that followed its "/new"
+    for (const auto& datagram : qlab.datagrams()) {
+        std::optional<OSCMessage> message;
+        try {
+            if (auto object = decodeOSCObject(ByteView(datagram.bytes)); object && object->message())
+                message = *object->message();
+        } catch (const std::exception&) {
+        }
+        if (!message)
+            continue;
+        const std::string address(message->addressPattern().rawAddress());
+        const auto& values = message->values();
+        if (address == "/new" && !values.empty() && values[0].as<std::string>() &&
+            *values[0].as<std::string>() == "fade") {
+            ++fades;
+            made = datagram.arrival + answerDelay;
+            continue;
+        }
+        if (fades == 0 || !address.starts_with("/cue/selected/level/") || values.empty() ||
+            !values[0].as<float>())
+            continue;
+        ++levels[fades];
+        EXPECT_GE(datagram.arrival, made)
+            << address << " of fade " << fades << " arrived "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(made - datagram.arrival).count()
+            << " ms before QLab answered its \"/new\"";
+    }
+    ASSERT_EQ(fades, 2);
+    EXPECT_GT(levels[1], 0);
+    EXPECT_GT(levels[2], 0);
 }
 
 TEST_F(PathCueEndToEndTest, TheEngineFollowsTheViewsZoom) {
