@@ -150,9 +150,10 @@ TEST(UndoRoads, ADeskPickIsUndoneWithTheDeskItsPortAndTheShowItCleared) {
         const auto sent = c.outlet->sent();
         return std::any_of(sent.begin(), sent.end(), isLevel);
     }));
-    for (const auto& s : c.outlet->sent())
+    for (const auto& s : c.outlet->sent()) {
         if (isLevel(s))
             EXPECT_EQ(s.port, 49900) << s.address;
+    }
 }
 
 TEST(UndoRoads, ClicksUseNoHistoryAndTenUndosWalkBackTenEdits) {
