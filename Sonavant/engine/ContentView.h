@@ -344,6 +344,8 @@ public:
     void zoomLevelChanged(double newZoom);
     void reprojectAllPositions(const CanvasGeometryProxy& geometry);
     void levelSettingsChanged();
+    // A level setting changed and its write of both files has not been handed over yet.
+    bool levelSettingsWritePending() const { return levelSettingsWriteDue_; }
 
     void selectItem(const std::string& key);
     bool isSoundObjectSelected(const SoundObject& object) const;

@@ -456,6 +456,9 @@ private slots:
         app->targetPort.set(std::to_string(peer->udpPort()));
         // The new port's own round of every level goes out first, once the port has rested.
         QTRY_VERIFY_WITH_TIMEOUT(!app->contentView().destinationRestPending(), 3000);
+        // The steps' own write is said on the writer's thread; it must not count below.
+        QTRY_VERIFY_WITH_TIMEOUT(!app->contentView().levelSettingsWritePending(), 3000);
+        app->contentView().waitForWrites();
         // What the steps above queued on the main queue runs first.
         bool drained = false;
         platform::DispatchQueue::main()->async([&] { drained = true; });
