@@ -33,4 +33,12 @@ std::string numberText(float value) {
     return shortest(value);
 }
 
+std::optional<double> positiveNumber(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(value) && value > 0)
+        return value;
+    return std::nullopt;
+}
+
 } // namespace platform

@@ -9,6 +9,7 @@
 #include "Sonavant/engine/ShowControlText.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NumberText.h"
 
 #include <charconv>
 #include <chrono>
@@ -21,12 +22,9 @@ using platform::DispatchQueue;
 double ContentView::linkCheckInterval(const char* setting) {
     if (!setting)
         return defaultLinkCheckSeconds;
-    const std::string_view text(setting);
-    double seconds = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) && seconds > 0)
-        return seconds;
-    consoleLog(std::string("❌ ") + linkCheckIntervalVariable + "=\"" + std::string(text) +
+    if (auto seconds = platform::positiveNumber(setting))
+        return *seconds;
+    consoleLog(std::string("❌ ") + linkCheckIntervalVariable + "=\"" + setting +
                "\" is not a positive number of seconds; the TCP link check runs every 10 seconds.");
     return defaultLinkCheckSeconds;
 }

@@ -4,6 +4,7 @@
 #include "Sonavant/model/AppState.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
+#include "platform/NumberText.h"
 #include "platform/Serialization.h"
 
 #include <charconv>
@@ -195,12 +196,9 @@ void AppStatePersistence::startAutosave(double interval, std::function<void()> t
 double AppStatePersistence::autosaveInterval(const char* setting) {
     if (!setting)
         return defaultAutosaveInterval;
-    const std::string_view text(setting);
-    double seconds = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (ec == std::errc() && end == text.data() + text.size() && std::isfinite(seconds) && seconds > 0)
-        return seconds;
-    platform::consoleLog(std::string("❌ ") + autosaveIntervalVariable + "=\"" + std::string(text) +
+    if (auto seconds = platform::positiveNumber(setting))
+        return *seconds;
+    platform::consoleLog(std::string("❌ ") + autosaveIntervalVariable + "=\"" + setting +
                          "\" is not a positive number of seconds; the autosave runs every 60 seconds.");
     return defaultAutosaveInterval;
 }
