@@ -1,5 +1,6 @@
 // What the main thread pays for the joint write of the autosave and the working state on the
-// show of the undo benchmark, and what an Undo costs with its write beside one without.
+// show of the undo benchmark, and what an Undo costs with its write beside one without: off
+// screen, and on screen once the view has left it (the same desk and sends, no write).
 // "cpu_ms" is the main thread's own processor time per write; the writer's thread is not in it.
 // Each iteration waits for the write it caused outside the measurement, so the runs are
 // counted, not timed.
@@ -76,9 +77,14 @@ void BM_JointWriteMainThread(benchmark::State& state) {
 }
 BENCHMARK(BM_JointWriteMainThread)->Unit(benchmark::kMillisecond)->Iterations(20);
 
-// One Undo back over a move of one source: on screen it writes both files, off screen not.
-void undoStep(benchmark::State& state, bool onScreen) {
+// One Undo back over a move of one source: on screen it writes both files, off screen or
+// after leaving the screen not.
+void undoStep(benchmark::State& state, bool onScreen, bool leaveScreen = false) {
     Rig rig(onScreen);
+    if (leaveScreen) {
+        rig.view->onDisappearCleanup();
+        rig.settle();
+    }
     double x = 0;
     double cpu = 0;
     for (auto _ : state) {
@@ -104,6 +110,11 @@ void BM_UndoAlone(benchmark::State& state) {
     undoStep(state, false);
 }
 BENCHMARK(BM_UndoAlone)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_UndoAfterLeavingTheScreen(benchmark::State& state) {
+    undoStep(state, true, true);
+}
+BENCHMARK(BM_UndoAfterLeavingTheScreen)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 
