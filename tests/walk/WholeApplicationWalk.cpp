@@ -2,7 +2,8 @@
 // driven by xdotool's real input events, with a fresh home whose working state points the
 // desk at 127.0.0.1 and a fake desk listening on loopback. It walks the roads between the
 // windows (choose a desk, set the port in Settings, add, drag, undo, redo, draw a path, save,
-// close, start again, open) and checks what reaches the desk and what the show files hold.
+// close, start again, open, crash, change a loudspeaker's channel, move the desk to another
+// port) and checks what reaches the desk and what the show files hold.
 //
 // Run under xvfb-run; the application's program comes from SONAVANT_APP. Every wait has a
 // deadline; every step leaves a screenshot in SONAVANT_SCREENSHOT_DIR.
@@ -614,6 +615,29 @@ protected:
         return found;
     }
 
+    // Settings, Network page: the desk address when one is given, then the desk port typed
+    // with `keyDelay` milliseconds between keys; the window closed with its button.
+    void typeDeskInSettings(const std::string& address, const std::string& port, int keyDelay,
+                            const std::string& shot) {
+        activateMainWindow();
+        xdo("key ctrl+comma");
+        auto settings = waitForWindow("^Settings$");
+        ASSERT_TRUE(settings) << "no settings window";
+        const Rect s = settings->second;
+        // The section list's first row, then one row down; the page's first fields follow it
+        // in the focus chain: the desk address, then the desk port.
+        xdo("mousemove " + point(s.x + 60, s.y + 22) + " click 1");
+        xdo("key Down Tab Tab ctrl+a");
+        if (!address.empty())
+            xdo("type --delay 5 '" + address + "'");
+        xdo("key Tab ctrl+a");
+        xdo("type --delay " + std::to_string(keyDelay) + " '" + port + "'");
+        screenshot(shot);
+        xdo("mousemove " + point(s.x + s.width - 40, s.y + s.height - 26) + " click 1");
+        ASSERT_TRUE(waitUntil([&] { return visibleWindows("^Settings$").empty(); }, 5s))
+            << "Settings stayed open";
+    }
+
     // Types a path into Qt's own file dialog (its name field has the focus) and accepts it.
     void answerFileDialog(const std::string& title, const fs::path& path) {
         auto dialog = waitForWindow("^" + title + "$");
@@ -716,22 +740,8 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
         << "the desk was not chosen";
 
     // Settings, Network page: the desk port (choosing a desk set its default port).
-    activateMainWindow();
-    xdo("key ctrl+comma");
-    auto settings = waitForWindow("^Settings$");
-    ASSERT_TRUE(settings) << "no settings window";
-    const Rect s = settings->second;
-    // The section list's first row, then one row down; the page's first fields follow it
-    // in the focus chain: the desk address, then the desk port.
-    xdo("mousemove " + point(s.x + 60, s.y + 22) + " click 1");
-    xdo("key Down Tab Tab ctrl+a");
-    xdo("type --delay 5 '127.0.0.1'");
-    xdo("key Tab ctrl+a");
-    xdo("type --delay 5 '" + std::to_string(desk.udpPort()) + "'");
-    screenshot("settings-desk-port");
-    xdo("mousemove " + point(s.x + s.width - 40, s.y + s.height - 26) + " click 1");
-    ASSERT_TRUE(waitUntil([&] { return visibleWindows("^Settings$").empty(); }, 5s))
-        << "Settings stayed open";
+    ASSERT_NO_FATAL_FAILURE(
+        typeDeskInSettings("127.0.0.1", std::to_string(desk.udpPort()), 5, "settings-desk-port"));
 
     // Tools › "Add Output" twice (one output alone takes every input's whole share under
     // constant power, whatever the distance), Tools › "Add Input": the new input is
@@ -1013,6 +1023,17 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     screenshot("channel-changed");
     EXPECT_TRUE(channelMoved) << "after the channel change the desk holds " << text(inputOneGains(desk))
                               << "before " << text(beforeChange);
+
+    // Settings, Network page: the desk moved to another port, typed a key at a time. Once the
+    // port has rested, the new port gets every level the pairs in use have; the old channel's
+    // bottom level is not one of them.
+    Gains inUse = inputOneGains(desk);
+    std::erase_if(inUse, [](const auto& gain) { return gain.second == -80.0f; });
+    FakeDesk newPort(false);
+    ASSERT_NO_FATAL_FAILURE(
+        typeDeskInSettings("", std::to_string(newPort.udpPort()), 100, "settings-desk-port-moved"));
+    EXPECT_TRUE(waitUntil([&] { return !inUse.empty() && inputOneGains(newPort) == inUse; }, 10s))
+        << "the desk at the new port holds " << text(inputOneGains(newPort)) << "not " << text(inUse);
 
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
     EXPECT_NO_FATAL_FAILURE(
