@@ -386,7 +386,7 @@ TEST_P(DispatchSourceOnSerialQueue, PipeEndOfStreamReportsZero) {
     auto source = DispatchSource::makeRead(fds[0], queue);
     std::mutex mutex;
     std::vector<std::size_t> data;
-    std::atomic<bool> eof{false};
+    std::atomic<bool> eof{false}, closed{false};
     source->setEventHandler([&] {
         const std::size_t available = source->data();
         {
@@ -394,15 +394,19 @@ TEST_P(DispatchSourceOnSerialQueue, PipeEndOfStreamReportsZero) {
             data.push_back(available);
         }
         if (available == 0) {
-            eof = true;
+            // Told last: the test's locals are gone once it sees it.
             source->cancel();
+            eof = true;
             return;
         }
         char buffer[64];
         while (::read(fds[0], buffer, sizeof buffer) > 0) {
         }
     });
-    source->setCancelHandler([&] { ::close(fds[0]); });
+    source->setCancelHandler([&] {
+        ::close(fds[0]);
+        closed = true;
+    });
     source->resume();
     ASSERT_EQ(::write(fds[1], "abc", 3), 3);
     ASSERT_TRUE(waitFor([&] {
@@ -410,7 +414,7 @@ TEST_P(DispatchSourceOnSerialQueue, PipeEndOfStreamReportsZero) {
         return !data.empty();
     }));
     ::close(fds[1]);
-    ASSERT_TRUE(waitFor([&] { return eof.load(); }));
+    ASSERT_TRUE(waitFor([&] { return eof.load() && closed.load(); }));
     std::lock_guard lock(mutex);
     EXPECT_EQ(data.front(), 3u);
     EXPECT_EQ(data.back(), 0u);
