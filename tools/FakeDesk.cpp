@@ -242,6 +242,15 @@ std::vector<FakeDesk::Line> FakeDesk::lines() const {
     return lines_;
 }
 
+std::map<std::string, std::string> FakeDesk::lastValuePerAddress() const {
+    std::map<std::string, std::string> last;
+    for (const auto& line : lines()) {
+        const auto space = line.text.rfind(' ');
+        last[line.text.substr(0, space)] = space == std::string::npos ? "" : line.text.substr(space + 1);
+    }
+    return last;
+}
+
 std::size_t FakeDesk::lineCount() const {
     std::lock_guard lock(mutex_);
     return lines_.size();

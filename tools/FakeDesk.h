@@ -52,6 +52,8 @@ public:
     std::vector<std::string> addresses() const;
     std::vector<Line> lines() const;
     std::size_t lineCount() const;
+    // The value each address's last line carried: the address is the line up to its last space.
+    std::map<std::string, std::string> lastValuePerAddress() const;
     void clear();
 
     // Bounded waits; true when the count was reached in time.

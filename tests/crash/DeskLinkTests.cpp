@@ -30,12 +30,7 @@ namespace {
 using Levels = std::map<std::string, std::string>;
 
 Levels lastLines(const FakeDesk& desk) {
-    Levels last;
-    for (const auto& line : desk.lines()) {
-        const auto space = line.text.rfind(' ');
-        last[line.text.substr(0, space)] = line.text.substr(space + 1);
-    }
-    return last;
+    return desk.lastValuePerAddress();
 }
 
 std::size_t count(const std::string& text, const std::string& fragment) {

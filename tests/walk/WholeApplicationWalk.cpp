@@ -3,7 +3,7 @@
 // desk at 127.0.0.1 and a fake desk listening on loopback. It walks the roads between the
 // windows (choose a desk, set the port in Settings, add, drag, undo, redo, draw a path, save,
 // close, start again, open, crash, change a loudspeaker's channel, move the desk to another
-// port) and checks what reaches the desk and what the show files hold.
+// port, a TCP desk too) and checks what reaches the desk and what the show files hold.
 //
 // Run under xvfb-run; the application's program comes from SONAVANT_APP. Every wait has a
 // deadline; every step leaves a screenshot in SONAVANT_SCREENSHOT_DIR.
@@ -570,7 +570,7 @@ protected:
 
     void screenshot(const std::string& name) {
         char prefix[32];
-        std::snprintf(prefix, sizeof prefix, "walk-%02d-", ++shot_);
+        std::snprintf(prefix, sizeof prefix, "%s-%02d-", shotPrefix_, ++shot_);
         grabScreen().save(QString::fromStdString((shots_ / (prefix + name + ".png")).string()));
     }
 
@@ -679,13 +679,15 @@ protected:
 
     // The shipped desks with the DS100 matrix and QLab listening on fake desks; the setting
     // that makes the program read them.
-    std::string desksListeningAt(std::uint16_t matrixPort, std::uint16_t qlabPort) {
+    std::string desksListeningAt(std::uint16_t matrixPort, std::uint16_t qlabPort, std::uint16_t cl5Port) {
         MixingDeskRoot root = MixingDeskRoot::readFile(*mixingDesksResourcePath());
         for (auto& d : root.mixingDesks) {
             if (d.displayName == "D&B DS100 Matrix")
                 d.defaultPort = matrixPort;
             if (d.displayName == "QLab 5")
                 d.defaultPort = qlabPort;
+            if (d.displayName == "Yamaha CL5 (TCP)")
+                d.defaultPort = cl5Port;
         }
         const fs::path folder = home_ / "desks";
         fs::create_directories(folder);
@@ -705,6 +707,7 @@ protected:
     std::string window_;
     Rect frame_, canvas_;
     int shot_ = 0;
+    const char* shotPrefix_ = "walk";          // each test's screenshots apart
     std::vector<std::pair<int, int>> outputs_; // where the walk put the outputs
 };
 
@@ -712,7 +715,7 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     FakeDesk desk(false);
     FakeDesk qlab(false); // QLab listens elsewhere
     ASSERT_NE(desk.udpPort(), 0);
-    const std::string desks = desksListeningAt(desk.udpPort(), qlab.udpPort());
+    const std::string desks = desksListeningAt(desk.udpPort(), qlab.udpPort(), 0);
     const fs::path saved = home_ / "shows" / "walk.sonavant";
     const fs::path savedAgain = home_ / "shows" / "walk-reopened.sonavant";
 
@@ -1038,6 +1041,31 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
     EXPECT_NO_FATAL_FAILURE(
         expectSameCue(cue, workingStateCues(workingState_), "the cue list after \"Open...\""));
+}
+
+// A TCP desk: "Yamaha CL5 (TCP)" from the desk menu (the pick empties the show), an output
+// and an input added, their level arrives as a line; the desk moved in Settings to another
+// TCP desk, typed a key every 100 ms: once the port has rested and the new link is ready,
+// the new desk holds the same last line per address.
+TEST_F(WholeApplicationWalk, ATCPDeskMovedInSettingsGetsEveryLevel) {
+    shotPrefix_ = "walk-tcp";
+    FakeDesk cl5, moved;
+    ASSERT_NO_FATAL_FAILURE(startApplication({desksListeningAt(0, 0, cl5.tcpPort())}));
+    xdo("mousemove " + point(canvas_.x + 40, canvas_.y - 20) + " click 1");
+    ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, 10s)) << "no desk menu";
+    xdo("key Down Down Return");
+    ASSERT_TRUE(cl5.waitForConnections(1, 10s)) << "no link to the CL5 after its pick";
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 0));
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(4, 1));
+    ASSERT_TRUE(waitUntil([&] { return cl5.lastValuePerAddress().size() == 1; }, 10s))
+        << "the CL5 got no level line: " << cl5.lineCount() << " lines";
+    const auto levels = cl5.lastValuePerAddress();
+    screenshot("tcp-desk-levels");
+    ASSERT_NO_FATAL_FAILURE(
+        typeDeskInSettings("", std::to_string(moved.tcpPort()), 100, "settings-tcp-desk-port-moved"));
+    EXPECT_TRUE(waitUntil([&] { return moved.lastValuePerAddress() == levels; }, 10s))
+        << "the TCP desk at the new port has " << moved.lineCount() << " lines";
+    ASSERT_NO_FATAL_FAILURE(closeMainWindow());
 }
 
 // The walk's close request, 500 times to a window of the test's own while every core is kept
