@@ -1046,11 +1046,13 @@ TEST_F(WholeApplicationWalk, BuildSaveCloseStartAgainAndOpen) {
 // A TCP desk: "Yamaha CL5 (TCP)" from the desk menu (the pick empties the show), an output
 // and an input added, their level arrives as a line; the desk moved in Settings to another
 // TCP desk, typed a key every 100 ms: once the port has rested and the new link is ready,
-// the new desk holds the same last line per address.
+// the new desk holds the same last line per address. The show saved and opened again under
+// QLab 5 sends to the CL5's own port.
 TEST_F(WholeApplicationWalk, ATCPDeskMovedInSettingsGetsEveryLevel) {
     shotPrefix_ = "walk-tcp";
     FakeDesk cl5, moved;
-    ASSERT_NO_FATAL_FAILURE(startApplication({desksListeningAt(0, 0, cl5.tcpPort())}));
+    FakeDesk qlab(false);
+    ASSERT_NO_FATAL_FAILURE(startApplication({desksListeningAt(0, qlab.udpPort(), cl5.tcpPort())}));
     xdo("mousemove " + point(canvas_.x + 40, canvas_.y - 20) + " click 1");
     ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, 10s)) << "no desk menu";
     xdo("key Down Down Return");
@@ -1065,6 +1067,27 @@ TEST_F(WholeApplicationWalk, ATCPDeskMovedInSettingsGetsEveryLevel) {
         typeDeskInSettings("", std::to_string(moved.tcpPort()), 100, "settings-tcp-desk-port-moved"));
     EXPECT_TRUE(waitUntil([&] { return moved.lastValuePerAddress() == levels; }, 10s))
         << "the TCP desk at the new port has " << moved.lineCount() << " lines";
+
+    // Saved, QLab 5 picked, the show opened again: its link goes to the CL5's own port, not
+    // to the port the operator typed nor to QLab's, and the CL5 gets the show's level again.
+    const fs::path saved = home_ / "shows" / "cl5.sonavant";
+    activateMainWindow();
+    xdo("key ctrl+shift+s");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Save As...", saved));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(saved); }, 10s)) << "nothing was saved";
+    xdo("mousemove " + point(canvas_.x + 40, canvas_.y - 20) + " click 1");
+    ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, 10s)) << "no desk menu";
+    xdo("key Down Return");
+    ASSERT_TRUE(waitUntil([&] { return moved.openConnections() == 0; }, 10s)) << "QLab 5 was not chosen";
+    const std::size_t linesBefore = cl5.lineCount();
+    activateMainWindow();
+    xdo("key ctrl+o");
+    ASSERT_NO_FATAL_FAILURE(answerFileDialog("Open...", saved));
+    EXPECT_TRUE(
+        waitUntil([&] { return cl5.lineCount() > linesBefore && cl5.lastValuePerAddress() == levels; }, 10s))
+        << "the opened CL5 show did not reach the CL5's own port: " << cl5.lineCount() - linesBefore
+        << " new lines";
+    screenshot("cl5-show-opened");
     ASSERT_NO_FATAL_FAILURE(closeMainWindow());
 }
 
