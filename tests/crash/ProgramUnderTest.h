@@ -5,6 +5,7 @@
 #include "Sonavant/model/AppStatePersistence.h"
 #include "platform/UserDefaults.h"
 #include "support/Eventually.h"
+#include "support/ProgramEnvironment.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,8 +22,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace programtest {
 
@@ -54,6 +53,8 @@ struct Home {
         fs::create_directories(home.config());
         fs::create_directories(home.data());
         fs::create_directories(home.root / "cache");
+        fs::create_directories(home.root / "runtime");
+        fs::permissions(home.root / "runtime", fs::perms::owner_all);
         return home;
     }
 };
@@ -81,23 +82,10 @@ public:
         const char* program = std::getenv("SONAVANT_APP");
         if (!program)
             return false;
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry(*e);
-            const std::string name = entry.substr(0, entry.find('='));
-            if (name != "HOME" && name.rfind("XDG_", 0) != 0 && name != "QT_QPA_PLATFORM" &&
-                name != "SONAVANT_UPDATE_URL" && name != AppStatePersistence::autosaveIntervalVariable &&
-                !replaced(environment, name))
-                env.push_back(entry);
-        }
-        env.push_back("HOME=" + home_.root.string());
-        env.push_back("XDG_CONFIG_HOME=" + (home_.root / "config").string());
-        env.push_back("XDG_DATA_HOME=" + (home_.root / "data").string());
-        env.push_back("XDG_CACHE_HOME=" + (home_.root / "cache").string());
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-        env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
-        env.push_back(std::string(AppStatePersistence::autosaveIntervalVariable) + "=" + autosaveInterval);
-        env.insert(env.end(), environment.begin(), environment.end());
+        std::vector<std::string> added{std::string(AppStatePersistence::autosaveIntervalVariable) + "=" +
+                                       autosaveInterval};
+        added.insert(added.end(), environment.begin(), environment.end());
+        std::vector<std::string> env = support::programEnvironment(home_.root, "offscreen", added);
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());
@@ -167,13 +155,6 @@ public:
     }
 
 private:
-    static bool replaced(const std::vector<std::string>& environment, const std::string& name) {
-        for (const auto& entry : environment)
-            if (entry.substr(0, entry.find('=')) == name)
-                return true;
-        return false;
-    }
-
     Home home_;
     fs::path log_;
     pid_t pid_ = -1;

@@ -16,6 +16,7 @@
 #include "platform/Serialization.h"
 #include "platform/UserDefaults.h"
 #include "support/Eventually.h"
+#include "support/ProgramEnvironment.h"
 #include "tools/FakeDesk.h"
 
 #include <QGuiApplication>
@@ -48,8 +49,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -411,23 +410,7 @@ public:
     ~Application() { kill(); }
 
     bool start() {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string entry(*e);
-            const std::string name = entry.substr(0, entry.find('='));
-            if (name != "HOME" && name.rfind("XDG_", 0) != 0 && name != "QT_QPA_PLATFORM" &&
-                name != "SONAVANT_UPDATE_URL" && name != "SONAVANT_RESOURCE_DIR")
-                env.push_back(entry);
-        }
-        env.push_back("HOME=" + home_.string());
-        env.push_back("XDG_CONFIG_HOME=" + (home_ / "config").string());
-        env.push_back("XDG_DATA_HOME=" + (home_ / "data").string());
-        env.push_back("XDG_CACHE_HOME=" + (home_ / "cache").string());
-        env.push_back("XDG_RUNTIME_DIR=" + (home_ / "runtime").string());
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        // The update check asks a loopback port nobody listens on.
-        env.push_back("SONAVANT_UPDATE_URL=http://127.0.0.1:9/");
-        env.insert(env.end(), extraEnvironment_.begin(), extraEnvironment_.end());
+        std::vector<std::string> env = support::programEnvironment(home_, "xcb", extraEnvironment_);
         std::vector<char*> envp;
         for (auto& e : env)
             envp.push_back(e.data());
