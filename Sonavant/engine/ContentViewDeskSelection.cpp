@@ -15,7 +15,7 @@ void ContentView::selectDesk(const MixingDesk& desk) {
     // Recorded before the first step, with the desk and port the view sends for: one Undo
     // brings back the old desk, its port and link, the SoundScape mode, the receive port and
     // the show the pick cleared.
-    appState->saveStateForUndo();
+    appState->saveStateBeforeDeskPick();
     {
         AppState::HistoryPause pause;
         const DeskRoad road(*this);
@@ -70,13 +70,14 @@ void ContentView::takeShowDesk(AppState::Replacement replacement) {
             appState->isSoundScapeMode = isSoundScapeDesk(*desk);
         return;
     }
-    // A step across a desk pick: the entry holds the desk and port the view sent for then
-    // (its SoundScape mode and receive port came back with the show). Across an Open the
-    // port comes back with the desk even where the desk is the same.
+    // The entry holds the desk and port the view sent for then (its SoundScape mode and
+    // receive port came back with the show). Across an Open or a desk pick the port comes
+    // back with the desk even where the desk is the same; any other step keeps a port typed
+    // since.
     const auto taken = appState->viewDesk;
-    const bool acrossOpen = replacement == AppState::Replacement::restoredAcrossOpen;
+    const bool acrossDeskChange = replacement != AppState::Replacement::restored;
     if (taken && taken->desk &&
-        (taken->desk != selectedDesk.get() || (acrossOpen && taken->port != targetPort.get()))) {
+        (taken->desk != selectedDesk.get() || (acrossDeskChange && taken->port != targetPort.get()))) {
         selectedDesk = taken->desk;
         targetPort.set(taken->port);
         connectDeskLink(*taken->desk);

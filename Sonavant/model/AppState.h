@@ -109,7 +109,7 @@ public:
     // or redo step restored an entry (across an Open: the whole show). What hangs on the live
     // canvas, zoom and the cue engine is derived again by its owner then, not field by field
     // while the copy runs.
-    enum class Replacement { opened, restored, restoredAcrossOpen };
+    enum class Replacement { opened, restored, restoredAcrossOpen, restoredAcrossDeskPick };
     platform::Subject<Replacement> replaced;
     // Announced when an undo or redo step begins, before anything is copied or restored.
     platform::Subject<void> historyStepping;
@@ -129,6 +129,10 @@ public:
     // Records the live show, unless it is the newest entry or the state the last undo or
     // redo left (then nothing is recorded and the redo list stays).
     void saveStateForUndo();
+    // As `saveStateForUndo`, just before a desk pick: whichever entry stands for the show
+    // before it carries the view's desk and port as they are now, and a step to it gives
+    // them back even where the desk is the same.
+    void saveStateBeforeDeskPick();
     void undo();
     void redo();
     static void clearHistory();
@@ -163,6 +167,8 @@ private:
     // An entry beside an Open: the show before it on the undo side, the opened one on the
     // redo side. A step to it gives back the whole show, not only what an edit changes.
     bool stepsWhole_ = false;
+    // An entry beside a desk pick: a step to it gives back the view's desk and port.
+    bool stepsAcrossDeskPick_ = false;
     // The state the last undo or redo left, until the show changes or the next push records.
     static inline std::shared_ptr<AppState> stepResult;
     // A push found the show as the step left it: an edit that records only before itself

@@ -281,6 +281,19 @@ void AppState::saveStateForUndo() {
         redoStack.clear();
 }
 
+void AppState::saveStateBeforeDeskPick() {
+    if (isRestoring)
+        return;
+    saveStateForUndo();
+    // Nothing new is recorded where the show is the newest entry or the state the last step
+    // left: that entry is the way back, and the port typed since belongs to it.
+    for (const auto& entry : {stepResult, undoStack.empty() ? nullptr : undoStack.back()})
+        if (entry && matches(*entry)) {
+            entry->viewDesk = viewDesk;
+            entry->stepsAcrossDeskPick_ = true;
+        }
+}
+
 void AppState::recordBeforeOpening() {
     settleStepResult(false);
     auto copy = deepCopy();
@@ -338,10 +351,17 @@ void AppState::historyStep(std::vector<std::shared_ptr<AppState>>& source,
                     current = std::move(now);
                 current->stepsWhole_ = true;
             }
+            if (candidate->stepsAcrossDeskPick_) {
+                // The way back across the pick holds the desk and port in use now.
+                current->viewDesk = viewDesk;
+                current->stepsAcrossDeskPick_ = true;
+            }
             destination.push_back(current);
         }
         restore(*candidate);
-        replaced.send(candidate->stepsWhole_ ? Replacement::restoredAcrossOpen : Replacement::restored);
+        replaced.send(candidate->stepsWhole_            ? Replacement::restoredAcrossOpen
+                      : candidate->stepsAcrossDeskPick_ ? Replacement::restoredAcrossDeskPick
+                                                        : Replacement::restored);
         // What the step left, for telling a later push that changes nothing from one that
         // does; the candidate itself now shares its sources and cues with the live show.
         stepResult = deepCopy();

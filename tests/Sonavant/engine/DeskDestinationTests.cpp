@@ -5,8 +5,10 @@
 #include "EngineTestSupport.h"
 #include "ShowControlTestSupport.h"
 #include "Sonavant/OSC/PersistentTCPClient.h"
+#include "Sonavant/model/CanvasGeometry.h"
 #include "tools/FakeDesk.h"
 
+#include <algorithm>
 #include <map>
 
 using namespace showcontrol_test;
@@ -165,6 +167,62 @@ TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
     platform::MainRunLoop::advance(600ms);
     settle(200ms);
     EXPECT_EQ(outlet->count(), afterUndo);
+
+    // Each Undo below must leave the desk at the typed port holding the show's levels.
+    auto typeAndRest = [&](const std::string& port) {
+        type(v.targetPort, port, 100ms);
+        platform::MainRunLoop::advance(500ms);
+        ASSERT_TRUE(
+            mainLoopUntil([&] { return lastAt(*outlet, "127.0.0.1", std::stoi(port)) == programLevels(); }));
+    };
+    // What an Undo sends goes to `port` and holds the program's levels: every pair's after a
+    // pick (the desk was cleared), the moved ones' after an edit.
+    auto undoReaches = [&](const std::string& port, bool everyPair) {
+        const std::size_t mark = outlet->count();
+        show->undo();
+        EXPECT_EQ(v.targetPort.get(), port);
+        auto since = [&](bool atPort) {
+            std::map<std::string, std::string> last;
+            const auto sent = outlet->sent();
+            for (std::size_t i = mark; i < sent.size(); ++i)
+                if ((sent[i].port == std::stoi(port)) == atPort)
+                    last[sent[i].address] = sent[i].argument.text();
+            return last;
+        };
+        auto heldByTheDesk = [&] {
+            const auto levels = programLevels(), sent = since(true);
+            if (everyPair)
+                return sent == levels;
+            return !sent.empty() && std::all_of(sent.begin(), sent.end(), [&](const auto& s) {
+                return levels.count(s.first) && levels.at(s.first) == s.second;
+            });
+        };
+        EXPECT_TRUE(mainLoopUntil(heldByTheDesk, 2s)) << port;
+        EXPECT_TRUE(since(false).empty()) << port;
+    };
+    auto nudge = [&] {
+        show->saveStateForUndo();
+        const auto& moved = show->soundObjects->front();
+        const Point to{moved->positionMeters.get().x + 0.3, moved->positionMeters.get().y};
+        moved->positionMeters = to;
+        moved->position = metresToCanvas(show->canvasOrientation, to, v.zoomLevel, show->zeroPoint);
+        v.updateRelativeLevels();
+    };
+    // An edit recorded before the port was typed: its Undo keeps the typed port.
+    nudge();
+    typeAndRest("43121");
+    undoReaches("43121", false);
+    // The same desk picked again: the pick set its default port, and Undo gives back the typed one.
+    nudge();
+    typeAndRest("43131");
+    v.selectDesk(*v.selectedDesk.get());
+    EXPECT_EQ(v.targetPort.get(), std::to_string(testDesk().defaultPort));
+    undoReaches("43131", true);
+    // Right after an Undo (the pick records no entry of its own), another desk picked.
+    typeAndRest("43141");
+    v.selectDesk(picked);
+    undoReaches("43141", true);
+    EXPECT_EQ(v.selectedDesk.get(), testDesk());
 }
 
 // A TCP desk moved to another port: the new link, once ready, carries every level.
