@@ -761,7 +761,11 @@ private:
     std::shared_ptr<JointWriteResult> submitJointWrite(bool tell);
     void reportJointWrite(const JointWriteResult& result, bool tell);
     std::int64_t nextWriteStamp_ = 1;
-    bool backgroundBookmarkForgotten_ = false; // New Blank Canvas: the next write removes it too
+    // New Blank Canvas asks the writes to remove the background image's bookmark (a count of
+    // the requests); it stays asked until a write carrying it has reached the disk.
+    std::uint64_t backgroundBookmarkRemovalAsked_ = 0;
+    std::shared_ptr<std::atomic<std::uint64_t>> backgroundBookmarkRemovalWritten_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     // Before the teardown below and after everything else: the writes under way finish
     // before the view's members go.
     std::unique_ptr<LatestWriteQueue> jointWrites_;

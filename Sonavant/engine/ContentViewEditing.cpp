@@ -158,7 +158,7 @@ void ContentView::newBlankCanvas() {
     s.backgroundImageOffset = Point{0, 0};
     s.backgroundImageScale = 1.0;
     workingStateDefaults().remove("savedBackgroundImageBookmark");
-    backgroundBookmarkForgotten_ = true; // and again after a write under way that still holds it
+    ++backgroundBookmarkRemovalAsked_; // and again after a write under way that still holds it
     if (!mixingDesks->empty())
         selectedDesk = mixingDesks->front();
     platform::consoleLog("Application reset to default state.");

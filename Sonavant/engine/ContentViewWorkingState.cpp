@@ -238,7 +238,7 @@ struct ContentView::WorkingStateCopy {
     double zoomLevel = 0;
     std::vector<std::shared_ptr<PathCue>> pathCues;
     double defaultTime = 0;
-    bool forgetBackgroundBookmark = false;
+    std::uint64_t bookmarkRemoval = 0; // the removal request it carries; 0 for none
     std::optional<std::int64_t> stamp;
 };
 
@@ -261,7 +261,8 @@ ContentView::WorkingStateCopy ContentView::copyWorkingState() {
     copy.zoomLevel = zoomLevel.get();
     copy.pathCues = copyCues(pathManager->pathCues.get(), cues);
     copy.defaultTime = pathManager->defaultTime.get();
-    copy.forgetBackgroundBookmark = std::exchange(backgroundBookmarkForgotten_, false);
+    if (backgroundBookmarkRemovalAsked_ > backgroundBookmarkRemovalWritten_->load())
+        copy.bookmarkRemoval = backgroundBookmarkRemovalAsked_;
     return copy;
 }
 
@@ -304,7 +305,7 @@ ValueObject ContentView::encodeWorkingState(const WorkingStateCopy& copy) {
             d.emplace(key::backgroundImageBookmark, Value(std::move(*bookmark.data)));
         else
             consoleLog("Error creating bookmark for background image URL: " + bookmark.error);
-    } else if (copy.forgetBackgroundBookmark) {
+    } else if (copy.bookmarkRemoval) {
         d.emplace(key::backgroundImageBookmark, Value(platform::Null{}));
     }
 
@@ -338,6 +339,7 @@ std::shared_ptr<ContentView::JointWriteResult> ContentView::submitJointWrite(boo
     std::shared_ptr<platform::Lease<AppStatePersistence>> files =
         persistence ? persistence->lease() : nullptr;
     jointWrites_->submit([copy, result, tell, files, store = workingStateDefaults().lease(),
+                          removalWritten = backgroundBookmarkRemovalWritten_,
                           alive = std::weak_ptr<ContentView*>(aliveToken_)] {
         // The autosave first: the launch takes the working state over it only when both
         // carry the same stamp.
@@ -348,9 +350,12 @@ std::shared_ptr<ContentView::JointWriteResult> ContentView::submitJointWrite(boo
                 result->autosaveTarget = persistence.autosaveTarget();
             });
         store->use([&](UserDefaults& defaults) {
-            if (defaults.setAndSynchronize(encodeWorkingState(*copy)))
+            if (defaults.setAndSynchronize(encodeWorkingState(*copy))) {
+                // Writes run in the order asked, so a later request is never marked written.
+                if (copy->bookmarkRemoval)
+                    removalWritten->store(copy->bookmarkRemoval);
                 consoleLog("✅ App state saved successfully.");
-            else
+            } else
                 result->workingStateFailure = defaults.writeError();
             result->workingStateFile = defaults.filePath();
         });
@@ -425,12 +430,24 @@ void ContentView::loadState() {
     const bool readShow = !autosaveStamp || (workingStamp && *workingStamp >= *autosaveStamp);
     nextWriteStamp_ =
         std::max({nextWriteStamp_, autosaveStamp.value_or(0) + 1, workingStamp.value_or(0) + 1});
-    if (!readShow) {
-        consoleLog("⚠️ The autosave was written after the working state; the show is the autosave's.");
-        // As after an Open: the show's desk, when it names one.
-        if (const auto& desk = show.selectedDesk.get())
-            selectedDesk = *desk;
+    // The desk the stored port was set for; unset when the key is missing or unreadable.
+    std::optional<std::optional<MixingDesk>> storedDesk;
+    if (auto desk = storedJSON(d, key::selectedDesk)) {
+        try {
+            storedDesk =
+                desk->isNull() ? std::nullopt : std::optional(MixingDesk::decode(*desk, key::selectedDesk));
+        } catch (const std::exception&) {
+        }
     }
+    // As after an Open: the show's desk, when it names one, with its own port where it is
+    // not the desk the stored port belongs to.
+    const std::optional<MixingDesk> autosaveDesk = readShow ? std::nullopt : show.selectedDesk.get();
+    if (!readShow)
+        consoleLog("⚠️ The autosave was written after the working state; the show is the autosave's.");
+    if (autosaveDesk)
+        selectedDesk = *autosaveDesk;
+    else if (storedDesk)
+        selectedDesk = *storedDesk;
 
     if (readShow) {
         if (auto speakers = decodeJSON<std::vector<Speaker>>(d, key::speakers))
@@ -439,13 +456,6 @@ void ContentView::loadState() {
             show.soundObjects = std::move(*sources);
         else
             consoleLog("⚠️ No saved sound objects found.");
-        if (auto desk = storedJSON(d, key::selectedDesk)) {
-            try {
-                selectedDesk = desk->isNull() ? std::nullopt
-                                              : std::optional(MixingDesk::decode(*desk, key::selectedDesk));
-            } catch (const std::exception&) {
-            }
-        }
         show.groups =
             decodeJSON<std::vector<ObjectGroup>>(d, key::groups).value_or(std::vector<ObjectGroup>{});
         show.snapshots =
@@ -457,6 +467,8 @@ void ContentView::loadState() {
         show.range = positiveOr(d.number(key::range), 5.0);
     targetDeskIP = d.string(key::targetDeskIP).value_or("192.168.0.2");
     targetPort = d.string(key::targetPort).value_or("49900");
+    if (autosaveDesk && (!storedDesk || *storedDesk != autosaveDesk))
+        targetPort = std::to_string(autosaveDesk->defaultPort);
     showZeroPoint = d.boolean(key::showZeroPoint).value_or(true);
     show.showGrid = d.boolean(key::showGrid).value_or(false);
     zoomLevel = positiveOr(d.number(key::zoomLevel), 100.0);

@@ -4,12 +4,16 @@
 
 #include "ShowControlTestSupport.h"
 
+#include "Sonavant/engine/BackgroundImageBookmark.h"
 #include "Sonavant/model/AppSaveContainer.h"
 #include "Sonavant/model/AppStatePersistence.h"
+#include "Sonavant/model/AppStateTestSupport.h"
 #include "platform/Files.h"
 #include "platform/Serialization.h"
 
 #include <cerrno>
+#include <condition_variable>
+#include <fstream>
 #include <mutex>
 
 using namespace showcontrol_test;
@@ -71,12 +75,61 @@ struct Disk {
     }
 };
 
+// Holds the writer at the first file it writes until opened, and counts the joint writes.
+class WriterGate {
+public:
+    explicit WriterGate(fs::path autosave) {
+        platform::setWriteFault([state = state_, autosave](const fs::path& target) {
+            std::unique_lock lock(state->mutex);
+            state->autosaves += target == autosave ? 1 : 0;
+            state->held = true;
+            state->changed.notify_all();
+            state->changed.wait(lock, [&] { return state->open; });
+            return 0;
+        });
+    }
+    ~WriterGate() {
+        open();
+        platform::setWriteFault({});
+    }
+    bool waitUntilHeld() {
+        std::unique_lock lock(state_->mutex);
+        return state_->changed.wait_for(lock, deadline, [&] { return state_->held; });
+    }
+    void open() {
+        std::lock_guard lock(state_->mutex);
+        state_->open = true;
+        state_->changed.notify_all();
+    }
+    int autosaves() const {
+        std::lock_guard lock(state_->mutex);
+        return state_->autosaves;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool held = false;
+        bool open = false;
+        int autosaves = 0;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
 TEST_F(JointWriteTest, AWorkingStateThatFailedAfterTheAutosaveLeavesTheAutosavesShowWholeAtLaunch) {
     show->soundObjects = {source(1, 1.0, 2.0)};
     show->speakers = {speaker(1, 2, 3), speaker(2, -2, 3)};
     show->range = 6.0;
     show->panningMode = PanningMode::sine;
+    // Two desks listening on ports of their own.
+    MixingDesk qlab = support::mixDesk("QLab 5", 8), ds100 = support::mixDesk("D&B DS100 Matrix", 64);
+    qlab.defaultPort = 53000;
+    ds100.defaultPort = 50010;
     auto& v = makeWritingView();
+    v.selectedDesk = qlab;
+    show->selectedDesk = qlab;
+    v.targetPort = std::to_string(qlab.defaultPort);
     v.zoomLevel = 150.0;
     v.pathManager->defaultTime = 8.0;
     ASSERT_TRUE(v.finishWrites());
@@ -87,6 +140,10 @@ TEST_F(JointWriteTest, AWorkingStateThatFailedAfterTheAutosaveLeavesTheAutosaves
     show->range = 9.0;
     show->panningMode = PanningMode::linear;
     v.zoomLevel = 175.0;
+    // A desk picked: its port goes with it.
+    v.selectedDesk = ds100;
+    show->selectedDesk = ds100;
+    v.targetPort = std::to_string(ds100.defaultPort);
     {
         Disk disk(defaults->filePath());
         EXPECT_FALSE(v.finishWrites());
@@ -103,13 +160,25 @@ TEST_F(JointWriteTest, AWorkingStateThatFailedAfterTheAutosaveLeavesTheAutosaves
     EXPECT_EQ(view->zoomLevel.get(), 150.0);
     EXPECT_EQ(view->pathManager->defaultTime.get(), 8.0);
     EXPECT_EQ(view->targetDeskIP.get(), "127.0.0.1");
+    // The autosave's desk, at its own port, not at the port stored for the older desk.
+    EXPECT_EQ(view->selectedDesk.get(), ds100);
+    EXPECT_EQ(view->targetPort.get(), "50010");
 
     // Written together again, the working state is read over the autosave as always.
     show->range = 4.5;
+    view->targetPort = "43110";
     ASSERT_TRUE(view->finishWrites());
     relaunch();
     EXPECT_EQ(show->range.get(), 4.5);
     EXPECT_EQ(show->speakers->size(), 3u);
+    // The same desk in both files keeps the operator's port when the autosave is newer.
+    {
+        Disk disk(defaults->filePath());
+        EXPECT_FALSE(view->finishWrites());
+    }
+    relaunch();
+    EXPECT_EQ(view->selectedDesk.get(), ds100);
+    EXPECT_EQ(view->targetPort.get(), "43110");
 }
 
 TEST_F(JointWriteTest, AWriteHoldsTheShowAsItWasAskedForAndANewerOneReplacesOneNotStarted) {
@@ -129,12 +198,20 @@ TEST_F(JointWriteTest, AWriteHoldsTheShowAsItWasAskedForAndANewerOneReplacesOneN
         platform::readPropertyList(platform::readFile(persistence->autosaveURL())), "");
     EXPECT_EQ(written.appState->encode(), asked);
 
-    // Many writes asked in a row: the last one is on disk, in both files, under one stamp.
-    for (int i = 1; i <= 20; ++i) {
-        show->range = 1.0 + i;
+    // Twenty writes asked while one runs: only the last of them runs after it, and it is on
+    // disk, in both files, under one stamp.
+    {
+        WriterGate gate(persistence->autosaveURL());
         v.writeAutosaveAndWorkingState();
+        ASSERT_TRUE(gate.waitUntilHeld());
+        for (int i = 1; i <= 20; ++i) {
+            show->range = 1.0 + i;
+            v.writeAutosaveAndWorkingState();
+        }
+        gate.open();
+        v.waitForWrites();
+        EXPECT_EQ(gate.autosaves(), 2);
     }
-    v.waitForWrites();
     written = AppSaveContainer::decode(
         platform::readPropertyList(platform::readFile(persistence->autosaveURL())), "");
     EXPECT_EQ(written.appState->range.get(), 21.0);
@@ -172,6 +249,47 @@ TEST_F(JointWriteTest, OnlyTheAutosaveCarriesTheStamp) {
     const auto document = platform::readPropertyList(platform::readFile(saved));
     EXPECT_FALSE(document.find("writeStamp"));
     EXPECT_FALSE(AppSaveContainer::decode(document, "").writeStamp);
+}
+
+// A write replaced before it started hands its removal of the background image on to the
+// one that replaced it.
+TEST_F(JointWriteTest, NewBlankCanvasRemovesTheBackgroundImageWhateverWriteReplacesItsOwn) {
+    const fs::path image = folder.path() / "plan.png";
+    std::ofstream(image) << "png";
+    show->backgroundImageURL = BackgroundImageBookmark::fileURL(image.string());
+    auto& v = makeWritingView();
+    ASSERT_TRUE(v.finishWrites());
+    {
+        WriterGate gate(persistence->autosaveURL());
+        v.writeAutosaveAndWorkingState(); // still holds the image
+        ASSERT_TRUE(gate.waitUntilHeld());
+        v.newBlankCanvas();
+        v.writeAutosaveAndWorkingState();
+        gate.open();
+        v.waitForWrites();
+    }
+    relaunch();
+    EXPECT_FALSE(show->backgroundImageURL.get());
+}
+
+// Every field the autosave stores reaches it: a show unlike a default one in each of them is
+// written and read back unchanged.
+TEST_F(JointWriteTest, TheAutosaveHoldsEveryFieldOfTheShow) {
+    show = appstate_test::fullShow();
+    show->targetDeskIP = "127.0.0.9";
+    auto& v = makeWritingView();
+    v.pathManager->pathCues = show->pathCues.get();
+    const platform::Value expected = show->encode();
+    const platform::Value initial = emptyShow()->encode();
+    for (const auto& name : AppState::codingKeys()) {
+        const platform::Value* value = expected.find(name);
+        const platform::Value* byDefault = initial.find(name); // none for an absent optional
+        EXPECT_TRUE(value && (!byDefault || *value != *byDefault)) << name << " is as in a default show";
+    }
+    ASSERT_TRUE(v.finishWrites());
+    const auto written = AppSaveContainer::decode(
+        platform::readPropertyList(platform::readFile(persistence->autosaveURL())), "");
+    EXPECT_EQ(written.appState->encode(), expected);
 }
 
 } // namespace
