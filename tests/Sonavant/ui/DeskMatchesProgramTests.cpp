@@ -382,6 +382,10 @@ TEST(DeskMatchesProgram, AnInputsNumberOrTypeChangeInItsSheetReachesTheDeskAtOnc
         sheet.stepNumber(+1, false);
         EXPECT_EQ(f.next(4),
                   (Lines{gain(5, 1, "-80"), gain(5, 2, "-80"), gain(7, 1, "10"), gain(7, 2, "1")}));
+        // The last of the desk's inputs has its addresses.
+        sheet.setNumber(64);
+        EXPECT_EQ(f.next(4),
+                  (Lines{gain(64, 1, "10"), gain(64, 2, "1"), gain(7, 1, "-80"), gain(7, 2, "-80")}));
     }
     {
         SCOPED_TRACE("QLab 5");
@@ -400,6 +404,15 @@ TEST(DeskMatchesProgram, AnInputsNumberOrTypeChangeInItsSheetReachesTheDeskAtOnc
         sheet.setType("Cue");
         EXPECT_EQ(f.next(4), (Lines{"/cue/selected/level/0/1 10", "/cue/selected/level/0/2 1",
                                     "/cue/selected/level/1/1 -80", "/cue/selected/level/1/2 -80"}));
+        // The cue's address carries no number: one beyond the desk's inputs keeps it, and sets
+        // it again after a spell as an input, which has no address then.
+        sheet.setNumber(65);
+        EXPECT_EQ(sheet.numberValidationMessage(), "Number out of range (1-64).");
+        EXPECT_EQ(f.next(0), Lines{});
+        sheet.setType("Input");
+        EXPECT_EQ(f.next(2), (Lines{"/cue/selected/level/0/1 -80", "/cue/selected/level/0/2 -80"}));
+        sheet.setType("Cue");
+        EXPECT_EQ(f.next(2), (Lines{"/cue/selected/level/0/1 10", "/cue/selected/level/0/2 1"}));
     }
 }
 
