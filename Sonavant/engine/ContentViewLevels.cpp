@@ -852,13 +852,9 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                         !texts.address || !left.count(*texts.address))
                         continue;
                     auto& sends = batches[i].sends;
-                    if (auto sent =
-                            std::find_if(sends.begin(), sends.end(),
-                                         [&](const StaggeredSend& send) { return send.key == texts.key; });
-                        sent != sends.end()) {
-                        sent->handsOver = true;
+                    if (std::any_of(sends.begin(), sends.end(),
+                                    [&](const StaggeredSend& send) { return send.key == texts.key; }))
                         continue;
-                    }
                     const double level = tables.passLevels.values[pair];
                     MappedLevelRow& remembered = mappedLevelRow(source.id);
                     remembered.known[i] = 1;
@@ -867,7 +863,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                     remembered.sent[i].lower = routes[i].route->bounds.lower;
                     if (!mixerSendMarks_.empty())
                         mixerSendMarks_.erase({source.id, slots[i].id});
-                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_, true});
+                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
                 }
             }
         // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
@@ -962,7 +958,7 @@ ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& 
         if (!downs.insert(*entry.address).second)
             continue;
         auto key = entry.address; // its own throttle entry: the pair's key carries its new address
-        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_, true});
+        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_});
     }
     if (!bySpeaker.empty()) {
         std::deque<StaggeredBatch> batches;
