@@ -233,7 +233,6 @@ public:
         std::shared_ptr<const std::string> key;
         double level = 0;
         std::uint64_t sequence = 0; // order of decision
-        bool handsOver = false;     // no send decided earlier reaches the address after this one
     };
     void scheduleStaggeredSends(const Speaker& speaker, DeskTransport desk, std::uint16_t port,
                                 std::vector<StaggeredSend> sends);
@@ -253,11 +252,10 @@ public:
     // One throttled send, now, on the calling thread.
     void sendLevelToDesk(const std::string& key, const MixingDesk& desk, const std::string& address,
                          std::uint16_t port, double level);
-    // The send step itself; any thread. `sequence` orders sends decided earlier and later;
-    // `handsOver` as in SendTimeTable::deliver.
+    // The send step itself; any thread. `sequence` orders sends decided earlier and later.
     static void sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
                                 const std::string& address, std::uint16_t port, double level,
-                                std::uint64_t sequence, bool handsOver = false);
+                                std::uint64_t sequence);
 
 private:
     // The send decision of one pair on its remembered level: true when the level is to go

@@ -122,7 +122,7 @@ void scheduleBatches(const ContentView::DeskSendContext& context,
                 auto run = [context, desk, port, released, sends = std::move(batch.sends)] {
                     for (const auto& send : sends)
                         ContentView::sendLevelToDesk(context, *send.key, desk, *send.address, port,
-                                                     send.level, send.sequence, send.handsOver);
+                                                     send.level, send.sequence);
                     blockSent(context);
                     if (released)
                         released->blockDone();
@@ -217,8 +217,7 @@ void ContentView::scheduleStaggeredSends(const Speaker& speaker, DeskTransport d
     platform::DispatchQueue::global()->asyncAfter(
         staggerDelay(speaker.id), [context, desk, port, sends = std::move(sends)] {
             for (const StaggeredSend& send : sends)
-                sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence,
-                                send.handsOver);
+                sendLevelToDesk(context, *send.key, desk, *send.address, port, send.level, send.sequence);
             blockSent(context);
         });
 }
@@ -266,13 +265,13 @@ void ContentView::sendLevelToDesk(const std::string& key, const MixingDesk& desk
 
 void ContentView::sendLevelToDesk(const DeskSendContext& context, const std::string& key, DeskTransport desk,
                                   const std::string& address, std::uint16_t port, double level,
-                                  std::uint64_t sequence, bool handsOver) {
+                                  std::uint64_t sequence) {
     // The table keeps a held send: the send must not keep the table.
     SendTimeTable::Release send = [outlet = context.outlet, host = context.targetDeskIP,
                                    table = std::weak_ptr<SendTimeTable>(context.lastSendTime), desk, key,
-                                   address, port, level, sequence, handsOver] {
+                                   address, port, level, sequence] {
         if (auto sends = table.lock())
-            sends->deliver(address, sequence, handsOver,
+            sends->deliver(address, sequence,
                            [&] { deliverLevel(outlet, host, desk, key, address, port, level); });
     };
     SendTimeTable::Release held = heldUntilOutputOn(context.outputOn, send);

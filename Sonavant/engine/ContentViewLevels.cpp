@@ -43,6 +43,7 @@ struct KindRoute {
     const std::string* sourceType = nullptr;
     const std::string* speakerType = nullptr;
     bool sends = false;
+    bool carriesNumber = false; // the source number is part of its addresses
     DeskRange bounds = defaultBounds;
     DeskSendPlan plan;
 };
@@ -533,9 +534,12 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         for (const KindRoute& route : tables.kindRoutes)
             if (*route.sourceType == sourceType && *route.speakerType == speakerType)
                 return &route;
-        KindRoute kind{&sourceType, &speakerType, false, defaultBounds,
-                       planDeskSend(desk, sourceType, speakerType, DeskRouteCaller::levelEngine)};
+        KindRoute kind{.sourceType = &sourceType,
+                       .speakerType = &speakerType,
+                       .plan = planDeskSend(desk, sourceType, speakerType, DeskRouteCaller::levelEngine)};
         kind.sends = kind.plan.range.has_value();
+        kind.carriesNumber =
+            kind.plan.addressTemplate && kind.plan.addressTemplate->find("{n}") != std::string_view::npos;
         if (kind.sends) {
             double lower = kind.plan.range->lower, upper = kind.plan.range->upper;
             if (relative) {
@@ -702,11 +706,14 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         addressCheckDue_ = true;
     const bool checkAddresses = outputOn && (structureChanged || addressCheckDue_);
     const std::uint64_t check = checkAddresses ? ++addressChecks_ : 0;
-    // A number outside the desk's inputs has no address; a desk that declares no inputs
-    // limits none.
+    // A number outside the desk's inputs has no address where the number is part of it; a
+    // desk that declares no inputs limits none.
     auto numbered = [&](const SoundObject& source) {
         const std::int64_t number = source.number;
         return desk.inputsNum < 1 || (number >= 1 && number <= desk.inputsNum);
+    };
+    auto addressed = [](const KindRoute& route, bool hasNumber) {
+        return route.sends && (hasNumber || !route.carriesNumber);
     };
 
     for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
@@ -779,7 +786,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
             const SpeakerSlot& slot = slots[i];
             const KindRoute& route = *routes[i].route;
             const double level = passLevels[i];
-            if (!route.sends || !hasNumber)
+            if (!addressed(route, hasNumber))
                 continue;
             // While output is off nothing counts as sent: the desk still has the old levels.
             if (!outputOn)
@@ -836,23 +843,18 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
         if (!left.empty())
             for (std::size_t sourceIndex = 0; sourceIndex < sources.size(); ++sourceIndex) {
                 const SoundObject& source = *sources[sourceIndex];
-                if (!numbered(source))
-                    continue;
+                const bool hasNumber = numbered(source);
                 const auto& routes = routesFor(source.type);
                 for (std::size_t i = 0; i < count; ++i) {
                     const std::size_t pair = sourceIndex * count + i;
                     const PairTexts& texts = tables.pairTexts[pair];
-                    if (!tables.passLevels.has[pair] || !routes[i].route->sends || !texts.address ||
-                        !left.count(*texts.address))
+                    if (!tables.passLevels.has[pair] || !addressed(*routes[i].route, hasNumber) ||
+                        !texts.address || !left.count(*texts.address))
                         continue;
                     auto& sends = batches[i].sends;
-                    if (auto sent =
-                            std::find_if(sends.begin(), sends.end(),
-                                         [&](const StaggeredSend& send) { return send.key == texts.key; });
-                        sent != sends.end()) {
-                        sent->handsOver = true;
+                    if (std::any_of(sends.begin(), sends.end(),
+                                    [&](const StaggeredSend& send) { return send.key == texts.key; }))
                         continue;
-                    }
                     const double level = tables.passLevels.values[pair];
                     MappedLevelRow& remembered = mappedLevelRow(source.id);
                     remembered.known[i] = 1;
@@ -861,7 +863,7 @@ void ContentView::computeAndSendLevels(const MixingDesk& desk, std::uint16_t por
                     remembered.sent[i].lower = routes[i].route->bounds.lower;
                     if (!mixerSendMarks_.empty())
                         mixerSendMarks_.erase({source.id, slots[i].id});
-                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_, true});
+                    sends.push_back({texts.address, texts.key, level, ++nextSendSequence_});
                 }
             }
         // Emptied for good: clearing a set keeps its buckets, and every pass would pay for them.
@@ -956,7 +958,7 @@ ContentView::bringDownGoneAddresses(const std::unordered_set<std::string_view>& 
         if (!downs.insert(*entry.address).second)
             continue;
         auto key = entry.address; // its own throttle entry: the pair's key carries its new address
-        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_, true});
+        bySpeaker[entry.speakerID].push_back({entry.address, key, entry.lower, ++nextSendSequence_});
     }
     if (!bySpeaker.empty()) {
         std::deque<StaggeredBatch> batches;

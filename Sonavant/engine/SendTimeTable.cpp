@@ -61,17 +61,13 @@ std::size_t SendTimeTable::heldCount() const {
         entries_.begin(), entries_.end(), [](const auto& e) { return static_cast<bool>(e.second.held); }));
 }
 
-void SendTimeTable::deliver(const std::string& address, std::uint64_t sequence, bool handsOver,
+void SendTimeTable::deliver(const std::string& address, std::uint64_t sequence,
                             const std::function<void()>& wire) {
     std::lock_guard lock(deliveryMutex_);
-    if (handsOver) {
-        std::uint64_t& from = handedOver_[address];
-        if (sequence < from)
-            return;
-        from = sequence;
-    } else if (auto it = handedOver_.find(address); it != handedOver_.end() && sequence < it->second) {
+    std::uint64_t& newest = delivered_[address];
+    if (sequence < newest)
         return;
-    }
+    newest = sequence;
     wire();
 }
 

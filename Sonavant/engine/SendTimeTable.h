@@ -53,12 +53,11 @@ public:
     std::optional<Clock::time_point> lastSendTime(const std::string& key) const;
     std::size_t heldCount() const;
 
-    // The wire step of a send decided as `sequence` for `address`. A send that hands the
-    // address over (its bring-down, or the level of a pair still using it after another
-    // left) closes it to every send decided before it: such a send still waiting out its
-    // stagger or the throttle is dropped, never put on the wire after the newer one.
-    void deliver(const std::string& address, std::uint64_t sequence, bool handsOver,
-                 const std::function<void()>& wire);
+    // The wire step of a send decided as `sequence` for `address`. Each send closes the
+    // address to every send decided before it, level or bring-down, whichever pair it came
+    // from: one still waiting out its stagger or the throttle is dropped, never put on the
+    // wire after the newer one.
+    void deliver(const std::string& address, std::uint64_t sequence, const std::function<void()>& wire);
 
 private:
     struct Entry {
@@ -70,10 +69,10 @@ private:
     };
     mutable std::mutex mutex_;
     std::unordered_map<std::string, Entry> entries_;
-    // Held while a send is checked against its address and handed to the wire, so a hand-over
-    // and an older send cannot pass each other.
+    // Held while a send is checked against its address and handed to the wire, so two sends
+    // to one address cannot pass each other.
     std::mutex deliveryMutex_;
-    std::unordered_map<std::string, std::uint64_t> handedOver_; // address: the sequence that took it
+    std::unordered_map<std::string, std::uint64_t> delivered_; // address: the newest sequence sent
 };
 
 // `send` as a held send: when it leaves, it goes out only while `outputOn` holds true.

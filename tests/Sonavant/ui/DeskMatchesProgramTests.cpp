@@ -141,9 +141,12 @@ TEST(DeskMatchesProgram, ASheetsChannelOrTypeChangeMovesTheLevelAndBringsTheOldA
         OnFakeDesk f(kind);
         const bool tcp = kind == DeskKind::tcpText;
         // Desks over TCP count from 0.
-        auto at = [&](int input, int mix, const std::string& value) {
+        auto address = [&](int input, int mix) {
             return "/ch/" + std::to_string(tcp ? input - 1 : input) + "/mix/" +
-                   std::to_string(tcp ? mix - 1 : mix) + "/level " + value;
+                   std::to_string(tcp ? mix - 1 : mix) + "/level";
+        };
+        auto at = [&](int input, int mix, const std::string& value) {
+            return address(input, mix) + " " + value;
         };
         const std::string top = "10", silence = "-90";
 
@@ -186,6 +189,17 @@ TEST(DeskMatchesProgram, ASheetsChannelOrTypeChangeMovesTheLevelAndBringsTheOldA
         EXPECT_EQ(f.next(2), (Lines{at(2, 1, silence), at(2, 2, silence)}));
         sheet.deleteSpeaker();
         EXPECT_EQ(f.next(1), (Lines{at(1, 1, silence)}));
+
+        // Loudspeaker 40 leaves mix 5 and at once loudspeaker 2 takes it: the bring-down waits
+        // out the stagger of 40, and must not land on 2's level, which went first.
+        f.state->speakers = std::vector{speakerAt(2, {0, 0}, 4), speakerAt(40, {0, 0}, 5)};
+        f.view.updateRelativeLevels();
+        EXPECT_EQ(f.next(3), (Lines{at(1, 2, silence), at(1, 4, top), at(1, 5, top)}));
+        SpeakerSheetModel(f.view, 40).setChannel(6);
+        SpeakerSheetModel(f.view, 2).setChannel(5);
+        EXPECT_EQ(f.next(3), (Lines{at(1, 4, silence), at(1, 5, top), at(1, 6, top)}));
+        EXPECT_NEAR(f.state->mixerLevels->at(f.input1->id).at(2), 10, 1e-9);
+        EXPECT_EQ(f.lastAt(address(1, 5)), top);
     }
 }
 
@@ -382,6 +396,10 @@ TEST(DeskMatchesProgram, AnInputsNumberOrTypeChangeInItsSheetReachesTheDeskAtOnc
         sheet.stepNumber(+1, false);
         EXPECT_EQ(f.next(4),
                   (Lines{gain(5, 1, "-80"), gain(5, 2, "-80"), gain(7, 1, "10"), gain(7, 2, "1")}));
+        // The last of the desk's inputs has its addresses.
+        sheet.setNumber(64);
+        EXPECT_EQ(f.next(4),
+                  (Lines{gain(64, 1, "10"), gain(64, 2, "1"), gain(7, 1, "-80"), gain(7, 2, "-80")}));
     }
     {
         SCOPED_TRACE("QLab 5");
@@ -400,6 +418,15 @@ TEST(DeskMatchesProgram, AnInputsNumberOrTypeChangeInItsSheetReachesTheDeskAtOnc
         sheet.setType("Cue");
         EXPECT_EQ(f.next(4), (Lines{"/cue/selected/level/0/1 10", "/cue/selected/level/0/2 1",
                                     "/cue/selected/level/1/1 -80", "/cue/selected/level/1/2 -80"}));
+        // The cue's address carries no number: one beyond the desk's inputs keeps it, and sets
+        // it again after a spell as an input, which has no address then.
+        sheet.setNumber(65);
+        EXPECT_EQ(sheet.numberValidationMessage(), "Number out of range (1-64).");
+        EXPECT_EQ(f.next(0), Lines{});
+        sheet.setType("Input");
+        EXPECT_EQ(f.next(2), (Lines{"/cue/selected/level/0/1 -80", "/cue/selected/level/0/2 -80"}));
+        sheet.setType("Cue");
+        EXPECT_EQ(f.next(2), (Lines{"/cue/selected/level/0/1 10", "/cue/selected/level/0/2 1"}));
     }
 }
 
