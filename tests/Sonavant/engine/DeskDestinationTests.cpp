@@ -178,6 +178,7 @@ TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
     // What an Undo sends goes to `port` and holds the program's levels: every pair's after a
     // pick (the desk was cleared), the moved ones' after an edit.
     auto undoReaches = [&](const std::string& port, bool everyPair) {
+        ASSERT_TRUE(mainLoopUntil([&] { return v.staggeredSendsOutstanding() == 0; }));
         const std::size_t mark = outlet->count();
         show->undo();
         EXPECT_EQ(v.targetPort.get(), port);

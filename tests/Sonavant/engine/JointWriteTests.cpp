@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Serialization.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <fstream>
@@ -58,61 +59,43 @@ protected:
 };
 
 // Fails the writes of one file, as on a full disk, and lists every write in the order asked.
-struct Disk {
-    std::shared_ptr<std::mutex> mutex = std::make_shared<std::mutex>();
-    std::shared_ptr<std::vector<fs::path>> targets = std::make_shared<std::vector<fs::path>>();
-    explicit Disk(fs::path failing = {}) {
-        platform::setWriteFault([=, mutex = mutex, targets = targets](const fs::path& target) {
-            std::lock_guard lock(*mutex);
-            targets->push_back(target);
+// A held disk keeps the writer at its first write until let go.
+class Disk {
+public:
+    explicit Disk(fs::path failing = {}, bool hold = false) {
+        state_->holding = hold;
+        platform::setWriteFault([state = state_, failing](const fs::path& target) {
+            std::unique_lock lock(state->mutex);
+            state->targets.push_back(target);
+            state->changed.notify_all();
+            state->changed.wait(lock, [&] { return !state->holding; });
             return target == failing ? ENOSPC : 0;
         });
     }
-    ~Disk() { platform::setWriteFault({}); }
-    std::vector<fs::path> written() const {
-        std::lock_guard lock(*mutex);
-        return *targets;
-    }
-};
-
-// Holds the writer at the first file it writes until opened, and counts the joint writes.
-class WriterGate {
-public:
-    explicit WriterGate(fs::path autosave) {
-        platform::setWriteFault([state = state_, autosave](const fs::path& target) {
-            std::unique_lock lock(state->mutex);
-            state->autosaves += target == autosave ? 1 : 0;
-            state->held = true;
-            state->changed.notify_all();
-            state->changed.wait(lock, [&] { return state->open; });
-            return 0;
-        });
-    }
-    ~WriterGate() {
-        open();
+    ~Disk() {
+        letGo();
         platform::setWriteFault({});
+    }
+    std::vector<fs::path> written() const {
+        std::lock_guard lock(state_->mutex);
+        return state_->targets;
     }
     bool waitUntilHeld() {
         std::unique_lock lock(state_->mutex);
-        return state_->changed.wait_for(lock, deadline, [&] { return state_->held; });
+        return state_->changed.wait_for(lock, deadline, [&] { return !state_->targets.empty(); });
     }
-    void open() {
+    void letGo() {
         std::lock_guard lock(state_->mutex);
-        state_->open = true;
+        state_->holding = false;
         state_->changed.notify_all();
-    }
-    int autosaves() const {
-        std::lock_guard lock(state_->mutex);
-        return state_->autosaves;
     }
 
 private:
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
-        bool held = false;
-        bool open = false;
-        int autosaves = 0;
+        bool holding = false;
+        std::vector<fs::path> targets;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
@@ -201,16 +184,17 @@ TEST_F(JointWriteTest, AWriteHoldsTheShowAsItWasAskedForAndANewerOneReplacesOneN
     // Twenty writes asked while one runs: only the last of them runs after it, and it is on
     // disk, in both files, under one stamp.
     {
-        WriterGate gate(persistence->autosaveURL());
+        Disk disk({}, true);
         v.writeAutosaveAndWorkingState();
-        ASSERT_TRUE(gate.waitUntilHeld());
+        ASSERT_TRUE(disk.waitUntilHeld());
         for (int i = 1; i <= 20; ++i) {
             show->range = 1.0 + i;
             v.writeAutosaveAndWorkingState();
         }
-        gate.open();
+        disk.letGo();
         v.waitForWrites();
-        EXPECT_EQ(gate.autosaves(), 2);
+        const auto written = disk.written();
+        EXPECT_EQ(std::count(written.begin(), written.end(), persistence->autosaveURL()), 2);
     }
     written = AppSaveContainer::decode(
         platform::readPropertyList(platform::readFile(persistence->autosaveURL())), "");
@@ -260,12 +244,12 @@ TEST_F(JointWriteTest, NewBlankCanvasRemovesTheBackgroundImageWhateverWriteRepla
     auto& v = makeWritingView();
     ASSERT_TRUE(v.finishWrites());
     {
-        WriterGate gate(persistence->autosaveURL());
+        Disk disk({}, true);
         v.writeAutosaveAndWorkingState(); // still holds the image
-        ASSERT_TRUE(gate.waitUntilHeld());
+        ASSERT_TRUE(disk.waitUntilHeld());
         v.newBlankCanvas();
         v.writeAutosaveAndWorkingState();
-        gate.open();
+        disk.letGo();
         v.waitForWrites();
     }
     relaunch();
