@@ -29,10 +29,6 @@ namespace {
 // Address (the line up to its last space) to value.
 using Levels = std::map<std::string, std::string>;
 
-Levels lastLines(const FakeDesk& desk) {
-    return desk.lastValuePerAddress();
-}
-
 std::size_t count(const std::string& text, const std::string& fragment) {
     std::size_t n = 0;
     for (auto at = text.find(fragment); at != std::string::npos; at = text.find(fragment, at + 1))
@@ -97,19 +93,19 @@ private slots:
         auto logCount = [&](const char* fragment) { return count(program.log(), fragment); };
 
         // The levels the program sends over a healthy link, at the start and at a second place.
-        QVERIFY2(waitUntil([&] { return lastLines(desk).size() == 2; }), program.log().c_str());
-        const Levels atStart = lastLines(desk);
+        QVERIFY2(waitUntil([&] { return desk.lastValuePerAddress().size() == 2; }), program.log().c_str());
+        const Levels atStart = desk.lastValuePerAddress();
         move(3.5f, 2.0f);
         QVERIFY2(waitUntil([&] {
-                     const auto now = lastLines(desk);
+                     const auto now = desk.lastValuePerAddress();
                      return now.size() == 2 && now.begin()->second != atStart.begin()->second &&
                             now.rbegin()->second != atStart.rbegin()->second;
                  }),
                  program.log().c_str());
         QVERIFY(waitUntil([&] { return desk.lineCount() == 4; }));
-        const Levels atSecond = lastLines(desk);
+        const Levels atSecond = desk.lastValuePerAddress();
         move(1.5f, 2.5f);
-        QVERIFY(waitUntil([&] { return lastLines(desk) == atStart; }));
+        QVERIFY(waitUntil([&] { return desk.lastValuePerAddress() == atStart; }));
 
         // Healthy refreshes: closed and opened again, nothing sent.
         const std::size_t healthyLines = desk.lineCount();
@@ -138,7 +134,7 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
             QVERIFY2(
-                waitUntil([&] { return lastLines(desk) == expected; }),
+                waitUntil([&] { return desk.lastValuePerAddress() == expected; }),
                 ("return " + std::to_string(round) + " left the desk behind:\n" + program.log()).c_str());
             // The console is written behind: wait for it.
             QVERIFY(waitUntil([&] { return logCount(restored) == std::size_t(round); }));
@@ -147,7 +143,7 @@ private slots:
         awayWhileMoving(3.5f, 2.0f, 4);
         if (QTest::currentTestFailed())
             return;
-        QVERIFY2(waitUntil([&] { return lastLines(desk) == atSecond; }), program.log().c_str());
+        QVERIFY2(waitUntil([&] { return desk.lastValuePerAddress() == atSecond; }), program.log().c_str());
         QVERIFY(waitUntil([&] { return logCount(restored) == 3; }));
 
         // Caught up, the healthy link's refreshes send nothing more.

@@ -17,13 +17,14 @@ namespace {
 
 using SendRecord = enginetest::RecordingOutlet;
 
-// The last value per address that reached `host`:`port`.
+// The last value per address that reached `host`:`port`, from the `from`-th send on.
 std::map<std::string, std::string> lastAt(const SendRecord& outlet, const std::string& host,
-                                          std::uint16_t port) {
+                                          std::uint16_t port, std::size_t from = 0) {
     std::map<std::string, std::string> last;
-    for (const auto& s : outlet.sent())
-        if (s.host == host && s.port == port)
-            last[s.address] = s.argument.text();
+    const auto sent = outlet.sent();
+    for (std::size_t i = from; i < sent.size(); ++i)
+        if (sent[i].host == host && sent[i].port == port)
+            last[sent[i].address] = sent[i].argument.text();
     return last;
 }
 
@@ -182,16 +183,8 @@ TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
         const std::size_t mark = outlet->count();
         show->undo();
         EXPECT_EQ(v.targetPort.get(), port);
-        auto since = [&](bool atPort) {
-            std::map<std::string, std::string> last;
-            const auto sent = outlet->sent();
-            for (std::size_t i = mark; i < sent.size(); ++i)
-                if ((sent[i].port == std::stoi(port)) == atPort)
-                    last[sent[i].address] = sent[i].argument.text();
-            return last;
-        };
         auto heldByTheDesk = [&] {
-            const auto levels = programLevels(), sent = since(true);
+            const auto levels = programLevels(), sent = lastAt(*outlet, "127.0.0.1", std::stoi(port), mark);
             if (everyPair)
                 return sent == levels;
             return !sent.empty() && std::all_of(sent.begin(), sent.end(), [&](const auto& s) {
@@ -199,7 +192,10 @@ TEST_F(DeskDestinationTest, ADeskPickOrAnUndoSetsThePortWithoutASecondRound) {
             });
         };
         EXPECT_TRUE(mainLoopUntil(heldByTheDesk, 2s)) << port;
-        EXPECT_TRUE(since(false).empty()) << port;
+        const auto sent = outlet->sent();
+        EXPECT_TRUE(std::all_of(sent.begin() + mark, sent.end(), [&](const SendRecord::Sent& s) {
+            return s.port == std::stoi(port);
+        })) << port;
     };
     auto nudge = [&] {
         show->saveStateForUndo();
@@ -233,16 +229,8 @@ TEST_F(DeskDestinationTest, ATCPDeskAtANewPortGetsEveryLineOnceItsLinkIsReady) {
     FakeDesk before, after;
     auto& v = startedView("127.0.0.1", std::to_string(before.tcpPort()), testDesk(false), nullptr);
     ASSERT_TRUE(before.waitForLines(4, deadline));
-    auto lastLines = [](const FakeDesk& desk) {
-        std::map<std::string, std::string> last;
-        for (const auto& line : desk.lines()) {
-            const auto space = line.text.find(' ');
-            last[line.text.substr(0, space)] = line.text.substr(space + 1);
-        }
-        return last;
-    };
     const auto levels = programLevels(0);
-    EXPECT_EQ(lastLines(before), levels);
+    EXPECT_EQ(before.lastValuePerAddress(), levels);
     platform::MainRunLoop::useFakeTime(true);
 
     v.targetPort.set(std::to_string(after.tcpPort()));
@@ -250,7 +238,7 @@ TEST_F(DeskDestinationTest, ATCPDeskAtANewPortGetsEveryLineOnceItsLinkIsReady) {
     ASSERT_TRUE(mainLoopUntil([&] { return after.lineCount() >= 4; }));
     settle(200ms);
     EXPECT_EQ(after.lineCount(), 4u);
-    EXPECT_EQ(lastLines(after), levels);
+    EXPECT_EQ(after.lastValuePerAddress(), levels);
     EXPECT_EQ(before.lineCount(), 4u);
 
     // The link check refreshing the healthy new link sends nothing more.
